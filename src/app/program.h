@@ -1,0 +1,30 @@
+#pragma once
+#include "display/display_options.h"
+#include "link/link_state.h"
+#include "network/log_state.h"
+#include "network/radio_network.h"
+#include "platform/clock.h"
+#include "poll/live_listener.h"
+#include "poll/poll_state.h"
+#include "poll/protocol_error.h"
+#include "poll/receive_ring.h"
+#include "poll/request_frame.h"
+#include "setup/setup_state.h"
+
+// All program-wide state, created once with fixed sizes. main() makes one;
+// tests make as many as they like (allocate on the heap: it is large).
+struct Program {
+    RadioNetwork network;
+    ReceiveRing ring;
+    RequestFrame request;
+    PollState poll;
+    LinkState link;
+    SetupState setup;
+    DisplayOptions display;
+    LogState log;
+    ProtocolError errors;
+
+    Clock* clock = nullptr;          // never null after CreateProgram
+    LiveListener* live = nullptr;    // never null after CreateProgram
+    ByteSource* replySource = nullptr;  // the link's reply bytes; set by CreateProgram
+};

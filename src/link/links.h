@@ -1,0 +1,44 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct Program;
+class Host;
+
+// The link operations the protocol uses.
+int linkBytesAvailable(Program& program);
+void linkReceive(Program& program, uint8_t* destination, int n);
+void linkSendRequest(Program& program);
+void queueSerialText(Program& program, std::string_view text);
+
+// Device path for "Com1".."Com8" (CORVANE_COMn wins, then ttyUSB, ttyACM, ttyS).
+std::string SerialDevicePath(const std::string& commPortName);
+
+bool openSerialLink(Program& program, Host& host);
+void closeSerialLink(Program& program, Host& host);
+bool openTcpLink(Program& program);
+void closeTcpLink(Program& program);
+void openUdpLink(Program& program, Host& host);
+void closeUdpLink(Program& program, Host& host);
+void dialUp(Program& program, Host& host);
+
+// Keep-alive thread: started once, stopped only at exit (and by tests).
+void startKeepAlive(Program& program);
+void stopKeepAlive(Program& program);
+
+// Message 961: read one datagram from the UDP socket and take it in.
+void onUdpReadable(Program& program);
+
+// Closes whichever link is open (window destruction, tests).
+void closeAllLinks(Program& program, Host& host);
+
+// Communication menu commands.
+void commandChangeCommPort(Program& program, Host& host);    // 119
+void commandCloseComm(Program& program, Host& host);         // 120
+void commandOpenComm(Program& program, Host& host);          // 121
+void commandChangeIpAddress(Program& program, Host& host);   // 129
+void commandConnectTcp(Program& program, Host& host);        // 130
+void commandCloseTcpUdp(Program& program, Host& host);       // 131
+void commandConnectUdp(Program& program, Host& host);        // 150
+void commandConnectDialup(Program& program, Host& host);     // 200

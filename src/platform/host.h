@@ -1,0 +1,57 @@
+#pragma once
+#include <string>
+#include <vector>
+
+class Canvas;
+
+// A file dialog as the network file commands describe it.
+struct FileDialogRequest {
+    std::string title;
+    std::string filter;            // "Radio Files|*.RAD|All Files|*.*"
+    std::string defaultExtension;  // "RAD"
+    std::string initialName;
+    bool mustExist = false;
+};
+
+// The window-side services the core calls out through. The Qt shell shows real
+// dialogs; tests script the answers.
+class Host {
+public:
+    virtual ~Host() = default;
+
+    // Ask for a repaint of the whole client area, with or without erasing it first.
+    virtual void invalidate(bool erase) = 0;
+    // Paint now if a repaint is pending.
+    virtual void update() = 0;
+    // A canvas on the window for drawing between paints (the live updates), or null.
+    virtual Canvas* windowCanvas() = 0;
+
+    virtual void setStatusText(const std::string& text) = 0;
+    virtual void messageBox(const std::string& text, const std::string& title) = 0;
+    virtual void beep() = 0;
+
+    // Modal prompt titled `title` with one text box pre-filled with `text`.
+    // Returns true on OK, with `text` holding what was typed.
+    virtual bool prompt(const std::string& title, std::string& text) = 0;
+    // Modal list dialog; returns true with the chosen line in `chosen`.
+    virtual bool listDialog(const std::string& title, const std::vector<std::string>& items,
+                            int preselected, std::string& chosen) = 0;
+    // Two text boxes, pre-filled; returns true on OK.
+    virtual bool subnetDialog(const std::string& title, std::string& rx, std::string& tx) = 0;
+    // "REDIAL" / "CANCEL" dialog; true means REDIAL.
+    virtual bool redialDialog(const std::string& title) = 0;
+    // The modeless "Dialing" box.
+    virtual void showDialing(bool shown) = 0;
+    // Let the window breathe during a long wait on the main thread (the dial-up wait).
+    virtual void pumpEvents() = 0;
+
+    virtual bool openFileDialog(const FileDialogRequest& request, std::string& path) = 0;
+    virtual bool saveFileDialog(const FileDialogRequest& request, std::string& path) = 0;
+    // The About box; closes itself after 4000 ms or on OK.
+    virtual void aboutDialog() = 0;
+
+    // Watch a UDP socket and deliver message 961 when a datagram waits; -1 stops watching.
+    virtual void watchUdpSocket(int fd) = 0;
+    // Ends the message loop.
+    virtual void quit(int exitCode) = 0;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+struct Program;
+class Host;
+
+// One 100 ms timer tick: send, receive, build, log, repaint.
+void PollTick(Program& program, Host& host);
+
+// Mode changes.
+void PollRandomMode(Program& program);                  // menu 201, key R
+void PollSequentialMode(Program& program);              // menu 202, key S
+void PollRadioValue(Program& program, Host& host);      // menu 203 (Screen2 only)
+void ReadAllSetupParameters(Program& program);          // key P / PollRadio on Screen2
+void PollSingleRadio(Program& program, Host& host);     // key P / PollRadio elsewhere
+void SetPollInterval(Program& program, Host& host);     // menu 152

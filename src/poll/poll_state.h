@@ -1,0 +1,31 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+struct PollState {
+    bool inTimerTick = false;
+    int32_t overrunCount = 0;
+    float pollInterval = 0.2f;
+    float tickAccumulator = 0.01f;
+    int32_t requestState = 8;  // 0: a request waits in RequestFrame; 8: sent, build the next
+    int32_t pollMode = 1;      // 0 sequential, 1 random, <0 sweep, 2..61 remote setup stages
+    int32_t currentRadio = 0;
+    uint8_t randomNumber = 0;
+    int32_t sweepCount = 0;
+    int32_t setupSweepIndex = 0;
+    int16_t singleParamPolls = 0;
+    std::string singleParamText;
+    uint16_t writeAddress = 0;
+    int32_t writeValue = 0;
+    int32_t pendingAddress = 0;
+    int32_t pendingValue = 0;
+    int32_t ackAddress = 0;
+    int32_t ackValue = 0;
+    int32_t masterBusy = 0;
+    std::string lastTcpSendTime;
+    bool repaintRequested = false;  // a reply concerned the radio on a detail screen
+    // Pending frame type of the assembler, kept between ticks (0 = none).
+    uint8_t pendingFrameType = 0;
+    // Next row of the hexadecimal trace display.
+    int32_t traceRow = 0;
+};
