@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 struct Program;
 class Host;
