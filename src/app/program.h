@@ -1,4 +1,6 @@
 #pragma once
+#include <memory>
+
 #include "display/display_options.h"
 #include "link/link_state.h"
 #include "network/log_state.h"
@@ -27,4 +29,8 @@ struct Program {
     Clock* clock = nullptr;          // never null after CreateProgram
     LiveListener* live = nullptr;    // never null after CreateProgram
     ByteSource* replySource = nullptr;  // the link's reply bytes; set by CreateProgram
+
+    // What CreateProgram made for the pointers above.
+    std::unique_ptr<LiveListener> ownedLive;
+    std::unique_ptr<ByteSource> ownedReplySource;
 };

@@ -1,0 +1,47 @@
+#include <memory>
+
+#include "app/program.h"
+#include "app/window_proc.h"
+#include "link/links.h"
+#include "setup/setup_table.h"
+
+namespace {
+
+// Reply bytes come from whichever link is open.
+class LinkReplySource : public ByteSource {
+public:
+    explicit LinkReplySource(Program& program) : program(program) {}
+    int bytesAvailable() override { return linkBytesAvailable(program); }
+    void receive(uint8_t* destination, int n) override { linkReceive(program, destination, n); }
+
+private:
+    Program& program;
+};
+
+}  // namespace
+
+std::unique_ptr<Program> CreateProgram(Clock& clock) {
+    auto program = std::make_unique<Program>();
+    program->clock = &clock;
+    program->ownedLive = std::make_unique<LiveListener>();
+    program->live = program->ownedLive.get();
+    program->ownedReplySource = std::make_unique<LinkReplySource>(*program);
+    program->replySource = program->ownedReplySource.get();
+
+    program->link.linkUp = 1;
+    program->log.bannerText = "Diagnostics KTX Version 2.16";
+    program->log.logRequested = false;
+    program->log.csvRequested = false;
+    program->link.commPortName = "Com1";
+    FillSetupParameterTable(program->setup);
+    program->setup.setupParamCount = 39;
+    program->poll.inTimerTick = false;
+    return program;
+}
+
+void StartProgram(Program& program) { startKeepAlive(program); }
+
+void StopProgram(Program& program, Host& host) {
+    closeAllLinks(program, host);
+    stopKeepAlive(program);
+}

@@ -1,0 +1,84 @@
+#include "qt/client_widget.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "app/program.h"
+#include "app/window_proc.h"
+
+ClientWidget::ClientWidget(Program& program, Host& host, QWidget* parent)
+    : QWidget(parent), program(program), host(host) {
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    backing = QImage(808, 600, QImage::Format_RGB32);
+    backing.fill(Qt::white);
+}
+
+ClientWidget::~ClientWidget() = default;
+
+Rect ClientWidget::clientRect() const { return {0, 0, width(), height() + overlapBelow}; }
+
+QtCanvas* ClientWidget::canvas() {
+    if (!liveCanvas) liveCanvas = std::make_unique<QtCanvas>(backing);
+    liveCanvas->setClientRect(clientRect());
+    return liveCanvas.get();
+}
+
+void ClientWidget::invalidate(bool erase) {
+    pending = true;
+    erasePending = erasePending || erase;
+    update();
+}
+
+void ClientWidget::setOverlapBelow(int pixels) {
+    overlapBelow = pixels;
+    Rect r = clientRect();
+    windowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
+}
+
+void ClientWidget::paintPending() {
+    if (!pending) return;
+    pending = false;
+    QtCanvas* c = canvas();
+    if (erasePending) c->erase();
+    erasePending = false;
+    windowProc(program, host, msg::paint, 0, 0);
+}
+
+void ClientWidget::paintEvent(QPaintEvent*) {
+    paintPending();
+    liveCanvas.reset();  // ends the painter on the image before it is copied
+    QPainter p(this);
+    p.drawImage(0, 0, backing);
+}
+
+void ClientWidget::resizeEvent(QResizeEvent*) {
+    liveCanvas.reset();
+    QImage bigger(std::max(width(), 1), std::max(height() + overlapBelow, 1), QImage::Format_RGB32);
+    bigger.fill(Qt::white);
+    {
+        QPainter p(&bigger);
+        p.drawImage(0, 0, backing);
+    }
+    backing = bigger;
+    Rect r = clientRect();
+    windowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
+    invalidate(true);
+}
+
+static intptr_t packPoint(const QPoint& p) {
+    return static_cast<intptr_t>(((p.y() & 0xFFFF) << 16) | (p.x() & 0xFFFF));
+}
+
+void ClientWidget::mousePressEvent(QMouseEvent* event) {
+    const QPoint pos = event->position().toPoint();
+    if (event->button() == Qt::LeftButton)
+        windowProc(program, host, msg::leftButtonDown, 1, packPoint(pos));
+    else if (event->button() == Qt::RightButton)
+        windowProc(program, host, msg::rightButtonDown, 2, packPoint(pos));
+}
+
+void ClientWidget::mouseMoveEvent(QMouseEvent* event) {
+    windowProc(program, host, msg::mouseMove, 0, packPoint(event->position().toPoint()));
+}

@@ -1,0 +1,122 @@
+#include "qt/dialogs.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// Dialog units of the original layout, about 2 pixels across and 2 down.
+constexpr int unitX = 2;
+constexpr int unitY = 2;
+
+QPushButton* button(QDialog* d, const QString& text, int x, int y, int w, int h) {
+    auto* b = new QPushButton(text, d);
+    b->setGeometry(x * unitX, y * unitY, w * unitX, h * unitY);
+    return b;
+}
+
+}  // namespace
+
+bool RunPromptDialog(QWidget* parent, const QString& title, QString& text) {
+    QDialog d(parent);
+    d.setWindowTitle(title);
+    d.setFixedSize(160 * unitX, 50 * unitY);
+    auto* edit = new QLineEdit(text, &d);
+    edit->setObjectName("promptText");
+    edit->setGeometry(14 * unitX, 12 * unitY, 134 * unitX, 12 * unitY);
+    edit->selectAll();
+    QPushButton* ok = button(&d, "OK", 34, 32, 40, 14);
+    ok->setDefault(true);
+    QPushButton* cancel = button(&d, "Cancel", 84, 32, 40, 14);
+    QObject::connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
+    edit->setFocus();
+    if (d.exec() != QDialog::Accepted) return false;
+    text = edit->text();
+    return true;
+}
+
+bool RunListDialog(QWidget* parent, const QString& title, const QStringList& items, int preselected,
+                   QString& chosen) {
+    QDialog d(parent);
+    d.setWindowTitle(title);
+    d.setFixedSize(80 * unitX, 120 * unitY);
+    auto* list = new QListWidget(&d);
+    list->setGeometry(20 * unitX, 10 * unitY, 40 * unitX, 80 * unitY);
+    list->addItems(items);
+    if (preselected >= 0 && preselected < items.size()) list->setCurrentRow(preselected);
+    QPushButton* cancel = button(&d, "Cancel", 25, 90, 30, 14);
+    QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
+    bool picked = false;
+    auto pick = [&](QListWidgetItem* item) {
+        if (!item) return;
+        chosen = item->text();
+        picked = true;
+        d.accept();
+    };
+    QObject::connect(list, &QListWidget::itemClicked, &d, pick);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &d, pick);
+    QObject::connect(list, &QListWidget::itemActivated, &d, pick);
+    d.exec();
+    return picked;
+}
+
+bool RunSubnetDialog(QWidget* parent, const QString& title, QString& rx, QString& tx) {
+    QDialog d(parent);
+    d.setWindowTitle(title);
+    d.setFixedSize(160 * unitX, 50 * unitY);
+    auto* rxEdit = new QLineEdit(rx, &d);
+    rxEdit->setObjectName("rxText");
+    rxEdit->setGeometry(14 * unitX, 12 * unitY, 60 * unitX, 12 * unitY);
+    auto* txEdit = new QLineEdit(tx, &d);
+    txEdit->setObjectName("txText");
+    txEdit->setGeometry(88 * unitX, 12 * unitY, 60 * unitX, 12 * unitY);
+    QPushButton* ok = button(&d, "OK", 34, 32, 40, 14);
+    ok->setDefault(true);
+    QPushButton* cancel = button(&d, "Cancel", 84, 32, 40, 14);
+    QObject::connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
+    if (d.exec() != QDialog::Accepted) return false;
+    rx = rxEdit->text();
+    tx = txEdit->text();
+    return true;
+}
+
+bool RunRedialDialog(QWidget* parent, const QString& title) {
+    QDialog d(parent);
+    d.setWindowTitle(title);
+    d.setFixedSize(160 * unitX, 40 * unitY);
+    QPushButton* redial = button(&d, "REDIAL", 20, 14, 50, 14);
+    QPushButton* cancel = button(&d, "CANCEL", 90, 14, 50, 14);
+    redial->setDefault(true);
+    QObject::connect(redial, &QPushButton::clicked, &d, &QDialog::accept);
+    QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
+    return d.exec() == QDialog::Accepted;
+}
+
+void RunAboutDialog(QWidget* parent) {
+    QDialog d(parent);
+    d.setWindowTitle("About");
+    auto* layout = new QVBoxLayout(&d);
+    layout->addWidget(new QLabel("Corvane Diagnostics 2.16", &d));
+    layout->addWidget(new QLabel("Diagnostics for spread-spectrum radio networks", &d));
+    auto* ok = new QPushButton("OK", &d);
+    ok->setDefault(true);
+    layout->addWidget(ok);
+    QObject::connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
+    QTimer::singleShot(4000, &d, &QDialog::accept);
+    d.exec();
+}
+
+QDialog* MakeDialingDialog(QWidget* parent) {
+    auto* d = new QDialog(parent);
+    d->setWindowTitle("Dialing");
+    d->setModal(false);
+    d->setFixedSize(200, 40);
+    return d;
+}

@@ -1,0 +1,39 @@
+#pragma once
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+
+#include "display/canvas.h"
+
+// Draws on the window's backing image. Text cells are 10 x 16 pixels.
+class QtCanvas : public Canvas {
+public:
+    explicit QtCanvas(QImage& image);
+    ~QtCanvas() override;
+
+    Rect clientRect() const override { return client; }
+    void setClientRect(const Rect& r) { client = r; }
+    void setTextColor(Color c) override { color = c; }
+    Color textColor() const override { return color; }
+    void drawText(const Rect& r, std::string_view text) override;
+    void selectPen(Pen p) override { pen = p; }
+    void selectBrush(Brush b) override { brush = b; }
+    void rectangle(const Rect& r) override;
+    void moveTo(int x, int y) override;
+    void lineTo(int x, int y) override;
+    void erase() override;
+
+    static QFont textFont();
+    static QColor toQColor(Color c);
+
+private:
+    QImage& image;
+    QPainter painter;
+    Rect client;
+    Color color = 0;
+    Pen pen = Pen::black;
+    Brush brush = Brush::lightGrey;
+    int penX = 0, penY = 0;
+    int ascent = 0;
+    int descent = 0;
+};

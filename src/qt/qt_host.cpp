@@ -1,0 +1,133 @@
+#include "qt/qt_host.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QSocketNotifier>
+#include <QStatusBar>
+
+#include "app/window_proc.h"
+#include "qt/client_widget.h"
+#include "qt/dialogs.h"
+#include "qt/main_window.h"
+
+namespace {
+
+QString q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+std::string s(const QString& q) { return q.toLatin1().toStdString(); }
+
+// "Radio Files|*.RAD|All Files|*.*" becomes Qt's "Radio Files (*.RAD);;All Files (*.*)".
+QString qtFilter(const std::string& filter, QString* first) {
+    QStringList parts = q(filter).split('|');
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) out << parts[i] + " (" + parts[i + 1] + ")";
+    if (first && !out.isEmpty()) *first = out.front();
+    return out.join(";;");
+}
+
+bool runFileDialog(QWidget* parent, const FileDialogRequest& r, std::string& path, bool save) {
+    QFileDialog d(parent, q(r.title));
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setOption(QFileDialog::ReadOnly, false);
+    QString first;
+    d.setNameFilter(qtFilter(r.filter, &first));
+    d.selectNameFilter(first);
+    d.setDefaultSuffix(q(r.defaultExtension));
+    d.setDirectory(QDir::current());
+    d.selectFile(q(r.initialName));
+    d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
+    path = s(d.selectedFiles().front());
+    return true;
+}
+
+}  // namespace
+
+void QtHost::invalidate(bool erase) {
+    if (window) window->client()->invalidate(erase);
+}
+
+void QtHost::update() {
+    if (!window) return;
+    window->client()->paintPending();
+    window->client()->update();
+}
+
+Canvas* QtHost::windowCanvas() { return window ? window->client()->canvas() : nullptr; }
+
+void QtHost::setStatusText(const std::string& text) {
+    if (window) window->statusBar()->showMessage(q(text));
+}
+
+void QtHost::messageBox(const std::string& text, const std::string& title) {
+    QMessageBox::information(window, q(title), q(text));
+}
+
+void QtHost::beep() { QApplication::beep(); }
+
+bool QtHost::prompt(const std::string& title, std::string& text) {
+    QString t = q(text);
+    if (!RunPromptDialog(window, q(title), t)) return false;
+    text = s(t);
+    return true;
+}
+
+bool QtHost::listDialog(const std::string& title, const std::vector<std::string>& items, int preselected,
+                        std::string& chosen) {
+    QStringList list;
+    for (const auto& i : items) list << q(i);
+    QString c;
+    if (!RunListDialog(window, q(title), list, preselected, c)) return false;
+    chosen = s(c);
+    return true;
+}
+
+bool QtHost::subnetDialog(const std::string& title, std::string& rx, std::string& tx) {
+    QString r = q(rx), t = q(tx);
+    if (!RunSubnetDialog(window, q(title), r, t)) return false;
+    rx = s(r);
+    tx = s(t);
+    return true;
+}
+
+bool QtHost::redialDialog(const std::string& title) { return RunRedialDialog(window, q(title)); }
+
+void QtHost::showDialing(bool shown) {
+    if (shown) {
+        if (!dialing) dialing = MakeDialingDialog(window);
+        dialing->show();
+    } else if (dialing) {
+        dialing->hide();
+        dialing->deleteLater();
+        dialing = nullptr;
+    }
+    QApplication::processEvents();
+}
+
+void QtHost::pumpEvents() { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+bool QtHost::openFileDialog(const FileDialogRequest& request, std::string& path) {
+    return runFileDialog(window, request, path, false);
+}
+
+bool QtHost::saveFileDialog(const FileDialogRequest& request, std::string& path) {
+    return runFileDialog(window, request, path, true);
+}
+
+void QtHost::aboutDialog() { RunAboutDialog(window); }
+
+void QtHost::watchUdpSocket(int fd) {
+    udpNotifier.reset();
+    if (fd < 0 || !window) return;
+    udpNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+    MainWindow* w = window;
+    QObject::connect(udpNotifier.get(), &QSocketNotifier::activated, w, [w] { w->sendMessage(msg::udpSocket, 0, 0); });
+}
+
+void QtHost::quit(int exitCode) {
+    quitCalled = true;
+    udpNotifier.reset();
+    QApplication::exit(exitCode);
+}

@@ -1,0 +1,42 @@
+#pragma once
+#include <QPointer>
+#include <QSocketNotifier>
+#include <memory>
+
+#include "platform/host.h"
+
+class MainWindow;
+class QDialog;
+
+// The window-side services, with real dialogs.
+class QtHost : public Host {
+public:
+    void attach(MainWindow* window) { this->window = window; }
+
+    void invalidate(bool erase) override;
+    void update() override;
+    Canvas* windowCanvas() override;
+    void setStatusText(const std::string& text) override;
+    void messageBox(const std::string& text, const std::string& title) override;
+    void beep() override;
+    bool prompt(const std::string& title, std::string& text) override;
+    bool listDialog(const std::string& title, const std::vector<std::string>& items, int preselected,
+                    std::string& chosen) override;
+    bool subnetDialog(const std::string& title, std::string& rx, std::string& tx) override;
+    bool redialDialog(const std::string& title) override;
+    void showDialing(bool shown) override;
+    void pumpEvents() override;
+    bool openFileDialog(const FileDialogRequest& request, std::string& path) override;
+    bool saveFileDialog(const FileDialogRequest& request, std::string& path) override;
+    void aboutDialog() override;
+    void watchUdpSocket(int fd) override;
+    void quit(int exitCode) override;
+
+    bool quitRequested() const { return quitCalled; }
+
+private:
+    MainWindow* window = nullptr;
+    QPointer<QDialog> dialing;
+    std::unique_ptr<QSocketNotifier> udpNotifier;
+    bool quitCalled = false;
+};

@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QStatusBar>
+
+#include "app/program.h"
+#include "app/window_proc.h"
+#include "qt/client_widget.h"
+#include "qt/main_window.h"
+#include "qt/qt_host.h"
+
+namespace {
+
+QApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_qt";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+struct Shell : ::testing::Test {
+    ManualClock clock{LocalTime{2026, 12, 8, 10, 15, 0, 0}};
+    std::unique_ptr<Program> program;
+    QtHost host;
+    std::unique_ptr<MainWindow> window;
+
+    void SetUp() override {
+        app();
+        program = CreateProgram(clock);
+        window = std::make_unique<MainWindow>(*program, host);
+        window->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        window->sendMessage(msg::destroy, 0, 0);
+        window.reset();
+    }
+    void press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QKeyEvent e(QEvent::KeyPress, key, mods);
+        QApplication::sendEvent(window.get(), &e);
+    }
+    QColor pixel(int x, int y) { return window->client()->image().pixelColor(x, y); }
+    bool cellHasInk(int row, int column) {
+        for (int y = row * 16 - 14; y < row * 16; ++y)
+            for (int x = (column - 1) * 10; x < column * 10; ++x)
+                if (pixel(x, y).lightness() < 128) return true;
+        return false;
+    }
+};
+
+}  // namespace
+
+TEST_F(Shell, TitleSizeAndStatusBar) {
+    EXPECT_EQ(window->windowTitle(), "Corvane Diagnostics 2.16");
+    EXPECT_EQ(window->size(), QSize(808, 600));
+    EXPECT_TRUE(window->statusBar()->isSizeGripEnabled());
+}
+
+TEST_F(Shell, MenuBarFromTheMenuTable) {
+    QStringList titles;
+    for (QAction* a : window->menuBar()->actions()) titles << a->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&EditRadio", "&Communication", "&Show", "P&oll Options"}));
+    ASSERT_NE(window->actionFor(3075), nullptr);
+    EXPECT_EQ(window->actionFor(3075)->text(), "&Save Network File\tF");
+    EXPECT_FALSE(window->actionFor(3074)->isEnabled());
+    EXPECT_EQ(window->actionFor(150)->text(), "Connect  UDP");
+    ASSERT_NE(window->actionFor(3081), nullptr);
+    EXPECT_EQ(window->actionFor(3081)->text(), "&About");
+}
+
+TEST_F(Shell, KeysAndMenuActionsReachTheWindowProcedure) {
+    press(Qt::Key_1);
+    EXPECT_EQ(program->display.screenNumber, 1);
+    press(Qt::Key_4, Qt::KeypadModifier);
+    EXPECT_EQ(program->display.screenNumber, 4);
+    window->actionFor(142)->trigger();
+    EXPECT_EQ(program->display.screenNumber, 2);
+    window->actionFor(3081)->hover();
+    EXPECT_EQ(window->statusBar()->currentMessage(), "About Diagnostics 2.16");
+}
+
+TEST_F(Shell, PaintPutsCharactersAndLinesWhereTheGridSays) {
+    window->client()->invalidate(true);
+    window->client()->paintPending();
+    // "NONAME.RAD" starts at row 1, column 30; the cell before it stays blank.
+    EXPECT_TRUE(cellHasInk(1, 30));
+    EXPECT_FALSE(cellHasInk(1, 29));
+    // The start bar's grey rectangle runs from x 0 to 260 between y 80 and 94.
+    EXPECT_EQ(pixel(100, 87), QColor(0xC0, 0xC0, 0xC0));
+    window->sendMessage(msg::keyDown, 51, 0);  // Graphics3
+    window->client()->paintPending();
+    // Grid line at x = 200 inside the black plot rectangle, grey pen.
+    EXPECT_EQ(pixel(200, 300), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(pixel(250, 300), QColor(0, 0, 0));
+}
