@@ -20,11 +20,14 @@ private:
 
 }  // namespace
 
+LiveListener& SilentLiveListener() {
+    static LiveListener silent;
+    return silent;
+}
+
 std::unique_ptr<Program> CreateProgram(Clock& clock) {
     auto program = std::make_unique<Program>();
     program->clock = &clock;
-    program->ownedLive = std::make_unique<LiveListener>();
-    program->live = program->ownedLive.get();
     program->ownedReplySource = std::make_unique<LinkReplySource>(*program);
     program->replySource = program->ownedReplySource.get();
 

@@ -27,7 +27,7 @@ struct Program {
     ProtocolError errors;
 
     Clock* clock = nullptr;          // never null after CreateProgram
-    LiveListener* live = nullptr;    // never null after CreateProgram
+    LiveListener* live = &SilentLiveListener();  // never null
     ByteSource* replySource = nullptr;  // the link's reply bytes; set by CreateProgram
 
     // What CreateProgram made for the pointers above.

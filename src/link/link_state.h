@@ -1,6 +1,8 @@
 #pragma once
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -29,4 +31,20 @@ struct LinkState {
 
     // Datagrams from an address other than the peer, dropped.
     std::atomic<int32_t> foreignDatagrams{0};
+
+    // The TCP reader saw the peer close the connection (or a hard error); the main
+    // thread closes the link at its next link operation.
+    std::atomic<bool> tcpPeerClosed{false};
+    // Held around every send on the TCP socket and around closing it, so the
+    // keep-alive thread never sends on a closed or reused descriptor.
+    std::mutex tcpSendLock;
+
+    // The serial writer waits here while its queue is empty; every append wakes it.
+    std::mutex serialWriterLock;
+    std::condition_variable serialWriterWake;
+
+    // Keep-alive period; tests shorten it before startKeepAlive.
+    std::atomic<int> keepAlivePeriodMs{5000};
+    std::mutex keepAliveLock;
+    std::condition_variable keepAliveWake;
 };

@@ -26,6 +26,11 @@ void dialUp(Program& program, Host& host);
 // Keep-alive thread: started once, stopped only at exit (and by tests).
 void startKeepAlive(Program& program);
 void stopKeepAlive(Program& program);
+// One keep-alive period's decision: a carriage return on a silent serial or TCP link.
+void keepAliveStep(Program& program);
+
+// "192.168.1.20" -> bytes 192, 168, 1, 20 in memory order.
+uint32_t UdpPeerAddressFromText(const std::string& ipAddressText);
 
 // Message 961: read one datagram from the UDP socket and take it in.
 void onUdpReadable(Program& program);

@@ -34,6 +34,9 @@ public:
     virtual void datagramInfo(int /*length*/, int /*overrunCount*/, int /*firstByte*/) {}
 };
 
+// A listener that shows nothing, for a program without a window.
+LiveListener& SilentLiveListener();
+
 // Where the assembler reads reply bytes from.
 class ByteSource {
 public:

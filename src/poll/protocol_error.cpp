@@ -5,4 +5,5 @@ void RecordError(ProtocolError& errors, int code, int value) {
     errors.lastCode = code;
     errors.lastValue = value;
     errors.count.fetch_add(1);
+    if (errors.observer) errors.observer(errors.observerContext, code, value);
 }

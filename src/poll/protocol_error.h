@@ -8,6 +8,10 @@ struct ProtocolError {
     std::atomic<int> lastCode{0};
     std::atomic<int> lastValue{0};
     std::atomic<int> count{0};
+    // Sees every record as it is made (the capture decoder lists them all, not
+    // only the last). Set before any thread records; null: nobody listens.
+    void (*observer)(void* context, int code, int value) = nullptr;
+    void* observerContext = nullptr;
 };
 
 // A negative code is neither stored nor counted.

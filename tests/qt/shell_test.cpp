@@ -13,13 +13,7 @@
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "test_qt";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
+void app() { ASSERT_NE(QApplication::instance(), nullptr); }
 
 struct Shell : ::testing::Test {
     ManualClock clock{LocalTime{2026, 12, 8, 10, 15, 0, 0}};

@@ -1,0 +1,161 @@
+#include <algorithm>
+#include <cmath>
+
+#include "app/program.h"
+#include "display/format_number.h"
+#include "display/graph_parts.h"
+#include "display/screen_parts.h"
+#include "display/text_grid.h"
+#include "network/derived_values.h"
+
+const HistorySample& GraphHistory::sample(int s) const {
+    return row->samples[static_cast<size_t>(s)];
+}
+
+int GraphHistory::x(int s) const {
+    return static_cast<int>(std::lround(100.0 + 600.0 * (sample(s).time - left) / span));
+}
+
+GraphHistory ReadGraphHistory(const Program& program) {
+    GraphHistory h;
+    const int r = program.network.selectedRadio;
+    if (r < 0 || r >= kHistoryRows) return h;
+    h.row = &program.network.history[static_cast<size_t>(r)];
+    h.count = std::clamp(h.row->historyCount, 0, kHistorySamples);
+    if (h.count == 0) return h;
+
+    const double elapsed =
+        program.clock != nullptr
+            ? static_cast<double>(SecondsClock(program.clock->now()) - program.network.runStartSeconds)
+            : h.sample(h.count).time;
+    double span = elapsed - h.sample(1).time;
+    if (span < 3600) {
+        h.span = span < 900 ? 900 : span < 1800 ? 1800 : 3600;
+    } else {
+        static const double hours[] = {7200, 14400, 28800, 57600, 86400, 172800, 345600, 691200};
+        h.span = 5529600;
+        for (double step : hours)
+            if (span < step) {
+                h.span = step;
+                break;
+            }
+    }
+    h.left = elapsed - h.span;
+    return h;
+}
+
+void DrawTimeAxis(Program& program, const GraphHistory& history) {
+    if (history.count <= 0) return;
+    const bool minutes = history.span <= 3600;
+    if (minutes) {
+        textAt(program, 3.5, 34);
+        drawText(program, "Minutes Ago");
+    } else {
+        textAt(program, 3.5, 37);
+        drawText(program, "Hours Ago");
+    }
+    const double unit = minutes ? 60.0 : 3600.0;
+    for (int k = 0; k <= 6; ++k) {
+        textAt(program, 4.5, 10 * k + 7);
+        drawText(program, formatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
+    }
+}
+
+void DrawScaleLabel(Program& program, int x, int y, unsigned color, const std::string& text) {
+    DisplayOptions& d = program.display;
+    setTextColor(program, color);
+    d.textCursor = d.clientRect;
+    d.textCursor.left = d.clientRect.left + x;
+    d.textCursor.bottom = d.clientRect.top + y + 8;
+    drawText(program, text);
+}
+
+namespace {
+
+// Values beyond the plot are drawn as computed, but never over the menu or the
+// status lines: y stays within the client area above the upper status line.
+void ClipPoint(const Program& program, double& x, double& y) {
+    const Rect& c = program.display.clientRect;
+    y = std::clamp(y, static_cast<double>(c.top), static_cast<double>(std::max(c.top, c.bottom - 42)));
+    x = std::clamp(x, static_cast<double>(c.left), static_cast<double>(std::max(c.left, c.right)));
+}
+
+void DrawSmallBars(Program& program, Canvas& canvas) {
+    const int b = 16 * program.display.rowsPerPage;
+    canvas.selectBrush(Brush::lightGrey);
+    canvas.selectPen(Pen::black);
+    canvas.rectangle({710, 80, 800, 94});
+    canvas.rectangle({710, 112 + b, 800, 126 + b});
+    canvas.moveTo(755, 94);
+    canvas.lineTo(755, 80);
+    canvas.lineTo(750, 85);
+    canvas.lineTo(760, 85);
+    canvas.lineTo(755, 80);
+    canvas.moveTo(755, 112 + b);
+    canvas.lineTo(755, 126 + b);
+    canvas.lineTo(750, 119 + b);
+    canvas.lineTo(760, 119 + b);
+    canvas.lineTo(755, 126 + b);
+}
+
+}  // namespace
+
+void PlotMoveTo(Program& program, double x, double y) {
+    if (program.display.canvas == nullptr) return;
+    ClipPoint(program, x, y);
+    program.display.canvas->moveTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+}
+
+void PlotLineTo(Program& program, double x, double y) {
+    if (program.display.canvas == nullptr) return;
+    ClipPoint(program, x, y);
+    program.display.canvas->lineTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+}
+
+void DrawGraphHeader(Program& program, const char* title, int titleColumn, const char* nameLabel,
+                     const int* gridY, int gridCount) {
+    const int selected = program.network.selectedRadio;
+    const RadioRecord& r = RadioAt(program, selected);
+    Canvas* canvas = program.display.canvas;
+    if (canvas != nullptr) DrawSmallBars(program, *canvas);
+
+    textAt(program, 2, titleColumn);
+    drawText(program, title);
+    textAt(program, 2, 1);
+    drawText(program, "Serial Number: ");
+    setTextColor(program, colors::brightGreen);
+    drawText(program, formatNumber(r.serialNumber, "########"));
+    setTextColor(program, colors::black);
+
+    textAt(program, 2, 61);
+    drawText(program, nameLabel);
+    textAt(program, 2, 71);
+    setTextColor(program, colors::brightGreen);
+    drawText(program, NameText(r.name));
+    setTextColor(program, colors::black);
+
+    textAt(program, 3, 61);
+    drawText(program, "Radio ID: ");
+    setTextColor(program, colors::brightGreen);
+    drawText(program, RadioIdText(r, "####### ", " XXXXXX "));
+    setTextColor(program, colors::black);
+
+    textAt(program, 3, 1);
+    drawText(program, "Radio Number :");
+    setTextColor(program, colors::brightGreen);
+    drawText(program, formatNumber(selected, " ####"));
+    setTextColor(program, colors::black);
+
+    if (canvas == nullptr) return;
+    canvas->selectBrush(Brush::black);
+    canvas->selectPen(Pen::grey);
+    canvas->rectangle({100, 80, 700, 480});
+    for (int x = 200; x <= 600; x += 100) {
+        canvas->moveTo(x, 80);
+        canvas->lineTo(x, 480);
+    }
+    for (int i = 0; i < gridCount; ++i) {
+        canvas->moveTo(100, gridY[i]);
+        canvas->lineTo(700, gridY[i]);
+    }
+}

@@ -1,0 +1,171 @@
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "app/program.h"
+#include "display/format_number.h"
+#include "display/graph_parts.h"
+#include "display/screens.h"
+#include "display/text_grid.h"
+
+namespace {
+
+// Maximum, minimum, sum and last value of one series. Statistics that were never
+// computed (no samples) read 0 on the legend. The minimum is the true minimum: a
+// fixed start of 99 would cap the receive share's minimum at 38.7 % however good
+// every sample was.
+struct SeriesStats {
+    double max = 0, min = 0, sum = 0, last = 0;
+    int n = 0;
+    void add(double v) {
+        max = std::max(max, v);
+        min = n == 0 ? v : std::min(min, v);
+        sum += v;
+        last = v;
+        ++n;
+    }
+    double average() const { return n > 0 ? std::round(sum / n) : 0.0; }
+    double minimum() const { return n > 0 ? min : 0.0; }
+};
+
+struct Graphics3Stats {
+    SeriesStats signal, noise, good;
+    double lastRate = 0;
+};
+
+void DrawScales(Program& program) {
+    for (int y = 80; y <= 480; y += 80) {
+        DrawScaleLabel(program, 60, y, colors::black, formatNumber(100 - (y - 80) / 4, "###"));
+        DrawScaleLabel(program, 10, y, colors::olive, formatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
+    }
+    setTextColor(program, colors::black);
+}
+
+template <typename ValueOf>
+void Polyline(Program& program, const GraphHistory& h, Pen pen, SeriesStats& stats, ValueOf value,
+              double (*yOf)(double)) {
+    if (program.display.canvas != nullptr) program.display.canvas->selectPen(pen);
+    PlotMoveTo(program, h.x(1), yOf(value(h.sample(1))));
+    for (int s = 1; s <= h.count; ++s) {
+        const double v = value(h.sample(s));
+        stats.add(v);
+        PlotLineTo(program, h.x(s), yOf(v));
+    }
+}
+
+double LevelY(double v) { return 480.0 - 4.0 * v; }
+double GoodY(double v) { return std::round(480.0 - v / 0.64); }
+
+// Data rate in tens of bytes per second, as a staircase over each sample's interval.
+void DataRateStairs(Program& program, const GraphHistory& h, Graphics3Stats& stats) {
+    if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::olive);
+    PlotMoveTo(program, h.x(1), 480);
+    for (int s = 1; s <= h.count - 1; ++s) {
+        double dt = h.sample(s + 1).time - h.sample(s).time;
+        if (dt == 0) dt = 1;
+        const double rate = std::round(h.sample(s).dataBytes / dt / 10.0);
+        stats.lastRate = rate;
+        const double y = 480.0 - std::min(rate, 400.0);
+        PlotLineTo(program, h.x(s), y);
+        PlotLineTo(program, h.x(s + 1), y);
+    }
+}
+
+void BadPacketStairs(Program& program, const GraphHistory& h) {
+    if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::orange);
+    PlotMoveTo(program, h.x(1), 480);
+    for (int s = 2; s <= h.count - 1; ++s) {
+        const HistorySample& sample = h.sample(s);
+        double dt = h.sample(s + 1).time - sample.time;
+        if (dt == 0) dt = 1;
+        dt = std::min(dt, 400.0);
+        const double rate = std::round(sample.dataBytes / dt / 10.0);
+        const double packets = static_cast<double>(sample.goodCount) + sample.badCount + 1.0;
+        const double y = 480.0 - (packets != 0 ? rate * sample.badCount / packets : 0.0);
+        PlotLineTo(program, h.x(s), y);
+        PlotLineTo(program, h.x(s + 1), y);
+    }
+}
+
+void label(Program& program, int row, int column, const std::string& text) {
+    textAt(program, row, column);
+    drawText(program, text);
+}
+
+void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& st) {
+    const bool master = program.network.selectedRadio == 0;
+    setTextColor(program, colors::darkBlue);
+    const SeriesStats& g = st.good;
+    if (master) {
+        label(program, 7, 72, " Error  %");
+        label(program, 8, 72, "Mx Ave Ls");
+        label(program, 9, 71,
+              formatNumber(g.max / 2.56, "###") + formatNumber(g.average() / 2.56, "* ###") +
+                  formatNumber(g.last / 2.56, "* ##"));
+    } else {
+        label(program, 7, 72, "Receive %");
+        label(program, 8, 72, "Mx Ave Mn");
+        label(program, 9, 71,
+              formatNumber(g.max / 2.56, "###") + formatNumber(g.average() / 2.56, "####") +
+                  formatNumber(g.minimum() / 2.56, "###"));
+    }
+
+    setTextColor(program, colors::brightGreen);
+    const SeriesStats& sg = st.signal;
+    if (master) {
+        label(program, 11, 72, "Total Rcv");
+        label(program, 12, 72, "Data Rate");
+        label(program, 13, 72, "Mx Ave Ls");
+        label(program, 14, 71,
+              formatNumber(sg.max / 10, "#.0") + formatNumber(sg.average() / 10, "* .0") +
+                  formatNumber(sg.last / 10, "#.0"));
+    } else {
+        label(program, 12, 72, "Signal Lv");
+        label(program, 13, 72, "Mx Ave Mn");
+        label(program, 14, 71,
+              formatNumber(sg.max, "###") + formatNumber(sg.average(), "* ##") +
+                  formatNumber(sg.minimum(), "* #"));
+    }
+
+    setTextColor(program, colors::legendRed);
+    const SeriesStats& ns = st.noise;
+    label(program, 17, 72, "Noise  Lv");
+    label(program, 18, 72, "Mx Ave Mn");
+    label(program, 19, 71,
+          formatNumber(ns.max, "###") + formatNumber(ns.average(), "* ###") + formatNumber(ns.minimum(), "* ##"));
+
+    setTextColor(program, colors::olive);
+    label(program, 21, 72, "Transmit");
+    label(program, 22, 72, "Data Rate");
+    label(program, 23, 72, " kB/s");
+    label(program, 24, 71, formatNumber(st.lastRate / 100, "* #.00"));
+
+    setTextColor(program, colors::ochre);
+    label(program, 26, 72, "Bad Pckts");
+    label(program, 27, 71, std::string(10, ' '));
+
+    setTextColor(program, colors::black);
+    label(program, 28, 72, "NumPoints");
+    label(program, 29, 75, formatNumber(h.count, "* #"));
+}
+
+}  // namespace
+
+// Signal quality of the selected radio over time.
+void DrawGraphics3(Program& program) {
+    static const int gridY[] = {160, 240, 320, 400};
+    DrawGraphHeader(program, "Signal Quality over Time", 30, "Name    :         ", gridY, 4);
+    DrawScales(program);
+    const GraphHistory h = ReadGraphHistory(program);
+    DrawTimeAxis(program, h);
+
+    Graphics3Stats st;
+    if (h.count > 0) {
+        Polyline(program, h, Pen::green, st.signal, [](const HistorySample& s) { return double(s.signal); }, LevelY);
+        Polyline(program, h, Pen::red, st.noise, [](const HistorySample& s) { return double(s.noise); }, LevelY);
+        Polyline(program, h, Pen::blue, st.good, [](const HistorySample& s) { return double(s.goodPackets); }, GoodY);
+        DataRateStairs(program, h, st);
+        BadPacketStairs(program, h);
+    }
+    DrawLegend(program, h, st);
+}

@@ -1,0 +1,127 @@
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "app/program.h"
+#include "display/format_number.h"
+#include "display/graph_parts.h"
+#include "display/screen_parts.h"
+#include "display/screens.h"
+#include "display/text_grid.h"
+#include "network/derived_values.h"
+
+namespace {
+
+// Statistics of the three series; what was never computed stays 0, so an empty
+// history shows zeros, -12.8 ppm and 499 degrees.
+struct Graphics4Stats {
+    int voltMax = 0, voltMin = 0;
+    int tempRawMax = 0, tempRawMin = 0;
+    int freqMax = 0, freqMin = 0;
+};
+
+void DrawScales(Program& program) {
+    for (int y = 80; y <= 480; y += 80)
+        DrawScaleLabel(program, 80, y, colors::darkGreen, formatNumber(30 - 6 * (y - 80) / 80.0, "##"));
+    for (int y = 80; y <= 480; y += 40)
+        DrawScaleLabel(program, 40, y, colors::navy, formatNumber(15 - 6 * (y - 80) / 80.0, "###"));
+    for (int y = 80; y <= 480; y += 80)
+        DrawScaleLabel(program, 10, y, colors::alarmRed, formatNumber(75 - 25 * (y - 80) / 80.0, "###"));
+    setTextColor(program, colors::black);
+}
+
+void SelectPen(Program& program, Pen pen) {
+    if (program.display.canvas != nullptr) program.display.canvas->selectPen(pen);
+}
+
+void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stats& st) {
+    SelectPen(program, Pen::green);
+    int vMax = 0, vMin = 255;
+    auto voltY = [f](int v) { return std::round(480.0 - 400.0 * v / 255.0 * f); };
+    PlotMoveTo(program, h.x(1), voltY(h.sample(1).voltageRaw));
+    for (int s = 1; s <= h.count; ++s) {
+        const int v = h.sample(s).voltageRaw;
+        vMax = std::max(vMax, v);
+        vMin = std::min(vMin, v);
+        PlotLineTo(program, h.x(s), voltY(v));
+    }
+    st.voltMax = vMax;
+    st.voltMin = vMin;
+
+    SelectPen(program, Pen::red);
+    int tMax = 0, tMin = 299;
+    auto tempY = [](int raw) { return std::round(320.0 - 160.0 * TemperatureFromRaw(raw) / 50.0); };
+    PlotMoveTo(program, h.x(1), tempY(h.sample(1).temperatureRaw));
+    for (int s = 1; s <= h.count; ++s) {
+        const int v = h.sample(s).temperatureRaw;
+        tMax = std::max(tMax, v);
+        tMin = std::min(tMin, v);
+        PlotLineTo(program, h.x(s), tempY(v));
+    }
+    st.tempRawMax = tMax;
+    st.tempRawMin = tMin;
+
+    // The first four samples are skipped: the frequency estimate needs time to settle.
+    if (h.count <= 4) return;
+    SelectPen(program, Pen::blue);
+    int fMax = 0, fMin = 255;
+    auto freqY = [](int v) { return std::round(280.0 - 300.0 * (v - 128) / 255.0); };
+    PlotMoveTo(program, h.x(5), freqY(h.sample(5).freqCode));
+    for (int s = 5; s <= h.count; ++s) {
+        const int v = h.sample(s).freqCode;
+        fMax = std::max(fMax, v);
+        fMin = std::min(fMin, v);
+        PlotLineTo(program, h.x(s), freqY(v));
+    }
+    st.freqMax = fMax;
+    st.freqMin = fMin;
+}
+
+void label(Program& program, int row, int column, const std::string& text) {
+    textAt(program, row, column);
+    drawText(program, text);
+}
+
+void DrawLegend(Program& program, const GraphHistory& h, double f, const Graphics4Stats& st) {
+    setTextColor(program, colors::darkBlue);
+    label(program, 8, 72, "Radio PPM");
+    label(program, 9, 72, " Max  Min ");
+    label(program, 10, 71,
+          formatNumber((st.freqMax - 128) / 10.0, "####.0") + formatNumber((st.freqMin - 128) / 10.0, "* ##.0"));
+
+    setTextColor(program, colors::brightGreen);
+    label(program, 14, 72, "Radio Vtg");
+    label(program, 15, 72, " Max  Min ");
+    label(program, 16, 71,
+          formatNumber(f * st.voltMax * 30 / 255, "* #.0") + formatNumber(f * st.voltMin * 30 / 255, "* #.0"));
+
+    // A smaller raw byte is a higher temperature, so the maximum comes first.
+    setTextColor(program, colors::legendRed);
+    label(program, 20, 72, "RadioTemp");
+    label(program, 21, 72, " Max  Min ");
+    label(program, 22, 71,
+          formatNumber(TemperatureFromRaw(st.tempRawMin), "* ###") +
+              formatNumber(TemperatureFromRaw(st.tempRawMax), "* ###"));
+
+    setTextColor(program, colors::black);
+    label(program, 25, 72, "NumPoints");
+    label(program, 26, 75, formatNumber(h.count, "* #"));
+}
+
+}  // namespace
+
+// Temperature, supply voltage and frequency offset of the selected radio over time.
+void DrawGraphics4(Program& program) {
+    static const int gridY[] = {120, 160, 200, 240, 280, 320, 360, 400, 440};
+    DrawGraphHeader(program, "Temp, Voltage, PPM Over Time", 28, "Name    :        ", gridY, 9);
+    DrawScales(program);
+    const GraphHistory h = ReadGraphHistory(program);
+    DrawTimeAxis(program, h);
+
+    const RadioRecord& r = RadioAt(program, program.network.selectedRadio);
+    // The plot's 30 V top maps to the radio's own full scale.
+    const double f = FullScaleVolts(r.serialNumber) / 30.0;
+    Graphics4Stats st;
+    if (h.count > 0) DrawSeries(program, h, f, st);
+    DrawLegend(program, h, f, st);
+}

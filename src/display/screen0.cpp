@@ -1,0 +1,62 @@
+#include <string>
+
+#include "app/program.h"
+#include "display/format_number.h"
+#include "display/screen_parts.h"
+#include "display/screens.h"
+#include "display/text_grid.h"
+#include "network/derived_values.h"
+
+namespace {
+
+bool GoodPacketsAlarm(int raw) { return raw < 192; }
+// Beyond plus or minus 5.0 ppm.
+bool FrequencyAlarm(int code) { return code > 178 || code < 78; }
+
+}  // namespace
+
+// Draws radio `radio`'s Screen0 row at the text cursor, which the caller has put at
+// column 1 of the row.
+void DrawScreen0Row(Program& program, int radio) {
+    const RadioRecord& r = RadioAt(program, radio);
+    setTextColor(program, colors::darkGreen);
+    drawText(program, IdentityText(program, r));
+    // Fn starts at column 10 whatever the identity's width.
+    program.display.textCursor.left = program.display.clientRect.left + 90;
+    drawText(program, r.repeaterNumber == 0 ? std::string("S  ") : "R" + HexText(r.repeaterNumber) + " ");
+    if (r.replyCount == 0) {
+        drawText(program, std::string(67, ' '));
+        setTextColor(program, colors::black);
+        return;
+    }
+    if (r.repeaterNumber < 15)
+        drawText(program, formatNumber(r.signalLevel, "* ##") + formatNumber(r.noiseLevel, "* #"));
+    else
+        drawText(program, formatNumber(r.signalLevel, "* #") + formatNumber(r.noiseLevel, "* #"));
+
+    setTextColor(program, GoodPacketsAlarm(r.goodPacketsRaw) ? colors::alarmRed : colors::darkGreen);
+    drawText(program, formatNumber(r.goodPacketsRaw / 2.56, "* ###"));
+    setTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
+    drawText(program, formatNumber((r.freqOffsetCode - 128) / 10.0, "* #.0"));
+
+    setTextColor(program, colors::darkGreen);
+    drawText(program, formatNumber(r.dataBytes, "* ######"));
+    double d = DistanceKm(r.serialNumber, r.distanceRaw, 3.0);
+    if (!program.display.metricUnits) d /= 1.609;
+    drawText(program, formatNumber(d, "* .0 "));
+    drawText(program, formatNumber(r.disconnectCount, "* # "));
+
+    for (int h = 0; h < 4; ++h) {
+        const int n = r.hopRepeater[static_cast<size_t>(h)];
+        const double signal = r.hopSignalAvg[static_cast<size_t>(h)] / 256.0;
+        if (n > 0)
+            drawText(program, std::string(" ") + HopDigit(n) + formatNumber(signal, "* #"));
+        else if (h == 0)
+            drawText(program, " 0" + formatNumber(signal, "* #"));
+        else
+            drawText(program, "     ");
+    }
+    drawText(program, formatNumber(r.pollScore / 100.0, "* ### "));
+    DrawTimeReceived(program, r);
+    setTextColor(program, colors::black);
+}

@@ -1,0 +1,43 @@
+#include <string>
+
+#include "app/program.h"
+#include "display/format_number.h"
+#include "display/screen_parts.h"
+#include "display/screens.h"
+#include "display/text_grid.h"
+#include "network/derived_values.h"
+
+// Draws radio `radio`'s Screen1 row at the text cursor (column 1 of its row).
+void DrawScreen1Row(Program& program, int radio) {
+    const RadioRecord& r = RadioAt(program, radio);
+    setTextColor(program, colors::darkGreen);
+    drawText(program, IdentityText(program, r));
+    program.display.textCursor.left = program.display.clientRect.left + 90;
+    drawText(program, r.repeaterNumber == 0 ? std::string("S   ") : "R" + HexText(r.repeaterNumber) + "  ");
+    if (r.replyCount == 0) {
+        drawText(program, std::string(67, ' '));
+        setTextColor(program, colors::black);
+        return;
+    }
+    drawText(program, RadioIdText(r, "* ####", "XXXXXX"));
+    drawText(program, formatNumber(r.revision, "* ##"));
+
+    const bool freqAlarm = r.freqOffsetCode > 178 || r.freqOffsetCode < 78;
+    setTextColor(program, freqAlarm ? colors::alarmRed : colors::darkGreen);
+    drawText(program, formatNumber((r.freqOffsetCode - 128) / 10.0, "* ##.0"));
+
+    setTextColor(program, colors::darkGreen);
+    drawText(program, formatNumber(r.dataBytes, "* ######"));
+    double d = DistanceKm(r.serialNumber, r.distanceRaw, 3.0);
+    if (!program.display.metricUnits) d /= 1.609;
+    drawText(program, formatNumber(d, "* .#0 "));
+    drawText(program, formatNumber(TemperatureInUnits(program, r.temperatureRaw), "* #") +
+                          formatNumber(RadioVolts(r.serialNumber, r.voltageRaw), "* #.0"));
+
+    drawText(program, r.lineStatus > 127 ? "   L " : "   H ");
+    drawText(program, (r.lineStatus & 0x20) != 0 ? "  L  " : "  H  ");
+    drawText(program, (r.lineStatus & 0x10) != 0 ? "  L  " : "  H  ");
+    drawText(program, formatNumber(r.replyCount, "* ### "));
+    DrawTimeReceived(program, r);
+    setTextColor(program, colors::black);
+}

@@ -1,0 +1,77 @@
+#include "display/screen_parts.h"
+
+#include <cmath>
+
+#include "app/program.h"
+#include "display/format_number.h"
+#include "display/text_grid.h"
+#include "network/derived_values.h"
+
+std::string HexText(int n) {
+    static const char digits[] = "0123456789ABCDEF";
+    unsigned v = static_cast<unsigned>(n);
+    std::string out;
+    do {
+        out.insert(out.begin(), digits[v & 15u]);
+        v >>= 4;
+    } while (v != 0);
+    return out;
+}
+
+char HopDigit(int n) {
+    int code = 48 + n;
+    if (code > '9') code += 7;
+    return static_cast<char>(static_cast<unsigned char>(code & 0xFF));
+}
+
+const RadioRecord& RadioAt(const Program& program, int radio) {
+    static const RadioRecord blank{};
+    if (radio < 0 || radio >= kRadioSlots) return blank;
+    return program.network.radios[static_cast<size_t>(radio)];
+}
+
+std::string IdentityText(const Program& program, const RadioRecord& radio) {
+    if (program.display.showNames) return NameText(radio.name) + " ";
+    return formatNumber(radio.serialNumber, "######## ");
+}
+
+std::string RadioIdText(const RadioRecord& radio, const char* mask, const char* unread) {
+    if (!RadioIdValid(radio)) return unread;
+    return formatNumber(static_cast<double>(RadioId(radio)), mask);
+}
+
+double NowSecondsOfDay(const Program& program) {
+    return program.clock != nullptr ? SecondsOfDay(program.clock->now()) : 0.0;
+}
+
+void DrawTimeReceived(Program& program, const RadioRecord& radio) {
+    double age = NowSecondsOfDay(program) - radio.lastReplySeconds;
+    // A reply from before midnight.
+    if (age < -0.5) age += 86400.0;
+    setTextColor(program, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
+    drawText(program, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
+}
+
+int TemperatureInUnits(const Program& program, int raw) {
+    int t = TemperatureFromRaw(raw);
+    if (program.display.metricUnits) return t;
+    return static_cast<int>(std::lround(1.8 * t + 32.0));
+}
+
+void DrawScreen0Header(Program& program) {
+    textAt(program, 3, 1);
+    drawText(program, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
+    textAt(program, 4, 1);
+    drawText(program, "                          ppm   bytes  ");
+    drawText(program, program.display.metricUnits ? "km" : "mi");
+    drawText(program, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
+}
+
+void DrawScreen1Header(Program& program) {
+    textAt(program, 3, 1);
+    drawText(program, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
+    textAt(program, 4, 1);
+    drawText(program, "                          ppm   bytes  ");
+    drawText(program, program.display.metricUnits ? "km    C" : "mi    F");
+    drawText(program, "   V                 Rcvd  Rcvd");
+}

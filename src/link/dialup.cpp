@@ -1,0 +1,97 @@
+#include <string>
+
+#include "app/program.h"
+#include "link/link_internal.h"
+#include "link/links.h"
+#include "platform/host.h"
+
+namespace {
+
+constexpr int kDialLimitSeconds = 60;
+// The modem's answers are short; a chatty line must not grow the buffer without end.
+constexpr size_t kReplyKeep = 4096;
+
+int SecondsSinceMidnight(const Clock& clock) {
+    LocalTime t = clock.now();
+    return t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+void ReadModemReplies(Program& program, std::string& reply) {
+    int waiting = SerialBytesWaiting(program);
+    if (waiting <= 0) return;
+    std::string bytes(static_cast<size_t>(waiting), '\0');
+    SerialRead(program, reinterpret_cast<uint8_t*>(bytes.data()), waiting);
+    reply += bytes;
+    if (reply.size() > 2 * kReplyKeep) reply.erase(0, reply.size() - kReplyKeep);
+}
+
+enum class DialOutcome { connected, redial, done };
+
+// One dialling attempt, from opening the port to the modem's verdict.
+DialOutcome DialOnce(Program& program, Host& host) {
+    LinkState& link = program.link;
+    link.linkUp = 3;
+    int fd = OpenConfiguredSerialPort(program, link.commPortName);
+    if (fd < 0) {
+        host.messageBox("Could not open comm port!", "Error!");
+        return DialOutcome::done;
+    }
+    link.commHandle = fd;
+    link.serialPortOpen = 1;
+
+    std::string number;
+    if (!host.prompt("Phone Number To Dial", number)) {
+        closeSerialLink(program, host);
+        link.serialPortOpen = 0;
+        return DialOutcome::done;
+    }
+    StartSerialWriter(program);
+    queueSerialText(program, "ATDT");
+    queueSerialText(program, number);
+    queueSerialText(program, "\r");
+    host.showDialing(true);
+
+    const int start = SecondsSinceMidnight(*program.clock);
+    std::string reply;
+    link.linkUp = 0;
+    for (;;) {
+        ReadModemReplies(program, reply);
+        const char* refusal = nullptr;
+        if (reply.find("CONNECT") != std::string::npos) {
+            host.showDialing(false);
+            link.serialPortOpen = 1;
+            link.linkUp = 1;
+            return DialOutcome::connected;
+        } else if (reply.find("NO DIALTONE") != std::string::npos) {
+            refusal = "No Dialtone";
+        } else if (reply.find("BUSY") != std::string::npos) {
+            refusal = "Phone Busy";
+        }
+        if (refusal != nullptr) {
+            host.showDialing(false);
+            closeSerialLink(program, host);
+            bool redial = host.redialDialog(refusal);
+            link.serialPortOpen = 0;
+            return redial ? DialOutcome::redial : DialOutcome::done;
+        }
+        int elapsed = SecondsSinceMidnight(*program.clock) - start;
+        if (elapsed < 0) elapsed += 86400;
+        if (elapsed > kDialLimitSeconds) {
+            host.showDialing(false);
+            closeSerialLink(program, host);
+            link.serialPortOpen = 0;
+            host.messageBox("Connection Timed Out!", "Error!");
+            return DialOutcome::done;
+        }
+        // The window stays alive and the core idle while the modem works.
+        program.clock->sleepMs(5);
+        host.pumpEvents();
+    }
+}
+
+}  // namespace
+
+void dialUp(Program& program, Host& host) {
+    while (DialOnce(program, host) == DialOutcome::redial) {
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Helpers shared by the link files; not for use outside src/link.
+#include <cstdint>
+#include <string>
+
+struct Program;
+
+// Where a link error happened: the value handed to the error recorder with errno.
+namespace linkerr {
+constexpr int serialRead = 301;
+constexpr int serialWrite = 302;
+constexpr int serialConfigure = 303;
+constexpr int tcpConnect = 311;
+constexpr int tcpReceive = 312;
+constexpr int tcpSend = 313;
+constexpr int tcpClose = 314;
+constexpr int udpOpen = 321;
+constexpr int udpSend = 322;
+constexpr int udpReceive = 323;
+constexpr int udpClose = 324;
+}  // namespace linkerr
+
+// Decimal value of a typed number: leading blanks, optional sign, digits; else 0.
+long DecimalValue(const std::string& text);
+
+// Opens the device of `commPortName` and sets raw 115200 8N1, no flow control,
+// DTR asserted. Returns the descriptor (non-blocking) or -1.
+int OpenConfiguredSerialPort(Program& program, const std::string& commPortName);
+// Ring reset and writer thread for an already opened port in link.commHandle.
+void StartSerialWriter(Program& program);
+// Wakes the serial writer after bytes were queued or the ring was stopped.
+void WakeSerialWriter(Program& program);
+// Stops the writer and closes the port; false when close() reported an error.
+bool CloseSerialPort(Program& program);
+// Bytes waiting in the port's receive queue.
+int SerialBytesWaiting(Program& program);
+// Reads exactly n bytes from the port (waiting briefly for stragglers).
+void SerialRead(Program& program, uint8_t* destination, int n);
+
+// Sends bytes on the TCP socket under the send lock; errors recorded.
+bool TcpSend(Program& program, const uint8_t* bytes, int n);
+// Closes a TCP link whose reader saw the peer go, once its bytes are taken.
+void ReapDeadTcpLink(Program& program);
+// Closes the UDP socket without touching the window's watch.
+void CloseUdpSocket(Program& program);

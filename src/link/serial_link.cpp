@@ -1,0 +1,187 @@
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+
+#include "app/program.h"
+#include "link/link_internal.h"
+#include "link/links.h"
+#include "platform/host.h"
+#include "poll/ring.h"
+
+namespace {
+
+// A write with the port's 100 ms write time-out: whatever the line takes within that
+// time goes out, the rest stays queued for the next pass.
+int WriteWithTimeout(int fd, const uint8_t* bytes, int n, ProtocolError& errors, bool& failing) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(100);
+    int total = 0;
+    while (total < n) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() < 0) break;
+        pollfd waiter{fd, POLLOUT, 0};
+        int ready = poll(&waiter, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        ssize_t written = write(fd, bytes + total, static_cast<size_t>(n - total));
+        if (written > 0) {
+            total += static_cast<int>(written);
+            failing = false;
+            continue;
+        }
+        if (written < 0 && (errno == EAGAIN || errno == EINTR)) continue;
+        // A dead line (unplugged adapter, hung-up terminal): report once per outage
+        // and let the writer retry after its pause.
+        if (!failing) RecordError(errors, written < 0 ? errno : EIO, linkerr::serialWrite);
+        failing = true;
+        break;
+    }
+    return total;
+}
+
+// Longest idle wait of the writer; appends and the stop signal wake it sooner.
+constexpr auto kIdleWait = std::chrono::milliseconds(20);
+
+// Drains the transmit ring into the port until the count goes negative. An empty
+// queue is waited for on a condition that every append signals, so an idle port
+// costs next to nothing and queued bytes still leave at once; a write that moved
+// nothing (time-out, line held) is retried after 1 ms.
+void SerialWriterLoop(ReceiveRing& ring, LinkState& link, int fd, ProtocolError& errors) {
+    bool failing = false;
+    const auto write = [&](const uint8_t* bytes, int n) {
+        return WriteWithTimeout(fd, bytes, n, errors, failing);
+    };
+    while (ring.ringCount.load() >= 0) {
+        if (ring.ringCount.load() == 0) {
+            std::unique_lock<std::mutex> lock(link.serialWriterLock);
+            link.serialWriterWake.wait_for(lock, kIdleWait, [&] { return ring.ringCount.load() != 0; });
+            continue;
+        }
+        if (RingDrainLink(ring, write) <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+}  // namespace
+
+int OpenConfiguredSerialPort(Program& program, const std::string& commPortName) {
+    const std::string path = SerialDevicePath(commPortName);
+    if (path.empty()) return -1;
+    // Non-blocking so the writer can honour its write time-out and a read never hangs.
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) {  // not a serial line at all
+        close(fd);
+        return -1;
+    }
+    cfmakeraw(&settings);
+    cfsetispeed(&settings, B115200);
+    cfsetospeed(&settings, B115200);
+    settings.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    settings.c_cflag |= CS8 | CLOCAL | CREAD;
+    settings.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK);
+    settings.c_cc[VMIN] = 0;
+    settings.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+        close(fd);
+        return -1;
+    }
+    // Receive and transmit queue sizes belong to the driver on this platform.
+    // DTR held asserted while the port is open; a pseudo-terminal has no modem lines.
+    int dtr = TIOCM_DTR;
+    if (ioctl(fd, TIOCMBIS, &dtr) != 0 && errno != ENOTTY && errno != EINVAL)
+        RecordError(program.errors, errno, linkerr::serialConfigure);
+    return fd;
+}
+
+void StartSerialWriter(Program& program) {
+    RingReset(program.ring);
+    program.link.serialWriter = std::thread(SerialWriterLoop, std::ref(program.ring), std::ref(program.link),
+                                            program.link.commHandle, std::ref(program.errors));
+}
+
+void WakeSerialWriter(Program& program) {
+    // Taking the lock orders the change of the count before the writer's check.
+    { std::lock_guard<std::mutex> hold(program.link.serialWriterLock); }
+    program.link.serialWriterWake.notify_one();
+}
+
+bool CloseSerialPort(Program& program) {
+    LinkState& link = program.link;
+    program.ring.ringCount.store(ReceiveRing::kSerialStop);
+    WakeSerialWriter(program);
+    if (link.serialWriter.joinable()) link.serialWriter.join();
+    bool closed = true;
+    if (link.commHandle >= 0) closed = close(link.commHandle) == 0;
+    link.commHandle = -1;
+    link.serialPortOpen = 0;
+    return closed;
+}
+
+int SerialBytesWaiting(Program& program) {
+    int fd = program.link.commHandle;
+    if (fd < 0) return 0;
+    int waiting = 0;
+    if (ioctl(fd, FIONREAD, &waiting) != 0) {
+        RecordError(program.errors, errno, linkerr::serialRead);
+        return 0;
+    }
+    return std::max(waiting, 0);
+}
+
+void SerialRead(Program& program, uint8_t* destination, int n) {
+    int fd = program.link.commHandle;
+    int got = 0;
+    while (got < n) {
+        ssize_t r = fd >= 0 ? read(fd, destination + got, static_cast<size_t>(n - got)) : -1;
+        if (r > 0) {
+            got += static_cast<int>(r);
+            continue;
+        }
+        int code = r == 0 ? EIO : (fd < 0 ? EBADF : errno);
+        if (code == EINTR) continue;
+        if (code == EAGAIN) {
+            // Bytes the queue count promised are normally there; allow a straggler.
+            pollfd waiter{fd, POLLIN, 0};
+            int ready = poll(&waiter, 1, 1000);
+            if (ready > 0 && (waiter.revents & POLLIN)) continue;
+            code = ready < 0 ? errno : ETIMEDOUT;
+        }
+        RecordError(program.errors, code, linkerr::serialRead);
+        std::memset(destination + got, 0, static_cast<size_t>(n - got));
+        break;
+    }
+}
+
+bool openSerialLink(Program& program, Host& host) {
+    LinkState& link = program.link;
+    if (link.serialPortOpen) return true;
+    int fd = OpenConfiguredSerialPort(program, link.commPortName);
+    if (fd < 0) {
+        host.messageBox("Could not open comm port!", "Error!");
+        return false;
+    }
+    link.linkUp = 1;
+    link.commHandle = fd;
+    StartSerialWriter(program);
+    link.serialPortOpen = 1;
+    return true;
+}
+
+void closeSerialLink(Program& program, Host& host) {
+    LinkState& link = program.link;
+    if (!link.serialPortOpen && link.commHandle < 0 && !link.serialWriter.joinable()) return;
+    if (!CloseSerialPort(program)) {
+        host.messageBox("Could not close comm port!", "Error!");
+        return;  // linkUp keeps its value
+    }
+    link.linkUp = 0;
+}

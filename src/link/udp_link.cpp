@@ -1,0 +1,96 @@
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/program.h"
+#include "link/link_internal.h"
+#include "link/links.h"
+#include "platform/host.h"
+#include "poll/ring.h"
+
+uint32_t UdpPeerAddressFromText(const std::string& ipAddressText) {
+    // Four parts split at the first three dots; the last part is all that follows.
+    uint32_t address = 0;
+    std::string rest = ipAddressText;
+    for (int part = 0; part < 4; ++part) {
+        size_t dot = part < 3 ? rest.find('.') : std::string::npos;
+        const std::string text = rest.substr(0, dot);
+        rest = dot == std::string::npos ? std::string() : rest.substr(dot + 1);
+        address |= (static_cast<uint32_t>(DecimalValue(text)) & 0xFF) << (8 * part);
+    }
+    return address;
+}
+
+void CloseUdpSocket(Program& program) {
+    LinkState& link = program.link;
+    if (link.udpSocket >= 0 && close(link.udpSocket) != 0) RecordError(program.errors, errno, linkerr::udpClose);
+    link.udpSocket = -1;
+    link.linkKind = kLinkSerial;
+}
+
+void openUdpLink(Program& program, Host& host) {
+    LinkState& link = program.link;
+    if (link.serialPortOpen) closeSerialLink(program, host);
+    if (link.linkKind == kLinkTcp) {
+        closeTcpLink(program);
+        link.linkKind = kLinkSerial;
+    }
+    if (link.linkKind != kLinkSerial) return;  // UDP already open
+
+    link.udpPeerAddress = UdpPeerAddressFromText(link.ipAddressText);
+    std::string password = link.udpPassword;
+    if (host.prompt("UDP PassWord Leave Blank For None", password)) link.udpPassword = password;
+
+    // Reads happen only when the window reports a waiting datagram, never blocking.
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd >= 0) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_ANY);
+        local.sin_port = 0;
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            RecordError(program.errors, errno, linkerr::udpOpen);
+            close(fd);
+            fd = -1;
+        }
+    } else {
+        RecordError(program.errors, errno, linkerr::udpOpen);
+    }
+    // A socket that could not be made shows up as no replies; the link still counts as UDP.
+    link.udpSocket = fd;
+    RingReset(program.ring);
+    if (fd >= 0) host.watchUdpSocket(fd);
+    link.linkKind = kLinkUdp;
+}
+
+void closeUdpLink(Program& program, Host& host) {
+    host.watchUdpSocket(-1);
+    CloseUdpSocket(program);
+}
+
+void onUdpReadable(Program& program) {
+    LinkState& link = program.link;
+    if (link.linkKind != kLinkUdp || link.udpSocket < 0) return;
+    static std::array<uint8_t, 65536> datagram;  // main thread only; the largest datagram
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    ssize_t length = recvfrom(link.udpSocket, datagram.data(), datagram.size(), MSG_DONTWAIT,
+                              reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (length < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            RecordError(program.errors, errno, linkerr::udpReceive);
+        return;
+    }
+    // Only the radio we talk to may put bytes into the ring.
+    uint32_t peerAddress = 0;
+    std::memcpy(&peerAddress, &from.sin_addr.s_addr, 4);
+    const long port = DecimalValue(link.portText);
+    if (from.sin_family != AF_INET || peerAddress != link.udpPeerAddress || ntohs(from.sin_port) != port) {
+        link.foreignDatagrams.fetch_add(1);
+        return;
+    }
+    UdpDatagramIntake(program, datagram.data(), static_cast<int>(length));
+}

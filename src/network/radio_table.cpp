@@ -1,0 +1,159 @@
+#include "network/radio_table.h"
+
+#include "app/program.h"
+#include "network/derived_values.h"
+#include "poll/protocol_error.h"
+
+namespace {
+
+// Error code recorded when a radio is refused because every slot is taken.
+constexpr int kTableFullError = 40;
+
+void ClearHistoryRow(HistoryRow& row) { row = HistoryRow{}; }
+
+}  // namespace
+
+RadioName MakeRadioName(std::string_view text) {
+    RadioName name;
+    name.fill(' ');
+    for (size_t i = 0; i < name.size() && i < text.size(); ++i) name[i] = text[i];
+    return name;
+}
+
+std::string NameText(const RadioName& name) { return std::string(name.begin(), name.end()); }
+
+int FindRadio(const RadioNetwork& network, uint32_t serial, int from) {
+    if (from < 0) from = 0;
+    int last = network.radioCount < kMaxRadios ? network.radioCount : kMaxRadios;
+    for (int i = from; i <= last; ++i)
+        if (network.radios[static_cast<size_t>(i)].serialNumber == serial) return i;
+    return -1;
+}
+
+int AppendRadio(Program& program, uint32_t serial) {
+    RadioNetwork& network = program.network;
+    if (network.radioCount >= kMaxRadios) {
+        // No slot beyond 2047: refuse rather than write past the table.
+        ++network.refusedAdditions;
+        RecordError(program.errors, kTableFullError, static_cast<int>(serial / 100000));
+        return -1;
+    }
+    int index = ++network.radioCount;
+    // The slot may still hold a deleted or unloaded radio's values; a new radio
+    // starts clean so it never shows someone else's measurements or history.
+    RadioRecord& radio = network.radios[static_cast<size_t>(index)];
+    radio = RadioRecord{};
+    radio.serialNumber = serial;
+    radio.freqOffsetCode = 128;
+    if (index < kHistoryRows) ClearHistoryRow(network.history[static_cast<size_t>(index)]);
+
+    // The list window follows a radio appended just below its last row.
+    if (index - 1 == network.lastVisibleRow && network.lastVisibleRow - 39 < network.firstVisibleRow)
+        ++network.lastVisibleRow;
+    return index;
+}
+
+int FindOrAddRadio(Program& program, uint32_t serial) {
+    int index = FindRadio(program.network, serial, 0);
+    if (index >= 0) return index;
+    index = AppendRadio(program, serial);
+    if (index >= 0 && program.live) program.live->numberRadios(program.network.radioCount);
+    return index;
+}
+
+bool DeleteRadio(RadioNetwork& network, uint32_t serial) {
+    int index = FindRadio(network, serial, 1);
+    if (index < 1) return false;
+    int last = network.radioCount;
+    for (int k = index; k < last; ++k) {
+        network.radios[static_cast<size_t>(k)] = network.radios[static_cast<size_t>(k) + 1];
+        if (k < kHistoryRows) {
+            // A radio moving down from beyond the history rows arrives with none.
+            if (k + 1 < kHistoryRows)
+                network.history[static_cast<size_t>(k)] = network.history[static_cast<size_t>(k) + 1];
+            else
+                ClearHistoryRow(network.history[static_cast<size_t>(k)]);
+        }
+    }
+    // The vacated slot is left clean rather than as a copy of the last radio.
+    network.radios[static_cast<size_t>(last)] = RadioRecord{};
+    if (last < kHistoryRows) ClearHistoryRow(network.history[static_cast<size_t>(last)]);
+
+    --network.radioCount;
+    if (network.lastVisibleRow > network.radioCount) network.lastVisibleRow = network.radioCount;
+    if (network.selectedRadio > network.radioCount) network.selectedRadio = network.radioCount;
+    return true;
+}
+
+int LocateRadio(const RadioNetwork& network, uint32_t serial) { return FindRadio(network, serial, 0); }
+
+void ResetDisconnectCounts(RadioNetwork& network) {
+    for (RadioRecord& radio : network.radios) radio.disconnectCount = 0;
+}
+
+void ResetMeasurements(Program& program) {
+    RadioNetwork& network = program.network;
+    program.log.lastLogMinute = 0;
+    network.master.dataBytesTotal = 0;
+    network.master.dataRateAccumulator = 0;
+    if (program.clock) {
+        LocalTime now = program.clock->now();
+        network.runStartSeconds = SecondsClock(now);
+        network.runStartTime = TimeText(now);
+        network.runStartDate = DateText(now);
+    }
+    for (RadioRecord& radio : network.radios) {
+        radio.distanceRaw = 0;
+        radio.lastFreqReading = 0;
+        radio.freqOffsetCode = 0;
+        radio.signalLevel = 0;
+        radio.noiseLevel = 0;
+        radio.goodPacketsRaw = 0;
+        radio.hopRepeater.fill(0);
+        radio.hopSignalRaw.fill(0);
+        radio.hopSignalAvg.fill(0);
+        radio.pollScore = 0;
+        radio.replyCount = 0;
+        radio.lineStatus = 0;
+        radio.disconnectCount = 0;
+        radio.temperatureRaw = 0;
+        radio.voltageRaw = 0;
+        radio.lastReplySeconds = 0;
+        radio.dataBytes = 0;
+        radio.revision = 0;
+        radio.eepromValue.fill(0);
+        radio.eepromValid.fill(0);
+    }
+    for (HistoryRow& row : network.history) ClearHistoryRow(row);
+    network.firstVisibleRow = 1;
+}
+
+void NewNetworkReset(Program& program) {
+    RadioNetwork& network = program.network;
+    network.networkFileName = "NONAME.RAD";
+    for (RadioRecord& radio : network.radios) {
+        radio.serialNumber = 0;
+        radio.repeaterNumber = 0;
+        radio.name = MakeRadioName("NewRadio");
+    }
+    network.radioCount = 0;
+    network.repeaterCount = 0;
+    network.firstVisibleRow = 0;
+    network.lastVisibleRow = 0;
+    // No radio is left to select but the master.
+    network.selectedRadio = 0;
+    network.lastMasterSequence = 0;
+    network.lastSlaveSequence = 0;
+
+    PollState& poll = program.poll;
+    poll.pollMode = 1;
+    poll.randomNumber = 0;
+    poll.requestState = 8;
+    poll.currentRadio = 0;
+    poll.sweepCount = 0;
+    program.request.bytes.fill(0);
+
+    // Clears the log minute, the master total and the run start, and sets
+    // firstVisibleRow to 1.
+    ResetMeasurements(program);
+}

@@ -1,0 +1,17 @@
+#include "app/program.h"
+#include "poll/protocol.h"
+#include "poll/protocol_error.h"
+#include "setup/setup_table.h"
+
+int storeSetupValue(Program& program, int radio, int address, uint8_t value, int errorCode) {
+    int row = RowOfAddress(program.setup, address);
+    if (row < 0 || row >= kParamSlots) {
+        RecordError(program.errors, errorCode, address - kEepromBase);
+        return -1;
+    }
+    if (radio < 0 || radio >= kRadioSlots) return -1;
+    RadioRecord& record = program.network.radios[radio];
+    record.eepromValid[row] = 1;
+    record.eepromValue[row] = value;
+    return row;
+}

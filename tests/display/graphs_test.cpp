@@ -1,0 +1,274 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "display/canvas.h"
+#include "display_fixture.h"
+#include "network/derived_values.h"
+
+namespace {
+
+class GraphTest : public DisplayTest {
+protected:
+    void SetUp() override {
+        DisplayTest::SetUp();
+        start = LocalTime{2024, 3, 1, 8, 0, 0, 0};
+        program->network.runStartSeconds = SecondsClock(start);
+        addRadio(9200000).name = MakeRadioName("Hilltop");
+        program->network.selectedRadio = 1;
+        program->display.screenNumber = 3;
+    }
+
+    // Puts the clock `seconds` after the run start.
+    void nowAt(int64_t seconds) {
+        LocalTime t = start;
+        t.day += static_cast<int>(seconds / 86400);
+        int64_t rest = seconds % 86400 + 8 * 3600;
+        t.day += static_cast<int>(rest / 86400);
+        rest %= 86400;
+        t.hour = static_cast<int>(rest / 3600);
+        t.minute = static_cast<int>(rest / 60 % 60);
+        t.second = static_cast<int>(rest % 60);
+        clock.set(t);
+    }
+
+    HistorySample& addSample(int row, int32_t time) {
+        HistoryRow& h = program->network.history[static_cast<size_t>(row)];
+        HistorySample& s = h.samples[static_cast<size_t>(++h.historyCount)];
+        s.time = time;
+        return s;
+    }
+
+    LocalTime start;
+};
+
+TEST_F(GraphTest, HeaderAndScalesOfGraphics3) {
+    RadioRecord& r = program->network.radios[1];
+    r.eepromValid[29] = r.eepromValid[30] = r.eepromValid[33] = 1;
+    r.eepromValue[29] = 1;
+    r.eepromValue[30] = 2;
+    r.eepromValue[33] = 255;
+    paint();
+    EXPECT_EQ(canvas.row(2), "Serial Number: 9200000       Signal Quality over Time       Name    : Hilltop");
+    EXPECT_EQ(canvas.colorAt(2, 16), colors::brightGreen);
+    EXPECT_EQ(canvas.colorAt(2, 71), colors::brightGreen);
+    EXPECT_EQ(canvas.row(3), "Radio Number : 1                                            Radio ID: 258");
+    EXPECT_EQ(canvas.lineAtBottom(88), " 4.0K 100");
+    EXPECT_EQ(canvas.lineAtBottom(248), " 2.4K 60");
+    EXPECT_EQ(canvas.lineAtBottom(488), " 0.0K 0");
+    EXPECT_EQ(canvas.byBottom[88][2].color, colors::olive);
+    EXPECT_EQ(canvas.byBottom[88][7].color, colors::black);
+    // Small bars at the right, then the black plot with its grey grid.
+    ASSERT_EQ(canvas.rects.size(), 3u);
+    EXPECT_EQ(canvas.rects[0].rect, (Rect{710, 80, 800, 94}));
+    EXPECT_EQ(canvas.rects[1].rect, (Rect{710, 480, 800, 494}));
+    EXPECT_EQ(canvas.rects[2].rect, (Rect{100, 80, 700, 480}));
+    EXPECT_EQ(canvas.rects[2].brush, Brush::black);
+    EXPECT_EQ(canvas.rects[2].pen, Pen::grey);
+    EXPECT_EQ(canvas.linesWith(Pen::grey).size(), 9u);
+    // Nothing recorded: no time axis.
+    EXPECT_EQ(canvas.text(3, 34, 11), std::string(11, ' '));
+}
+
+TEST_F(GraphTest, HeaderAndScalesOfGraphics4) {
+    program->display.screenNumber = 4;
+    paint();
+    EXPECT_EQ(canvas.row(2), "Serial Number: 9200000     Temp, Voltage, PPM Over Time     Name    : Hilltop");
+    EXPECT_EQ(canvas.text(3, 61, 18), "Radio ID:  XXXXXX ");
+    EXPECT_EQ(canvas.lineAtBottom(88), " 75 15  30");
+    EXPECT_EQ(canvas.text(8, 1, 7), "    12 ");
+    EXPECT_EQ(canvas.lineAtBottom(488), " -50-15 0");
+    EXPECT_EQ(canvas.byBottom[88][2].color, colors::alarmRed);
+    EXPECT_EQ(canvas.byBottom[88][5].color, colors::navy);
+    EXPECT_EQ(canvas.byBottom[88][9].color, colors::darkGreen);
+    EXPECT_EQ(canvas.linesWith(Pen::grey).size(), 14u);
+}
+
+TEST_F(GraphTest, TwentyMinutesGiveAHalfHourAxis) {
+    for (int t : {0, 600, 1200}) addSample(1, t).signal = 20;
+    nowAt(1200);
+    paint();
+    EXPECT_EQ(canvas.text(3, 34, 11), "Minutes Ago");
+    EXPECT_EQ(canvas.row(4), "      30        25        20        15        10        5         0");
+    auto green = canvas.linesWith(Pen::green);
+    ASSERT_EQ(green.size(), 3u);
+    EXPECT_EQ(green[0].x1, 300);  // 30 minutes span, oldest sample 20 minutes ago
+    EXPECT_EQ(green[1].x2, 500);
+    EXPECT_EQ(green[2].x2, 700);
+    EXPECT_EQ(green[2].y2, 400);
+}
+
+TEST_F(GraphTest, FiveHoursGiveAnEightHourAxis) {
+    addSample(1, 0);
+    addSample(1, 5 * 3600);
+    nowAt(5 * 3600);
+    paint();
+    EXPECT_EQ(canvas.text(3, 37, 9), "Hours Ago");
+    EXPECT_EQ(canvas.row(4), "      8         6.67      5.33      4         2.67      1.33      0");
+}
+
+TEST_F(GraphTest, NineDaysGiveTheLongestAxis) {
+    addSample(1, 0);
+    addSample(1, 9 * 86400);
+    nowAt(9 * 86400);
+    paint();
+    EXPECT_EQ(canvas.text(3, 37, 9), "Hours Ago");
+    EXPECT_EQ(canvas.row(4), "      1536      1280      1024      768       512       256       0");
+    auto green = canvas.linesWith(Pen::green);
+    ASSERT_FALSE(green.empty());
+    EXPECT_EQ(green[0].x1, 100 + static_cast<int>(600.0 * (5529600 - 777600) / 5529600 + 0.5));
+}
+
+TEST_F(GraphTest, SlaveSeriesAndLegend) {
+    const int signal[] = {20, 50, 30};
+    const int noise[] = {5, 9, 7};
+    const int good[] = {250, 128, 200};
+    const int dataBytes[] = {6000, 120000, 18000};
+    for (int i = 0; i < 3; ++i) {
+        HistorySample& s = addSample(1, 600 * i);
+        s.signal = static_cast<uint8_t>(signal[i]);
+        s.noise = static_cast<uint8_t>(noise[i]);
+        s.goodPackets = static_cast<uint8_t>(good[i]);
+        s.dataBytes = dataBytes[i];
+        s.goodCount = 30;
+        s.badCount = 9;
+    }
+    nowAt(1200);
+    paint();
+    EXPECT_EQ(canvas.text(7, 72, 9), "Receive %");
+    EXPECT_EQ(canvas.text(8, 72, 9), "Mx Ave Mn");
+    // 250, 193 and 128 of 256.
+    EXPECT_EQ(canvas.text(9, 71, 6), "987550");
+    EXPECT_EQ(canvas.colorAt(9, 71), colors::darkBlue);
+    EXPECT_EQ(canvas.text(12, 72, 9), "Signal Lv");
+    EXPECT_EQ(canvas.text(14, 71, 9), "50  33 20");
+    EXPECT_EQ(canvas.colorAt(14, 71), colors::brightGreen);
+    EXPECT_EQ(canvas.text(19, 71, 10), "9    7   5");
+    EXPECT_EQ(canvas.colorAt(19, 71), colors::legendRed);
+    EXPECT_EQ(canvas.text(21, 72, 8), "Transmit");
+    EXPECT_EQ(canvas.text(23, 72, 5), " kB/s");
+    // Last rate: 120000 bytes over 600 s is 20 tens of bytes per second.
+    EXPECT_EQ(canvas.text(24, 71, 6), "  0.20");
+    EXPECT_EQ(canvas.text(26, 72, 9), "Bad Pckts");
+    EXPECT_EQ(canvas.text(28, 72, 9), "NumPoints");
+    EXPECT_EQ(canvas.text(29, 75, 3), "  3");
+
+    auto red = canvas.linesWith(Pen::red);
+    ASSERT_EQ(red.size(), 3u);
+    EXPECT_EQ(red[1].y2, 480 - 36);
+    auto blue = canvas.linesWith(Pen::blue);
+    EXPECT_EQ(blue[1].y2, 280);  // 128 / 0.64 = 200
+    auto olive = canvas.linesWith(Pen::olive);
+    ASSERT_EQ(olive.size(), 4u);  // two steps
+    EXPECT_EQ((std::array{olive[0].x1, olive[0].y1, olive[0].x2, olive[0].y2}), (std::array{300, 480, 300, 479}));
+    EXPECT_EQ((std::array{olive[1].x2, olive[1].y2}), (std::array{500, 479}));
+    EXPECT_EQ((std::array{olive[2].x2, olive[2].y2, olive[3].x2}), (std::array{500, 460, 700}));
+    auto orange = canvas.linesWith(Pen::orange);
+    ASSERT_EQ(orange.size(), 2u);  // the one step from sample 2 to 3
+    // Rate 30 (120000 bytes over 400 s, the step cap, / 10), times 9 bad of 40: 6.75 pixels.
+    EXPECT_EQ(orange[0].x2, 500);
+    EXPECT_EQ(orange[0].y2, 473);
+    EXPECT_EQ(orange[1].x2, 700);
+}
+
+TEST_F(GraphTest, MasterLegendShowsErrorShareAndDataRate) {
+    program->network.selectedRadio = 0;
+    const int rate[] = {35, 80, 20};
+    const int errorShare[] = {10, 30, 2};
+    for (int i = 0; i < 3; ++i) {
+        HistorySample& s = addSample(0, 60 * i);
+        s.signal = static_cast<uint8_t>(rate[i]);
+        s.goodPackets = static_cast<uint8_t>(errorShare[i]);
+    }
+    nowAt(120);
+    paint();
+    EXPECT_EQ(canvas.text(7, 72, 9), " Error  %");
+    EXPECT_EQ(canvas.text(8, 72, 9), "Mx Ave Ls");
+    EXPECT_EQ(canvas.text(9, 71, 11), "12    5   1");
+    EXPECT_EQ(canvas.text(11, 72, 9), "Total Rcv");
+    EXPECT_EQ(canvas.text(12, 72, 9), "Data Rate");
+    EXPECT_EQ(canvas.text(13, 72, 9), "Mx Ave Ls");
+    EXPECT_EQ(canvas.text(14, 71, 10), "8.0 4.52.0");
+    EXPECT_EQ(canvas.text(3, 1, 19), "Radio Number : 0   ");
+}
+
+TEST_F(GraphTest, EmptyHistoryLegends) {
+    paint();
+    EXPECT_EQ(canvas.text(9, 71, 4), "000 ");
+    EXPECT_EQ(canvas.text(14, 71, 8), "0   0  0");
+    EXPECT_EQ(canvas.text(19, 71, 10), "0    0   0");
+    EXPECT_EQ(canvas.text(24, 71, 6), "  0.00");
+    EXPECT_EQ(canvas.text(29, 75, 3), "  0");
+    EXPECT_TRUE(canvas.linesWith(Pen::green).empty());
+
+    program->display.screenNumber = 4;
+    paint();
+    EXPECT_EQ(canvas.text(8, 72, 9), "Radio PPM");
+    EXPECT_EQ(canvas.text(9, 72, 10), " Max  Min ");
+    EXPECT_EQ(canvas.text(10, 71, 11), "-12.8 -12.8");
+    EXPECT_EQ(canvas.text(16, 71, 10), "  0.0  0.0");
+    EXPECT_EQ(canvas.text(20, 72, 9), "RadioTemp");
+    EXPECT_EQ(canvas.text(22, 71, 10), "  499  499");
+    EXPECT_EQ(canvas.text(25, 72, 9), "NumPoints");
+    EXPECT_EQ(canvas.text(26, 75, 3), "  0");
+}
+
+TEST_F(GraphTest, Graphics4SeriesAndLegend) {
+    program->display.screenNumber = 4;
+    const int volts[] = {255, 200, 220, 230, 240};
+    const int temps[] = {128, 200, 100, 128, 128};
+    const int freq[] = {0, 0, 0, 0, 148};
+    for (int i = 0; i < 5; ++i) {
+        HistorySample& s = addSample(1, 100 * i);
+        s.voltageRaw = static_cast<uint8_t>(volts[i]);
+        s.temperatureRaw = static_cast<uint8_t>(temps[i]);
+        s.freqCode = static_cast<uint8_t>(freq[i]);
+    }
+    nowAt(400);
+    paint();
+    auto green = canvas.linesWith(Pen::green);
+    ASSERT_EQ(green.size(), 5u);
+    EXPECT_EQ(green[0].y2, 47);  // 32.5 V on a 30 V scale: above the plot
+    // Only the fifth sample carries a ppm reading.
+    auto blue = canvas.linesWith(Pen::blue);
+    ASSERT_EQ(blue.size(), 1u);
+    EXPECT_EQ(blue[0].y2, 256);
+    EXPECT_EQ(canvas.text(10, 71, 9), "2.0   2.0");
+    EXPECT_EQ(canvas.text(16, 71, 10), " 32.5 25.5");
+    // Raw 100 is the warmest, raw 200 the coldest.
+    EXPECT_EQ(canvas.text(22, 71, 10), "   38    1");
+}
+
+TEST_F(GraphTest, ValuesBeyondThePlotStayInsideTheClientArea) {
+    program->display.screenNumber = 4;
+    const int temps[] = {1, 0, 255};
+    for (int i = 0; i < 3; ++i) addSample(1, 100 * i).temperatureRaw = static_cast<uint8_t>(temps[i]);
+    nowAt(200);
+    paint();
+    auto red = canvas.linesWith(Pen::red);
+    ASSERT_EQ(red.size(), 3u);
+    EXPECT_EQ(red[0].y2, 0);        // 197 C would be far above the window
+    EXPECT_EQ(red[1].y2, 0);        // raw 0 reads 499 C
+    EXPECT_EQ(red[2].y2, 541);      // -69 C, below the plot but above the status lines
+
+    program->display.screenNumber = 3;
+    HistoryRow& h = program->network.history[1];
+    h.samples[1].dataBytes = -100000000;
+    paint();
+    for (const auto& l : canvas.lines) {
+        EXPECT_GE(l.y2, 0);
+        EXPECT_LE(l.y2, 558);
+    }
+}
+
+TEST_F(GraphTest, RadiosWithoutHistoryRowShowTheEmptyGraph) {
+    program->network.selectedRadio = 1500;
+    paint();
+    EXPECT_EQ(canvas.text(29, 75, 3), "  0");
+    program->network.selectedRadio = -4;
+    paint();
+    EXPECT_EQ(canvas.text(3, 1, 19), "Radio Number : -4  ");
+}
+
+}  // namespace

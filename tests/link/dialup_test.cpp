@@ -1,0 +1,166 @@
+#include <sys/ioctl.h>
+
+#include "link_fixture.h"
+
+namespace linktest {
+namespace {
+
+// Plays the modem on the far side of the pseudo-terminal while the dial-up wait
+// pumps the window: it takes the dial command, then answers chunk by chunk, each
+// chunk delivered before the next pump so that every chunk lands in its own read.
+class ModemHost : public ScriptedHost {
+public:
+    ModemHost(const Pty& pty, const std::unique_ptr<Program>& program) : pty(pty), program(program) {}
+
+    void pumpEvents() override {
+        ScriptedHost::pumpEvents();
+        if (pumps > 40000) {  // a wait that never ends would hang the suite: end it
+            if (pumps == 40001) pty.write("NO DIALTONE");
+            return;
+        }
+        if (awaitingCommand) {
+            std::string command;
+            while (command.empty() || command.back() != '\r') {
+                std::string more = ReadBytes(pty.master, 1);
+                if (more.empty()) return;
+                command += more;
+            }
+            commands.push_back(command);
+            awaitingCommand = false;
+            return;
+        }
+        if (attempt >= answers.size()) return;
+        if (chunk < answers[attempt].size()) {
+            const std::string& text = answers[attempt][chunk++];
+            pty.write(text);
+            WaitFor([&] {
+                int waiting = 0;
+                ioctl(program->link.commHandle, FIONREAD, &waiting);
+                return waiting >= static_cast<int>(text.size());
+            });
+        }
+        if (chunk == answers[attempt].size() && !answers[attempt].empty()) {
+            ++attempt;
+            chunk = 0;
+            awaitingCommand = true;
+        }
+    }
+
+    // The modem's answers per dialling attempt; an empty list is a silent modem.
+    std::vector<std::vector<std::string>> answers;
+    std::vector<std::string> commands;
+
+private:
+    const Pty& pty;
+    const std::unique_ptr<Program>& program;
+    bool awaitingCommand = true;
+    size_t attempt = 0;
+    size_t chunk = 0;
+};
+
+class Dialup : public LinkTest {
+protected:
+    void TearDown() override {
+        closeAllLinks(*program, modem);
+        LinkTest::TearDown();
+    }
+    std::vector<std::string> shownTitles() const {
+        std::vector<std::string> out;
+        for (const auto& s : modem.shown) out.push_back(s.kind + ":" + s.title + ":" + s.text);
+        return out;
+    }
+
+    Pty pty;
+    ModemHost modem{pty, program};
+};
+
+TEST_F(Dialup, ConnectSplitOverTwoReadsBringsTheLinkUp) {
+    usePty(pty);
+    modem.answer(true, "5551234");
+    modem.answers = {{"ATDT5551234\r\r\nCONN", "ECT 9600\r\n"}};
+    dialUp(*program, modem);
+    EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r"}));
+    EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:"}));
+    EXPECT_EQ(program->link.serialPortOpen, 1);
+    EXPECT_EQ(program->link.linkUp, 1);
+    EXPECT_FALSE(modem.dialingShown);
+    EXPECT_EQ(modem.events, (std::vector<std::string>{"dialing:show", "dialing:hide"}));
+
+    // From here on it is a serial link like any other.
+    linkSendRequest(*program);
+    EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
+}
+
+TEST_F(Dialup, BusyThenRedialAsksTheNumberAgain) {
+    usePty(pty);
+    modem.answer(true, "5551234");
+    modem.answer(true);  // REDIAL
+    modem.answer(true, "777");
+    modem.answers = {{"ATDT5551234\r\r\n", "BUSY\r\n"}, {"CONNECT\r\n"}};
+    dialUp(*program, modem);
+    EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r", "ATDT777\r"}));
+    EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:", "redial:Phone Busy:",
+                                                        "prompt:Phone Number To Dial:"}));
+    EXPECT_EQ(program->link.serialPortOpen, 1);
+    EXPECT_EQ(program->link.linkUp, 1);
+}
+
+TEST_F(Dialup, NoDialtoneThenCancelLeavesThePortClosed) {
+    usePty(pty);
+    modem.answer(true, "1");
+    modem.answer(false);  // CANCEL
+    modem.answers = {{"NO DIALTONE\r\n"}};
+    dialUp(*program, modem);
+    EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:", "redial:No Dialtone:"}));
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(program->link.linkUp, 0);
+    EXPECT_FALSE(program->link.serialWriter.joinable());
+}
+
+TEST_F(Dialup, ConnectWinsOverBusyInTheSameReply) {
+    usePty(pty);
+    modem.answer(true, "2");
+    modem.answers = {{"BUSY\r\nCONNECT\r\n"}};
+    dialUp(*program, modem);
+    EXPECT_EQ(program->link.linkUp, 1);
+    EXPECT_EQ(shownTitles().size(), 1u);
+}
+
+TEST_F(Dialup, SilentModemTimesOutSixtySecondsLaterAcrossMidnight) {
+    usePty(pty);
+    clock.setTimeOfDay(23, 59, 30);
+    modem.answer(true, "3");
+    modem.answers = {{}};
+    dialUp(*program, modem);
+    EXPECT_EQ(TimeText(clock.now()), "00:00:31");
+    EXPECT_EQ(modem.messages(), (std::vector<std::string>{"Error!: Connection Timed Out!"}));
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(program->link.commHandle, -1);
+}
+
+TEST_F(Dialup, PortThatWillNotOpenAndCancelledNumber) {
+    setenv("CORVANE_COM1", "/nonexistent/modem", 1);
+    dialUp(*program, modem);
+    EXPECT_EQ(modem.messages(), (std::vector<std::string>{"Error!: Could not open comm port!"}));
+    EXPECT_EQ(program->link.linkUp, 3);
+    EXPECT_EQ(modem.shown.size(), 1u);
+
+    usePty(pty);
+    dialUp(*program, modem);  // nothing queued: the number prompt answers Cancel
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(ReadWhatever(pty.master), "");
+}
+
+TEST_F(Dialup, MenuCommandDialsOnlyWhenNoPortIsOpen) {
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, modem));
+    commandConnectDialup(*program, modem);
+    EXPECT_TRUE(modem.shown.empty());
+    EXPECT_EQ(modem.erasingInvalidations, 1);
+    EXPECT_EQ(modem.updates, 1);
+}
+
+}  // namespace
+}  // namespace linktest

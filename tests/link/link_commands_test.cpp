@@ -1,0 +1,137 @@
+#include "link_fixture.h"
+
+namespace linktest {
+namespace {
+
+class LinkCommands : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        listener = BoundSocket(SOCK_STREAM);
+        listen(listener, 4);
+        udpPeer = BoundSocket(SOCK_DGRAM);
+        program->link.ipAddressText = "127.0.0.1";
+    }
+    void TearDown() override {
+        LinkTest::TearDown();
+        close(listener);
+        close(udpPeer);
+    }
+    void openUdp() {
+        program->link.portText = std::to_string(LocalPort(udpPeer));
+        host.answer(true, "pw");
+        commandConnectUdp(*program, host);
+        ASSERT_EQ(program->link.linkKind, kLinkUdp);
+    }
+    void openTcp() {
+        program->link.portText = std::to_string(LocalPort(listener));
+        commandConnectTcp(*program, host);
+        ASSERT_EQ(program->link.linkKind, kLinkTcp);
+    }
+    bool repaintedOnce() const { return host.erasingInvalidations == 1 && host.updates == 1; }
+
+    Pty pty;
+    int listener = -1;
+    int udpPeer = -1;
+};
+
+TEST_F(LinkCommands, ChangeCommPortListsEightPortsAndClosesAnOpenPort) {
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    host.answer(true, "Com3");
+    commandChangeCommPort(*program, host);
+    EXPECT_EQ(host.shown.back().title, "Select Comm Port");
+    EXPECT_EQ(host.listItems,
+              (std::vector<std::string>{"Com1", "Com2", "Com3", "Com4", "Com5", "Com6", "Com7", "Com8"}));
+    EXPECT_EQ(host.listPreselected, 1);
+    EXPECT_EQ(program->link.commPortName, "Com3");
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(host.invalidations, 0);
+
+    commandChangeCommPort(*program, host);  // Cancel
+    EXPECT_EQ(host.listPreselected, 3);
+    EXPECT_EQ(program->link.commPortName, "Com3");
+}
+
+TEST_F(LinkCommands, OpenCommClosesANetworkLinkFirst) {
+    openUdp();
+    usePty(pty);
+    commandOpenComm(*program, host);
+    EXPECT_EQ(program->link.linkKind, kLinkSerial);
+    EXPECT_EQ(host.watchedUdpSocket, -1);
+    EXPECT_EQ(program->link.udpSocket, -1);
+    EXPECT_EQ(program->link.serialPortOpen, 1);
+    EXPECT_EQ(host.erasingInvalidations, 2);
+
+    int handle = program->link.commHandle;
+    commandOpenComm(*program, host);  // already open: only a repaint
+    EXPECT_EQ(program->link.commHandle, handle);
+    EXPECT_EQ(host.erasingInvalidations, 3);
+
+    commandCloseComm(*program, host);
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(host.erasingInvalidations, 4);
+    EXPECT_EQ(host.updates, 4);
+}
+
+TEST_F(LinkCommands, ChangeIpAddressAsksAddressThenPort) {
+    program->link.portText = "4000";
+    host.answer(true, "10.0.0.9");
+    host.answer(true, "5001");
+    commandChangeIpAddress(*program, host);
+    ASSERT_EQ(host.shown.size(), 2u);
+    EXPECT_EQ(host.shown[0].title, "New IP Address");
+    EXPECT_EQ(host.shown[0].text, "127.0.0.1");
+    EXPECT_EQ(host.shown[1].title, "Port Address");
+    EXPECT_EQ(host.shown[1].text, "4000");
+    EXPECT_EQ(program->link.ipAddressText, "10.0.0.9");
+    EXPECT_EQ(program->link.portText, "5001");
+
+    commandChangeIpAddress(*program, host);  // Cancel at the first prompt skips the second
+    EXPECT_EQ(host.shown.size(), 3u);
+    EXPECT_EQ(program->link.ipAddressText, "10.0.0.9");
+    EXPECT_EQ(host.invalidations, 0);
+}
+
+TEST_F(LinkCommands, ConnectTcpClosesUdpAndConnectingTwiceOnlyRepaints) {
+    openUdp();
+    openTcp();
+    EXPECT_EQ(program->link.udpSocket, -1);
+    EXPECT_EQ(host.watchedUdpSocket, -1);
+    int tcpSocket = program->link.tcpSocket;
+    commandConnectTcp(*program, host);
+    EXPECT_EQ(program->link.tcpSocket, tcpSocket);
+    EXPECT_EQ(host.erasingInvalidations, 3);
+
+    commandCloseTcpUdp(*program, host);
+    EXPECT_EQ(program->link.linkKind, kLinkSerial);
+    EXPECT_EQ(program->link.tcpSocket, -1);
+}
+
+TEST_F(LinkCommands, ConnectUdpClosesSerialAndTcp) {
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    openTcp();
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    openUdp();
+    EXPECT_EQ(program->link.tcpSocket, -1);
+    EXPECT_FALSE(program->link.tcpReader.joinable());
+    EXPECT_EQ(program->link.udpPassword, "pw");
+    EXPECT_EQ(program->link.udpPeerAddress, UdpPeerAddressFromText("127.0.0.1"));
+    commandConnectUdp(*program, host);  // already open: no password prompt again
+    EXPECT_EQ(host.shown.size(), 1u);
+}
+
+TEST_F(LinkCommands, ClosingAllLinksClosesWhicheverIsOpen) {
+    openTcp();
+    closeAllLinks(*program, host);
+    EXPECT_EQ(program->link.linkKind, kLinkSerial);
+    EXPECT_FALSE(program->link.tcpReader.joinable());
+    openUdp();
+    closeAllLinks(*program, host);
+    EXPECT_EQ(program->link.udpSocket, -1);
+    EXPECT_EQ(host.watchedUdpSocket, -1);
+}
+
+}  // namespace
+}  // namespace linktest

@@ -1,0 +1,114 @@
+#include <cerrno>
+
+#include "link_fixture.h"
+
+namespace linktest {
+namespace {
+
+using SerialLink = LinkTest;
+
+TEST_F(SerialLink, OpenRequestGoesOutAsTheEightFrameBytes) {
+    Pty pty;
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    EXPECT_EQ(program->link.serialPortOpen, 1);
+    EXPECT_EQ(program->link.linkUp, 1);
+    EXPECT_EQ(program->link.linkKind, kLinkSerial);
+    EXPECT_TRUE(host.shown.empty());
+
+    linkSendRequest(*program);
+    EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
+    EXPECT_TRUE(WaitFor([&] { return program->ring.ringCount == 0; }));
+
+    queueSerialText(*program, "ATZ\r");
+    EXPECT_EQ(ReadBytes(pty.master, 4), "ATZ\r");
+}
+
+TEST_F(SerialLink, QueuedBytesThatWrapPastTheRingEndArriveInOrder) {
+    Pty pty;
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    // The ring is empty and the writer idle: move both positions near the end.
+    program->ring.ringMainIndex = 1020;
+    program->ring.ringLinkIndex = 1020;
+    linkSendRequest(*program);
+    EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
+    ASSERT_TRUE(WaitFor([&] { return program->ring.ringCount == 0; }));
+    EXPECT_EQ(program->ring.ringMainIndex, 4);
+    EXPECT_EQ(program->ring.ringLinkIndex, 4);
+}
+
+TEST_F(SerialLink, ReplyBytesAreReadFromThePortAndMarkActivity) {
+    Pty pty;
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    pty.write(std::string("\xF0\x01\x02\x03\x04", 5));
+    ASSERT_TRUE(WaitFor([&] { return linkBytesAvailable(*program) == 5; }));
+    uint8_t got[3] = {};
+    linkReceive(*program, got, 3);
+    EXPECT_EQ(got[0], 0xF0);
+    EXPECT_EQ(got[2], 0x02);
+    EXPECT_EQ(program->link.rxActivity, 1);
+    EXPECT_EQ(linkBytesAvailable(*program), 2);
+    EXPECT_EQ(program->errors.count, 0);
+}
+
+TEST_F(SerialLink, NoLinkOffersNoBytes) {
+    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    uint8_t got[2] = {7, 7};
+    linkReceive(*program, got, 2);
+    EXPECT_EQ(got[0], 0);
+    EXPECT_EQ(program->link.rxActivity, 0);
+}
+
+TEST_F(SerialLink, OpenFailureShowsTheMessageAndChangesNothing) {
+    program->link.linkUp = 0;
+    setenv("CORVANE_COM1", "/nonexistent/serial", 1);
+    EXPECT_FALSE(openSerialLink(*program, host));
+    setenv("CORVANE_COM1", "/dev/null", 1);  // exists, but is no serial line
+    EXPECT_FALSE(openSerialLink(*program, host));
+    EXPECT_EQ(host.messages(), (std::vector<std::string>{"Error!: Could not open comm port!",
+                                                         "Error!: Could not open comm port!"}));
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(program->link.linkUp, 0);
+    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_FALSE(program->link.serialWriter.joinable());
+}
+
+TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
+    Pty pty;
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    closeSerialLink(*program, host);
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(program->link.linkUp, 0);
+    EXPECT_EQ(program->ring.ringCount, ReceiveRing::kSerialStop);
+    EXPECT_FALSE(program->link.serialWriter.joinable());
+    EXPECT_EQ(program->link.commHandle, -1);
+
+    program->link.linkUp = 1;
+    closeSerialLink(*program, host);
+    EXPECT_EQ(program->link.linkUp, 1);
+    EXPECT_TRUE(host.shown.empty());
+    // A stopped ring takes nothing, so nothing reaches the line later.
+    queueSerialText(*program, "\r");
+    EXPECT_EQ(program->ring.ringCount, ReceiveRing::kSerialStop);
+}
+
+TEST(SerialDevicePath, EnvironmentWinsAndOnlyCom1ToCom8HaveDevices) {
+    setenv("CORVANE_COM2", "/tmp/some-pty", 1);
+    EXPECT_EQ(SerialDevicePath("Com2"), "/tmp/some-pty");
+    unsetenv("CORVANE_COM2");
+    for (const char* bad : {"", "Com", "Com0", "Com9", "COM1", "com1", "Com12", "Com1 "})
+        EXPECT_EQ(SerialDevicePath(bad), "") << bad;
+    unsetenv("CORVANE_COM8");
+    std::string fallback = SerialDevicePath("Com8");
+    if (!fallback.empty()) {
+        EXPECT_EQ(fallback.rfind("/dev/tty", 0), 0u);
+        EXPECT_EQ(fallback.back(), '7');
+    }
+}
+
+}  // namespace
+}  // namespace linktest

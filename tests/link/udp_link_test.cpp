@@ -1,0 +1,115 @@
+#include "link_fixture.h"
+
+namespace linktest {
+namespace {
+
+// A loopback socket standing in for the master radio's UDP port.
+class UdpLink : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        peer = BoundSocket(SOCK_DGRAM);
+        program->link.ipAddressText = "127.0.0.1";
+        program->link.portText = std::to_string(LocalPort(peer));
+    }
+    void TearDown() override {
+        LinkTest::TearDown();
+        close(peer);
+    }
+    void connect(bool ok, const std::string& password) {
+        host.answer(ok, password);
+        openUdpLink(*program, host);
+        ASSERT_EQ(program->link.linkKind, kLinkUdp);
+    }
+    std::string sentDatagram() {
+        char buf[64];
+        pollfd p{peer, POLLIN, 0};
+        if (poll(&p, 1, kWaitMs) <= 0) return "<none>";
+        ssize_t n = recv(peer, buf, sizeof buf, 0);
+        return std::string(buf, static_cast<size_t>(std::max<ssize_t>(n, 0)));
+    }
+    // Sends `bytes` from `from` to the link's socket and lets the link take it in.
+    void datagramFrom(int from, const std::string& bytes) {
+        sockaddr_in to = Loopback(LocalPort(program->link.udpSocket));
+        sendto(from, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+        pollfd p{program->link.udpSocket, POLLIN, 0};
+        ASSERT_EQ(poll(&p, 1, kWaitMs), 1);
+        onUdpReadable(*program);
+    }
+
+    int peer = -1;
+};
+
+TEST(UdpPeerAddress, DottedPartsGoIntoMemoryOrder) {
+    auto bytesOf = [](const std::string& text) {
+        uint32_t a = UdpPeerAddressFromText(text);
+        uint8_t b[4];
+        std::memcpy(b, &a, 4);
+        return std::vector<int>{b[0], b[1], b[2], b[3]};
+    };
+    EXPECT_EQ(bytesOf("192.168.1.20"), (std::vector<int>{192, 168, 1, 20}));
+    EXPECT_EQ(bytesOf("10.1"), (std::vector<int>{10, 1, 0, 0}));
+    EXPECT_EQ(bytesOf("1..3.4.5"), (std::vector<int>{1, 0, 3, 4}));
+    EXPECT_EQ(bytesOf(""), (std::vector<int>{0, 0, 0, 0}));
+}
+
+TEST_F(UdpLink, EmptyPasswordBecomesFourFFBytesInEveryDatagram) {
+    connect(true, "");
+    EXPECT_EQ(host.shown.back().title, "UDP PassWord Leave Blank For None");
+    EXPECT_EQ(host.shown.back().text, "");
+    EXPECT_EQ(host.watchedUdpSocket, program->link.udpSocket);
+    linkSendRequest(*program);
+    EXPECT_EQ(sentDatagram(), requestBytes() + "\xFF\xFF\xFF\xFF");
+    EXPECT_EQ(program->link.udpPassword, "\xFF\xFF\xFF\xFF");
+
+    closeUdpLink(*program, host);
+    EXPECT_EQ(program->link.linkKind, kLinkSerial);
+    EXPECT_EQ(host.watchedUdpSocket, -1);
+    connect(false, "");  // Cancel keeps the stored bytes, shown pre-filled
+    EXPECT_EQ(host.shown.back().text, "\xFF\xFF\xFF\xFF");
+    linkSendRequest(*program);
+    EXPECT_EQ(sentDatagram().size(), 12u);
+}
+
+TEST_F(UdpLink, OnlyTheFirstFourPasswordBytesAreSent) {
+    connect(true, "AB");
+    linkSendRequest(*program);
+    EXPECT_EQ(sentDatagram(), requestBytes() + "AB");
+    closeUdpLink(*program, host);
+    connect(true, "SECRET");
+    linkSendRequest(*program);
+    EXPECT_EQ(sentDatagram(), requestBytes() + "SECR");
+    EXPECT_EQ(program->link.udpPassword, "SECRET");
+}
+
+TEST_F(UdpLink, PeerDatagramsReachTheRingAndForeignOnesAreDropped) {
+    connect(true, "");
+    datagramFrom(peer, "\xF0\x01\x02");
+    EXPECT_EQ(linkBytesAvailable(*program), 3);
+
+    int stranger = BoundSocket(SOCK_DGRAM);
+    datagramFrom(stranger, "\xF8\x09");
+    close(stranger);
+    EXPECT_EQ(program->link.foreignDatagrams, 1);
+    EXPECT_EQ(linkBytesAvailable(*program), 3);
+
+    uint8_t got[3] = {};
+    linkReceive(*program, got, 3);
+    EXPECT_EQ(got[0], 0xF0);
+    EXPECT_EQ(got[2], 0x02);
+    onUdpReadable(*program);  // nothing waiting: returns at once
+    EXPECT_EQ(program->errors.count, 0);
+}
+
+TEST_F(UdpLink, AskingForMoreThanHeldTakesNothingAndRecordsError30) {
+    connect(true, "");
+    datagramFrom(peer, "xy");
+    uint8_t got[5] = {};
+    linkReceive(*program, got, 5);
+    EXPECT_EQ(program->errors.lastCode, 30);
+    EXPECT_EQ(program->errors.lastValue, 5);
+    EXPECT_EQ(linkBytesAvailable(*program), 2);
+}
+
+}  // namespace
+}  // namespace linktest

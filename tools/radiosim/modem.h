@@ -1,0 +1,52 @@
+// The command side of a Hayes modem: echoes what it is sent, answers AT
+// commands and dials. Once connected, the line carries the radio protocol.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace radiosim {
+
+struct ModemNumbers {
+    std::vector<std::string> up, busy, noDialtone, silent;
+};
+
+struct DialOutcome {
+    std::string number;
+    std::optional<std::string> answer;  // none: the modem never answers
+    bool connects = false;
+};
+
+class HayesModem {
+public:
+    explicit HayesModem(ModemNumbers numbers) : numbers_(std::move(numbers)) {}
+
+    // Bytes received while not connected. Returns what the modem sends back
+    // at once (the echo, and results of commands other than a dial); a dial
+    // command sets DialPending.
+    std::string Feed(std::span<const uint8_t> bytes);
+
+    // The dial waiting for its answer, which the caller delivers after the
+    // dialling delay with Answer().
+    const std::optional<DialOutcome>& DialPending() const { return dial_; }
+    std::string Answer();  // the framed result text; connects when the number is up
+
+    bool Online() const { return online_; }
+    void Hangup();
+
+    DialOutcome Classify(const std::string& number) const;
+    static std::string Framed(const std::string& text) { return "\r\n" + text + "\r\n"; }
+
+private:
+    std::string Command(const std::string& line);
+
+    ModemNumbers numbers_;
+    std::string line_;
+    std::optional<DialOutcome> dial_;
+    bool online_ = false;
+};
+
+}  // namespace radiosim

@@ -1,0 +1,63 @@
+// Command-line options of corvane-radiosim.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace radiosim {
+
+struct Endpoint {
+    std::string host = "127.0.0.1";
+    uint16_t port = 0;
+};
+
+struct FaultOptions {
+    double dropPercent = 0;      // replies to requests that are not sent
+    double corruptPercent = 0;   // frames sent with a wrong XOR byte
+    double splitPercent = 0;     // frames written in two or three pieces
+    int splitDelayMs = 40;
+    double lateHopsPercent = 0;  // relayed replies whose hop records come late
+    int lateHopsDelayMs = 1500;
+    double strayPercent = 0;     // frames preceded by stray bytes
+    std::vector<uint32_t> silenced;
+    double busyAtSeconds = -1;   // master busy from this time ...
+    double busyForSeconds = 0;   // ... for this long
+    bool noStore = false;        // writes answered, stores ignored
+    double closeAfterSeconds = 0;  // TCP connection closed after this long
+};
+
+struct Options {
+    int radios = 12;
+    int repeaters = -1;  // -1: a quarter of the radios
+    uint32_t seed = 1;
+    int statusMs = 500;
+    int reportMs = 2000;
+    int traceMs = 0;
+    int latencyMs = 20;
+    int hopLatencyMs = 15;
+    int pendingTimeoutS = 30;
+
+    std::optional<Endpoint> tcp;
+    std::optional<Endpoint> udp;
+    std::string password;  // as given; empty means none
+    bool pty = false;
+    bool modem = false;
+    std::vector<std::string> modemUp, modemBusy, modemNoDialtone, modemSilent;
+    int modemDelayMs = 500;
+
+    std::string logFile;
+    bool summary = false;
+    FaultOptions faults;
+
+    // The bytes that follow the request frame in every datagram.
+    std::string PasswordBytes() const;
+};
+
+enum class ParseResult { Run, Help, Error };
+
+ParseResult ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+const char* HelpText();
+
+}  // namespace radiosim

@@ -1,0 +1,64 @@
+#include "request_parser.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace radiosim {
+
+bool IsRequestType(uint8_t b) { return b == kReadRequest || b == kWriteRequest || b == kStoreRequest; }
+
+bool ParseRequest(std::span<const uint8_t> frame, Request& out) {
+    if (frame.size() != 8 || !IsRequestType(frame[0])) return false;
+    std::copy(frame.begin(), frame.end(), out.bytes);
+    return XorOf(frame) == 0;
+}
+
+void RequestParser::FlushSkipped(std::vector<ParseEvent>& out) {
+    if (skipped_ == 0) return;
+    out.push_back({ParseEvent::kSkipped, {}, skipped_, std::move(skippedHead_)});
+    skipped_ = 0;
+    skippedHead_.clear();
+}
+
+void RequestParser::Feed(std::span<const uint8_t> bytes, std::vector<ParseEvent>& out) {
+    // Skipped bytes are reported once per feed at the latest, so the log
+    // shows them close to when they came.
+    struct Flush {
+        RequestParser& p;
+        std::vector<ParseEvent>& out;
+        ~Flush() { p.FlushSkipped(out); }
+    } flushAtEnd{*this, out};
+    for (uint8_t b : bytes) {
+        if (used_ == 0) {
+            if (IsRequestType(b)) {
+                buf_[used_++] = b;
+            } else if (b == 0x0D) {
+                FlushSkipped(out);
+                out.push_back({ParseEvent::kKeepAlive, {}, 1, {}});
+            } else {
+                if (skippedHead_.size() < 32) skippedHead_.push_back(b);
+                ++skipped_;
+            }
+            continue;
+        }
+        buf_[used_++] = b;
+        if (used_ < 8) continue;
+
+        FlushSkipped(out);
+        Request r;
+        if (ParseRequest(std::span<const uint8_t>(buf_, 8), r)) {
+            out.push_back({ParseEvent::kRequest, r, 8, {}});
+            used_ = 0;
+            continue;
+        }
+        out.push_back({ParseEvent::kBadXor, r, 8, {}});
+        // Resynchronise on a later type byte inside the rejected frame, if
+        // there is one, so a stray byte before a good request costs only itself.
+        size_t next = 1;
+        while (next < 8 && !IsRequestType(buf_[next])) ++next;
+        used_ = 8 - next;
+        std::memmove(buf_, buf_ + next, used_);
+    }
+}
+
+}  // namespace radiosim
