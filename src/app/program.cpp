@@ -2,6 +2,7 @@
 
 #include "app/program.h"
 #include "app/window_proc.h"
+#include "display/screens.h"
 #include "link/links.h"
 #include "setup/setup_table.h"
 
@@ -28,6 +29,9 @@ LiveListener& SilentLiveListener() {
 std::unique_ptr<Program> CreateProgram(Clock& clock) {
     auto program = std::make_unique<Program>();
     program->clock = &clock;
+    // Live updates draw whenever a tick lends the window's canvas.
+    program->ownedLive = MakeCanvasLiveView(*program);
+    program->live = program->ownedLive.get();
     program->ownedReplySource = std::make_unique<LinkReplySource>(*program);
     program->replySource = program->ownedReplySource.get();
 

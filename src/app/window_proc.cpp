@@ -80,7 +80,7 @@ intptr_t windowProc(Program& program, Host& host, unsigned message, uintptr_t wP
             onCreate(program, host);
             return 0;
         case msg::udpSocket:
-            onUdpReadable(program);
+            onUdpReadable(program, host);
             return 0;
         case msg::notify:
             return 0;

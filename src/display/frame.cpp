@@ -34,8 +34,11 @@ void DrawLinkStatus(Program& program) {
         up = 0;
     }
     drawText(program, text);
-    // A dial-up in progress owns the flag until it connects or gives up.
-    if (link.linkUp.load() != 3) link.linkUp.store(up);
+    // The window keeps painting while the modem dials; a carriage return from the
+    // keep-alive would end the call, so the flag stays 0 until the modem answers.
+    // Otherwise the paint sets it, also after a dial-up whose port never opened
+    // (the flag stays 3 till then) and for a TCP link, which nothing else marks up.
+    if (!link.dialling.load()) link.linkUp.store(up);
 }
 
 }  // namespace

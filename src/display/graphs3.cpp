@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "app/program.h"
@@ -10,16 +11,18 @@
 
 namespace {
 
-// Maximum, minimum, sum and last value of one series. Statistics that were never
-// computed (no samples) read 0 on the legend. The minimum is the true minimum: a
-// fixed start of 99 would cap the receive share's minimum at 38.7 % however good
-// every sample was.
+// Maximum (from 0), minimum, sum and last value of one series. Statistics that
+// were never computed (no samples) read 0 on the legend. Signal and noise levels
+// take their minimum from 99 down; the good-packet byte (about 200..255 on a
+// healthy link) takes its true minimum, since a start of 99 would cap the receive
+// share's minimum at 38.7 % however good every sample was.
 struct SeriesStats {
-    double max = 0, min = 0, sum = 0, last = 0;
+    explicit SeriesStats(double minimumStart) : min(minimumStart) {}
+    double max = 0, min, sum = 0, last = 0;
     int n = 0;
     void add(double v) {
         max = std::max(max, v);
-        min = n == 0 ? v : std::min(min, v);
+        min = std::min(min, v);
         sum += v;
         last = v;
         ++n;
@@ -28,8 +31,13 @@ struct SeriesStats {
     double minimum() const { return n > 0 ? min : 0.0; }
 };
 
+constexpr double kLevelMinimumStart = 99;
+constexpr double kTrueMinimum = std::numeric_limits<double>::infinity();
+
 struct Graphics3Stats {
-    SeriesStats signal, noise, good;
+    SeriesStats signal{kLevelMinimumStart};
+    SeriesStats noise{kLevelMinimumStart};
+    SeriesStats good{kTrueMinimum};
     double lastRate = 0;
 };
 

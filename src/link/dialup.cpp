@@ -27,6 +27,42 @@ void ReadModemReplies(Program& program, std::string& reply) {
 
 enum class DialOutcome { connected, redial, done };
 
+// Marks the wait for the modem's answer; cleared on every way out of it.
+class DiallingWait {
+public:
+    explicit DiallingWait(LinkState& link) : link(link) { link.dialling = true; }
+    ~DiallingWait() { link.dialling = false; }
+    DiallingWait(const DiallingWait&) = delete;
+    DiallingWait& operator=(const DiallingWait&) = delete;
+
+private:
+    LinkState& link;
+};
+
+enum class ModemAnswer { connect, noDialtone, busy, silent };
+
+// Reads the modem's replies until one is recognised or 60 seconds have passed.
+// The tests run in this order, so "CONNECT" wins when several are present.
+ModemAnswer WaitForModem(Program& program, Host& host) {
+    // The window keeps painting while the modem works, but no poll tick may read
+    // the modem's answer or queue a request into the dialogue.
+    DiallingWait wait(program.link);
+    const int start = SecondsSinceMidnight(*program.clock);
+    std::string reply;
+    program.link.linkUp = 0;
+    for (;;) {
+        ReadModemReplies(program, reply);
+        if (reply.find("CONNECT") != std::string::npos) return ModemAnswer::connect;
+        if (reply.find("NO DIALTONE") != std::string::npos) return ModemAnswer::noDialtone;
+        if (reply.find("BUSY") != std::string::npos) return ModemAnswer::busy;
+        int elapsed = SecondsSinceMidnight(*program.clock) - start;
+        if (elapsed < 0) elapsed += 86400;
+        if (elapsed > kDialLimitSeconds) return ModemAnswer::silent;
+        program.clock->sleepMs(5);
+        host.pumpEvents();
+    }
+}
+
 // One dialling attempt, from opening the port to the modem's verdict.
 DialOutcome DialOnce(Program& program, Host& host) {
     LinkState& link = program.link;
@@ -51,42 +87,22 @@ DialOutcome DialOnce(Program& program, Host& host) {
     queueSerialText(program, "\r");
     host.showDialing(true);
 
-    const int start = SecondsSinceMidnight(*program.clock);
-    std::string reply;
-    link.linkUp = 0;
-    for (;;) {
-        ReadModemReplies(program, reply);
-        const char* refusal = nullptr;
-        if (reply.find("CONNECT") != std::string::npos) {
-            host.showDialing(false);
-            link.serialPortOpen = 1;
-            link.linkUp = 1;
-            return DialOutcome::connected;
-        } else if (reply.find("NO DIALTONE") != std::string::npos) {
-            refusal = "No Dialtone";
-        } else if (reply.find("BUSY") != std::string::npos) {
-            refusal = "Phone Busy";
-        }
-        if (refusal != nullptr) {
-            host.showDialing(false);
-            closeSerialLink(program, host);
-            bool redial = host.redialDialog(refusal);
-            link.serialPortOpen = 0;
-            return redial ? DialOutcome::redial : DialOutcome::done;
-        }
-        int elapsed = SecondsSinceMidnight(*program.clock) - start;
-        if (elapsed < 0) elapsed += 86400;
-        if (elapsed > kDialLimitSeconds) {
-            host.showDialing(false);
-            closeSerialLink(program, host);
-            link.serialPortOpen = 0;
-            host.messageBox("Connection Timed Out!", "Error!");
-            return DialOutcome::done;
-        }
-        // The window stays alive and the core idle while the modem works.
-        program.clock->sleepMs(5);
-        host.pumpEvents();
+    const ModemAnswer answer = WaitForModem(program, host);
+    host.showDialing(false);
+    if (answer == ModemAnswer::connect) {
+        link.serialPortOpen = 1;
+        link.linkUp = 1;
+        return DialOutcome::connected;
     }
+    closeSerialLink(program, host);
+    if (answer == ModemAnswer::silent) {
+        link.serialPortOpen = 0;
+        host.messageBox("Connection Timed Out!", "Error!");
+        return DialOutcome::done;
+    }
+    const bool redial = host.redialDialog(answer == ModemAnswer::busy ? "Phone Busy" : "No Dialtone");
+    link.serialPortOpen = 0;
+    return redial ? DialOutcome::redial : DialOutcome::done;
 }
 
 }  // namespace

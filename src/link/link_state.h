@@ -32,6 +32,10 @@ struct LinkState {
     // Datagrams from an address other than the peer, dropped.
     std::atomic<int32_t> foreignDatagrams{0};
 
+    // Set while the dial-up procedure waits for the modem's answer; the poll cycle
+    // stands still meanwhile.
+    std::atomic<bool> dialling{false};
+
     // The TCP reader saw the peer close the connection (or a hard error); the main
     // thread closes the link at its next link operation.
     std::atomic<bool> tcpPeerClosed{false};

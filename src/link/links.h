@@ -34,6 +34,8 @@ uint32_t UdpPeerAddressFromText(const std::string& ipAddressText);
 
 // Message 961: read one datagram from the UDP socket and take it in.
 void onUdpReadable(Program& program);
+// The same, drawing its readout on the window's canvas when no tick holds one.
+void onUdpReadable(Program& program, Host& host);
 
 // Closes whichever link is open (window destruction, tests).
 void closeAllLinks(Program& program, Host& host);

@@ -132,9 +132,19 @@ int SerialBytesWaiting(Program& program) {
     int waiting = 0;
     if (ioctl(fd, FIONREAD, &waiting) != 0) {
         RecordError(program.errors, errno, linkerr::serialRead);
-        return 0;
+        waiting = 0;
     }
-    return std::max(waiting, 0);
+    if (waiting > 0) return waiting;
+    // Nothing waiting: a line that is gone (adapter unplugged, the far end of a
+    // pseudo-terminal closed) is closed here, so the status shows "No Connection"
+    // instead of an open port that can never deliver.
+    pollfd probe{fd, POLLIN, 0};
+    if (poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+        RecordError(program.errors, EIO, linkerr::serialRead);
+        CloseSerialPort(program);
+        program.link.linkUp = 0;
+    }
+    return 0;
 }
 
 void SerialRead(Program& program, uint8_t* destination, int n) {

@@ -84,7 +84,7 @@ void onUdpReadable(Program& program) {
             RecordError(program.errors, errno, linkerr::udpReceive);
         return;
     }
-    // Only the radio we talk to may put bytes into the ring.
+    // Only the radio we talk to may put bytes into the ring; anything else is counted.
     uint32_t peerAddress = 0;
     std::memcpy(&peerAddress, &from.sin_addr.s_addr, 4);
     const long port = DecimalValue(link.portText);
@@ -93,4 +93,13 @@ void onUdpReadable(Program& program) {
         return;
     }
     UdpDatagramIntake(program, datagram.data(), static_cast<int>(length));
+}
+
+void onUdpReadable(Program& program, Host& host) {
+    // The row-1 readout is drawn straight into the window, also between ticks.
+    Canvas*& canvas = program.display.canvas;
+    const bool lent = canvas == nullptr;
+    if (lent) canvas = host.windowCanvas();
+    onUdpReadable(program);
+    if (lent) canvas = nullptr;
 }

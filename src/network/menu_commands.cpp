@@ -12,6 +12,7 @@
 #include "platform/host.h"
 #include "poll/poll_cycle.h"
 #include "setup/remote_setup.h"
+#include "setup/setup_table.h"
 
 namespace {
 
@@ -98,9 +99,14 @@ void AddRadio(Program& program, Host& host) {
 void DeleteRadioCommand(Program& program, Host& host) {
     std::string typed;
     if (!host.prompt("Radio Serial Number to Delete?", typed)) return;
-    uint32_t serial = 0;
-    if (!TypedSerial(host, typed, serial)) return;
-    if (DeleteRadio(program.network, serial)) Repaint(host);
+    const double value = ParseTypedNumber(typed);
+    // A number no record can hold is simply not in the table.
+    if (!(value >= 0 && value <= 0xFFFFFFFFu)) return;
+    // Deleting moves the later radios down a slot; a running write follows its radio.
+    const int64_t target = WriteTargetSerial(program);
+    const bool deleted = DeleteRadio(program.network, static_cast<uint32_t>(value));
+    FollowWriteTarget(program, target);
+    if (deleted) Repaint(host);
 }
 
 void LocateRadioCommand(Program& program, Host& host) {
@@ -124,8 +130,12 @@ void LocateRadioCommand(Program& program, Host& host) {
 
 void SaveRadioSettings(Program& program, Host& host) {
     program.display.screenNumber = kScreen2;
+    // The report lists the rows the shown radio has, as the Screen2 repaint sets them;
+    // set them here too, for a window that paints later than it is asked to.
+    const int radio = SelectedRadioInTable(program);
+    program.setup.setupParamCount = SetupParamCountForSerial(program.network.radios[radio].serialNumber);
     Repaint(host);
-    WriteSettingsReport(program, &host, program.network.selectedRadio);
+    WriteSettingsReport(program, &host, radio);
 }
 
 void SaveAllRadioSettings(Program& program, Host& host) {

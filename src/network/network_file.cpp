@@ -160,12 +160,16 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     for (const LoadedRadio& loaded : file.radios) {
         const int index = ++network.radioCount;
         RadioRecord& radio = network.radios[index];
+        // The slot may hold another radio's values; the measurement reset below
+        // clears most of them, but not the time of the last reply.
+        radio = RadioRecord{};
         radio.serialNumber = loaded.serial;
         radio.repeaterNumber = loaded.repeater;
         radio.name = loaded.name;
         radio.freqOffsetCode = 128;
         if (loaded.repeater > network.repeaterCount) network.repeaterCount = loaded.repeater;
     }
+    RebuildRadioIndex(network);
 
     // Poll the new list in order from its first radio.
     program.poll.pollMode = 0;

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "network/radio_index.h"
+
 constexpr int kRadioSlots = 2048;     // slot 0 is the master
 constexpr int kMaxRadios = 2047;      // radios live in slots 1..radioCount
 constexpr int kHopSlots = 8;          // hops 0..3 are used
@@ -91,4 +93,9 @@ struct RadioNetwork {
     uint8_t lastSlaveSequence = 0;
     // Number of additions refused because the table was full.
     int32_t refusedAdditions = 0;
+    // Lookup cache for FindRadio, kept by the table operations. Code that writes a
+    // serial number straight into radios[1..] calls RebuildRadioIndex afterwards
+    // (FindRadio checks every answer, but only a rebuild sees a new duplicate
+    // placed below an indexed radio).
+    mutable RadioIndex serialIndex;
 };

@@ -11,6 +11,17 @@ constexpr int kTableFullError = 40;
 
 void ClearHistoryRow(HistoryRow& row) { row = HistoryRow{}; }
 
+int LastRadio(const RadioNetwork& network) {
+    return network.radioCount < kMaxRadios ? network.radioCount : kMaxRadios;
+}
+
+// Points the serial at a radio slot, first clearing out stale entries when too
+// many have gathered.
+void Remember(const RadioNetwork& network, uint32_t serial, int slot) {
+    if (IndexCrowded(network.serialIndex)) RebuildRadioIndex(network);
+    IndexSlot(network.serialIndex, serial, slot);
+}
+
 }  // namespace
 
 RadioName MakeRadioName(std::string_view text) {
@@ -22,11 +33,35 @@ RadioName MakeRadioName(std::string_view text) {
 
 std::string NameText(const RadioName& name) { return std::string(name.begin(), name.end()); }
 
+void RebuildRadioIndex(const RadioNetwork& network) {
+    RadioIndex& index = network.serialIndex;
+    ClearIndex(index);
+    const int last = LastRadio(network);
+    for (int i = 1; i <= last; ++i) {
+        const uint32_t serial = network.radios[static_cast<size_t>(i)].serialNumber;
+        if (IndexedSlot(index, serial) == 0) IndexSlot(index, serial, i);
+    }
+}
+
 int FindRadio(const RadioNetwork& network, uint32_t serial, int from) {
     if (from < 0) from = 0;
-    int last = network.radioCount < kMaxRadios ? network.radioCount : kMaxRadios;
-    for (int i = from; i <= last; ++i)
-        if (network.radios[static_cast<size_t>(i)].serialNumber == serial) return i;
+    const int last = LastRadio(network);
+    if (from > last) return -1;
+    if (from == 0 && network.radios[0].serialNumber == serial) return 0;
+    const int first = from > 1 ? from : 1;
+
+    // The index names the first radio 1..radioCount with the serial; believe it
+    // only when that record really holds the serial.
+    const int hit = IndexedSlot(network.serialIndex, serial);
+    if (hit >= first && hit <= last && network.radios[static_cast<size_t>(hit)].serialNumber == serial)
+        return hit;
+
+    for (int i = first; i <= last; ++i) {
+        if (network.radios[static_cast<size_t>(i)].serialNumber != serial) continue;
+        // Found by the scan from radio 1: the index was missing or stale.
+        if (first == 1) Remember(network, serial, i);
+        return i;
+    }
     return -1;
 }
 
@@ -45,6 +80,11 @@ int AppendRadio(Program& program, uint32_t serial) {
     radio = RadioRecord{};
     radio.serialNumber = serial;
     radio.freqOffsetCode = 128;
+    // An append without a search may duplicate a serial: the earlier radio keeps it.
+    const int indexed = IndexedSlot(network.serialIndex, serial);
+    const bool earlier = indexed >= 1 && indexed < index &&
+                         network.radios[static_cast<size_t>(indexed)].serialNumber == serial;
+    if (!earlier) Remember(network, serial, index);
     if (index < kHistoryRows) ClearHistoryRow(network.history[static_cast<size_t>(index)]);
 
     // The list window follows a radio appended just below its last row.
@@ -80,6 +120,7 @@ bool DeleteRadio(RadioNetwork& network, uint32_t serial) {
     if (last < kHistoryRows) ClearHistoryRow(network.history[static_cast<size_t>(last)]);
 
     --network.radioCount;
+    RebuildRadioIndex(network);  // every later radio has a new index
     if (network.lastVisibleRow > network.radioCount) network.lastVisibleRow = network.radioCount;
     if (network.selectedRadio > network.radioCount) network.selectedRadio = network.radioCount;
     return true;
@@ -137,6 +178,7 @@ void NewNetworkReset(Program& program) {
         radio.name = MakeRadioName("NewRadio");
     }
     network.radioCount = 0;
+    ClearIndex(network.serialIndex);
     network.repeaterCount = 0;
     network.firstVisibleRow = 0;
     network.lastVisibleRow = 0;

@@ -7,6 +7,8 @@ struct Program;
 
 // First index in from..radioCount holding the serial, or -1.
 int FindRadio(const RadioNetwork& network, uint32_t serial, int from);
+// Indexes the serial numbers of radios 1..radioCount afresh (first slot wins).
+void RebuildRadioIndex(const RadioNetwork& network);
 // Appends a radio without searching: serial set, freqOffsetCode 128, list window follows.
 // Returns the new index, or -1 when all 2047 radio slots are taken (the refusal is
 // counted in refusedAdditions and recorded as an error).

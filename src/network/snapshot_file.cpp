@@ -21,12 +21,13 @@ std::string TitleLines(const Program& program) {
 
 std::string Hex(unsigned value) {
     static const char digits[] = "0123456789ABCDEF";
-    std::string out;
+    char text[2 * sizeof value];
+    size_t first = sizeof text;
     do {
-        out.insert(out.begin(), digits[value & 15]);
+        text[--first] = digits[value & 15];
         value >>= 4;
     } while (value != 0);
-    return out;
+    return std::string(text + first, text + sizeof text);
 }
 
 int RadiosInTable(const RadioNetwork& network) {
@@ -59,7 +60,10 @@ std::string SnapshotRadioLine(const RadioRecord& r) {
     std::string line;
     line += formatNumber(r.serialNumber, "######## ");
     line += Fixed8(r.name);
-    line += r.repeaterNumber == 0 ? " S  " : " R" + logtext::Hex(r.repeaterNumber) + " ";
+    if (r.repeaterNumber == 0)
+        line += " S  ";
+    else
+        line.append(" R").append(logtext::Hex(r.repeaterNumber)).append(" ");
     line += RadioIdValid(r) ? formatNumber(static_cast<double>(RadioId(r)), "* #### ") : " XXXXXX";
     line += formatNumber(r.revision, "* ## ");
     line += formatNumber(TemperatureFromRaw(r.temperatureRaw), "* # ");
@@ -115,7 +119,7 @@ std::string CsvRadioLine(const RadioRecord& r) {
     };
     field(formatNumber(r.serialNumber, "########"));
     field(Fixed8(r.name));
-    field(r.repeaterNumber == 0 ? "S" : "R" + logtext::Hex(r.repeaterNumber));
+    field(r.repeaterNumber == 0 ? "S" : std::string("R").append(logtext::Hex(r.repeaterNumber)));
     field(RadioIdValid(r) ? formatNumber(static_cast<double>(RadioId(r)), "* ####") : "XXXXXX");
     field(formatNumber(r.revision, "* ##"));
     field(formatNumber(TemperatureFromRaw(r.temperatureRaw), "* #"));

@@ -1,7 +1,14 @@
 #include <cctype>
+#include <cmath>
 #include <string>
 
 #include "network/menu_commands.h"
+
+namespace {
+
+bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+}  // namespace
 
 double ParseTypedNumber(const std::string& text) {
     size_t i = 0;
@@ -9,13 +16,25 @@ double ParseTypedNumber(const std::string& text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     double value = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
-        value = value * 10 + (text[i++] - '0');
+    bool digits = false;
+    for (; i < text.size() && IsDigit(text[i]); ++i, digits = true) value = value * 10 + (text[i] - '0');
     if (i < text.size() && text[i] == '.') {
         double scale = 0.1;
-        for (++i; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
+        for (++i; i < text.size() && IsDigit(text[i]); ++i, digits = true) {
             value += (text[i] - '0') * scale;
             scale /= 10;
+        }
+    }
+    // An exponent continues the number only when a digit follows it ("2e" reads 2).
+    if (digits && i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t j = i + 1;
+        bool negativeExponent = false;
+        if (j < text.size() && (text[j] == '-' || text[j] == '+')) negativeExponent = text[j++] == '-';
+        if (j < text.size() && IsDigit(text[j])) {
+            int exponent = 0;
+            for (; j < text.size() && IsDigit(text[j]); ++j)
+                if (exponent < 1000) exponent = exponent * 10 + (text[j] - '0');
+            value *= std::pow(10.0, negativeExponent ? -exponent : exponent);
         }
     }
     return negative ? -value : value;

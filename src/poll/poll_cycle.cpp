@@ -46,7 +46,7 @@ void SendStep(Program& program) {
     poll.tickAccumulator += 0.1f;
     if (!(poll.tickAccumulator > poll.pollInterval)) return;
     const int32_t kind = program.link.linkKind.load();
-    if (program.link.serialPortOpen.load() != 0 || kind == kLinkSerial) {
+    if (kind == kLinkSerial) {
         // The serial writer thread drains the ring; queue only into an empty one.
         if (program.ring.ringCount.load() == 0 && poll.masterBusy == 0 &&
             poll.requestState < kRequestSent) {
@@ -160,11 +160,15 @@ bool SerialOfRadio(const Program& program, int radio, unsigned& serial) {
 
 void PollTick(Program& program, Host& host) {
     PollState& poll = program.poll;
+    // The dial-up wait owns the port: its modem replies are not reply frames and no
+    // request may go into the dialogue. The wait blocks the window, so no tick ran.
+    if (program.link.dialling.load()) return;
     if (poll.inTimerTick) {
         ++poll.overrunCount;
         return;
     }
     poll.inTimerTick = true;
+    poll.repaintRequested = false;  // the flag belongs to this tick
 
     program.display.canvas = host.windowCanvas();
     program.live->clockText(TimeText(program.clock->now()));

@@ -12,17 +12,17 @@ namespace {
 constexpr int kScreen2 = 2;
 // Serial numbers are 24 bits on the wire.
 constexpr double kLargestSerial = 0xFFFFFF;
-// Anything a float holds is accepted; beyond it the interval would be endless.
+// Any number a float holds is accepted; a larger one cannot be stored at all.
 constexpr double kLongestInterval = 3.0e38;
 
-// A sweep of every parameter of the current radio. It starts from the base mode,
-// so a sweep begun while another sweep or a write runs still reads every row and
-// ends in random or sequential polling.
+// A sweep of every parameter of the current radio: the mode counts up by 2 per
+// read back to where it was. Taken from whatever the mode held, so a running write
+// sequence is abandoned (its lowest bit, the base mode, survives).
 void StartParameterSweep(Program& program) {
     PollState& poll = program.poll;
     poll.setupSweepIndex = 0;
     poll.currentRadio = program.network.selectedRadio;
-    poll.pollMode = (poll.pollMode & 1) - 2 * program.setup.setupParamCount;
+    poll.pollMode -= 2 * program.setup.setupParamCount;
 }
 
 }  // namespace
@@ -74,8 +74,8 @@ void SetPollInterval(Program& program, Host& host) {
     std::string text = formatNumber(poll.pollInterval, "###.0");
     if (!host.prompt("Polling Interval", text)) return;
     const double seconds = ParseTypedNumber(text);
-    if (!(seconds >= 0 && seconds <= kLongestInterval)) {
-        // A negative or endless interval would stop or flood the polling.
+    // No lower bound: an interval of 0 or less sends on every tick.
+    if (!(seconds >= -kLongestInterval && seconds <= kLongestInterval)) {
         host.beep();
         host.messageBox("Bad Input Try Again", "Error");
         return;

@@ -6,7 +6,6 @@ QtCanvas::QtCanvas(QImage& image) : image(image), painter(&image) {
     client = {0, 0, image.width(), image.height()};
     painter.setFont(textFont());
     QFontMetrics metrics(painter.font());
-    ascent = metrics.ascent();
     descent = metrics.descent();
 }
 
@@ -29,9 +28,9 @@ QColor QtCanvas::toQColor(Color c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c
 void QtCanvas::drawText(const Rect& r, std::string_view text) {
     if (text.empty()) return;
     const int width = 10 * static_cast<int>(text.size());
-    const int cellHeight = ascent + descent;
     // Opaque: the cells behind the text turn white first, so newer text erases older.
-    painter.fillRect(QRect(r.left, r.bottom - cellHeight, width, cellHeight), Qt::white);
+    // Only the 16-pixel row is cleared, so the row above keeps its descenders.
+    painter.fillRect(QRect(r.left, r.bottom - 16, width, 16), Qt::white);
     painter.setPen(toQColor(color));
     const int baseline = r.bottom - descent;
     // One glyph per 10-pixel cell, whatever the font's own advance.

@@ -34,6 +34,5 @@ private:
     Pen pen = Pen::black;
     Brush brush = Brush::lightGrey;
     int penX = 0, penY = 0;
-    int ascent = 0;
     int descent = 0;
 };

@@ -118,13 +118,7 @@ void onKeyDown(Program& program, Host& host, int virtualKey) {
             if (display.alarmTimeSeconds > 1) display.alarmTimeSeconds -= 1;
             break;
         case key::letterA: OnMenuCommand(program, host, kMenuAddRadio); break;
-        case key::letterD: {
-            // Deleting moves the later radios down a slot; a running write follows its radio.
-            const int64_t target = WriteTargetSerial(program);
-            OnMenuCommand(program, host, kMenuDeleteRadio);
-            FollowWriteTarget(program, target);
-            break;
-        }
+        case key::letterD: OnMenuCommand(program, host, kMenuDeleteRadio); break;
         case key::letterC: changeSetupParameter(program, host); break;
         case key::escape:
             // Closing the window closes the link and ends the message loop.

@@ -116,3 +116,12 @@ TEST(MenuTable, EveryMenuInOrderWithItsIds) {
     for (const auto& m : menus) ids += static_cast<int>(m.items.size());
     EXPECT_EQ(ids, 40);
 }
+
+TEST_F(WindowFixture, TimerTicksDrawTheLiveUpdatesOnTheWindow) {
+    canvas.clear();
+    windowProc(*program, host, msg::timer, 1, 0);
+    EXPECT_EQ(canvas.text(1, 73, 8), "10:15:00");
+    windowProc(*program, host, msg::timer, 1, 0);
+    // The second tick builds the first random poll and shows it on the upper status line.
+    EXPECT_NE(canvas.lineAtBottom(541 - 42).find("Random"), std::string::npos);
+}

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <tuple>
 
 #include "display/canvas.h"
 #include "display_fixture.h"
@@ -172,6 +173,24 @@ TEST_F(GraphTest, SlaveSeriesAndLegend) {
     EXPECT_EQ(orange[1].x2, 700);
 }
 
+TEST_F(GraphTest, LevelMinimaStartAt99AndTheReceiveShareTakesItsTrueMinimum) {
+    const int signal[] = {120, 130};
+    const int noise[] = {105, 110};
+    const int good[] = {250, 240};
+    for (int i = 0; i < 2; ++i) {
+        HistorySample& s = addSample(1, 600 * i);
+        s.signal = static_cast<uint8_t>(signal[i]);
+        s.noise = static_cast<uint8_t>(noise[i]);
+        s.goodPackets = static_cast<uint8_t>(good[i]);
+    }
+    nowAt(600);
+    paint();
+    // 250, 245 and 240 of 256.
+    EXPECT_EQ(canvas.text(9, 71, 7), "989694 ");
+    EXPECT_EQ(canvas.text(14, 71, 11), "130 125 99 ");
+    EXPECT_EQ(canvas.text(19, 71, 13), "110  108  99 ");
+}
+
 TEST_F(GraphTest, MasterLegendShowsErrorShareAndDataRate) {
     program->network.selectedRadio = 0;
     const int rate[] = {35, 80, 20};
@@ -238,6 +257,24 @@ TEST_F(GraphTest, Graphics4SeriesAndLegend) {
     EXPECT_EQ(canvas.text(16, 71, 10), " 32.5 25.5");
     // Raw 100 is the warmest, raw 200 the coldest.
     EXPECT_EQ(canvas.text(22, 71, 10), "   38    1");
+}
+
+TEST_F(GraphTest, Graphics4VoltageScaleFollowsTheRadiosFullScale) {
+    program->display.screenNumber = 4;
+    addSample(1, 0).voltageRaw = 255;
+    addSample(1, 100).voltageRaw = 255;
+    nowAt(100);
+    // The 2410000..2419999 window radios measure on the 32.5 V scale like the new
+    // types; plot and legend use the same scale.
+    for (auto [serial, y, legend] : {std::tuple{2415000u, 47, " 32.5 32.5"}, std::tuple{5000000u, 280, " 15.0 15.0"},
+                                     std::tuple{2419999u, 280, " 15.0 15.0"}}) {
+        program->network.radios[1].serialNumber = serial;
+        paint();
+        auto green = canvas.linesWith(Pen::green);
+        ASSERT_EQ(green.size(), 2u) << serial;
+        EXPECT_EQ(green[1].y2, y) << serial;
+        EXPECT_EQ(canvas.text(16, 71, 10), legend) << serial;
+    }
 }
 
 TEST_F(GraphTest, ValuesBeyondThePlotStayInsideTheClientArea) {

@@ -160,6 +160,23 @@ TEST_F(DisplayTest, Screen1RowFieldByField) {
     EXPECT_EQ(canvas.colorAt(7, 24), colors::darkGreen);
 }
 
+TEST_F(DisplayTest, RadioIdIsCappedAt9999OnScreen1AndTheGraphs) {
+    // The shared radio ID, as the log and CSV files print it: 100 x 256 = 25600 shows 9999.
+    RadioRecord& r = addRadio(9200000);
+    r.eepromValid[29] = r.eepromValid[30] = r.eepromValid[33] = 1;
+    r.eepromValue[29] = 100;
+    r.eepromValue[33] = 255;
+    program->display.screenNumber = 1;
+    paint();
+    EXPECT_EQ(canvas.text(7, 14, 6), "  9999");
+    program->network.selectedRadio = 1;
+    for (int screen : {3, 4}) {
+        program->display.screenNumber = screen;
+        paint();
+        EXPECT_EQ(canvas.text(3, 61, 18), "Radio ID: 9999    ") << screen;
+    }
+}
+
 TEST_F(DisplayTest, DistanceOffsetOfThe57Series) {
     RadioRecord& r = addRadio(0x570001);
     r.distanceRaw = 16200;  // 16.2 km less the 6.2 km offset
@@ -266,10 +283,30 @@ TEST_F(DisplayTest, FooterAndLinkStatus) {
     EXPECT_EQ(program->display.canvas, nullptr);
 }
 
-TEST_F(DisplayTest, PaintLeavesADialUpInProgressAlone) {
+TEST_F(DisplayTest, PaintSetsTheLinkFlagAfterADialUpThatNeverOpened) {
+    // A dial-up whose port could not be opened leaves the flag at 3; the next paint
+    // sets it from what is really open, so a TCP link opened later is kept alive.
     program->link.linkUp = 3;
     paint();
-    EXPECT_EQ(program->link.linkUp.load(), 3);
+    EXPECT_EQ(program->link.linkUp.load(), 0);
+    program->link.linkUp = 3;
+    program->link.linkKind = kLinkTcp;
+    program->link.ipAddressText = "10.1.2.3";
+    paint();
+    EXPECT_EQ(program->link.linkUp.load(), 1);
+}
+
+TEST_F(DisplayTest, PaintWhileTheModemDialsKeepsTheKeepAliveQuiet) {
+    program->link.serialPortOpen = 1;
+    program->link.commPortName = "Com2";
+    program->link.linkUp = 0;
+    program->link.dialling = true;
+    paint();
+    EXPECT_EQ(canvas.lineAtBottom(576), "Com2  Opened");
+    EXPECT_EQ(program->link.linkUp.load(), 0);
+    program->link.dialling = false;
+    paint();
+    EXPECT_EQ(program->link.linkUp.load(), 1);
 }
 
 }  // namespace

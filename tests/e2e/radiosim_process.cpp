@@ -8,8 +8,18 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
+
+namespace {
+
+int64_t EpochMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
 
 RadioSimProcess::RadioSimProcess(std::vector<std::string> args) {
     char tmpl[] = "/tmp/radiosim-log-XXXXXX";
@@ -18,15 +28,16 @@ RadioSimProcess::RadioSimProcess(std::vector<std::string> args) {
     log = tmpl;
     args.insert(args.begin(), {RADIOSIM_PATH, "--log", log});
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) return;
+    // Close-on-exec: later children (a second simulator) must not hold this pipe.
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
+    startedMs = EpochMs();
+    // Built before the fork: the child of a threaded process may only exec.
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid = fork();
     if (pid == 0) {
         dup2(pipeFds[1], 1);
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -47,6 +58,7 @@ RadioSimProcess::RadioSimProcess(std::vector<std::string> args) {
             buffer.erase(0, nl + 1);
             if (line == "ready") {
                 isReady = true;
+                readyMs = EpochMs();
                 break;
             }
             auto space = line.find(' ');
@@ -79,14 +91,22 @@ std::vector<std::string> RadioSimProcess::logLines() const {
     return lines;
 }
 
+void RadioSimProcess::kill() {
+    if (pid <= 0) return;
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
+}
+
 std::string RadioSimProcess::stop() {
     std::string rest;
     if (pid > 0) {
-        kill(pid, SIGTERM);
+        ::kill(pid, SIGTERM);
         int status = 0;
         for (int i = 0; i < 100 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(20000);
         if (waitpid(pid, &status, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
+            ::kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
         }
         pid = -1;

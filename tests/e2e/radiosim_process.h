@@ -1,6 +1,7 @@
 #pragma once
 #include <sys/types.h>
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,7 +23,15 @@ public:
     std::vector<std::string> logLines() const;
     // Stops it (SIGTERM) and returns what it printed after the startup lines.
     std::string stop();
+    // Kills it outright (SIGKILL): its links vanish as when a cable is pulled.
+    void kill();
+    bool running() const { return pid > 0; }
     const std::string& logPath() const { return log; }
+
+    // Wall-clock time (milliseconds since the epoch) just before the child started
+    // and when its "ready" line arrived: its log clock started in between.
+    int64_t startedEpochMs() const { return startedMs; }
+    int64_t readyEpochMs() const { return readyMs; }
 
 private:
     pid_t pid = -1;
@@ -30,4 +39,6 @@ private:
     bool isReady = false;
     std::string log;
     std::map<std::string, std::string> endpoints;
+    int64_t startedMs = 0;
+    int64_t readyMs = 0;
 };

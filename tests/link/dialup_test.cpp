@@ -14,6 +14,8 @@ public:
 
     void pumpEvents() override {
         ScriptedHost::pumpEvents();
+        // The window's timer keeps firing while the wait lets the window breathe.
+        if (timerFires) windowProc(*program, *this, msg::timer, 1, 0);
         if (pumps > 40000) {  // a wait that never ends would hang the suite: end it
             if (pumps == 40001) pty.write("NO DIALTONE");
             return;
@@ -49,6 +51,7 @@ public:
     // The modem's answers per dialling attempt; an empty list is a silent modem.
     std::vector<std::vector<std::string>> answers;
     std::vector<std::string> commands;
+    bool timerFires = false;
 
 private:
     const Pty& pty;
@@ -89,6 +92,24 @@ TEST_F(Dialup, ConnectSplitOverTwoReadsBringsTheLinkUp) {
     // From here on it is a serial link like any other.
     linkSendRequest(*program);
     EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
+}
+
+TEST_F(Dialup, TimerTicksDuringTheWaitNeitherReadTheAnswerNorQueueRequests) {
+    usePty(pty);
+    modem.timerFires = true;
+    modem.answer(true, "5551234");
+    modem.answers = {{"ATDT5551234\r\r\n", "CONNECT 9600\r\n"}};
+    dialUp(*program, modem);
+    EXPECT_EQ(program->link.linkUp, 1);
+    EXPECT_EQ(modem.messages(), std::vector<std::string>{});
+    EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r"}));
+    EXPECT_EQ(ReadWhatever(pty.master), "");  // no request went into the dialogue
+    EXPECT_EQ(program->errors.count, 0);       // no modem text was read as frames
+    EXPECT_FALSE(program->link.dialling);
+
+    // Connected, the ticks poll again: the waiting request goes out.
+    for (int i = 0; i < 3; ++i) windowProc(*program, modem, msg::timer, 1, 0);
+    EXPECT_EQ(ReadBytes(pty.master, 8).size(), 8u);
 }
 
 TEST_F(Dialup, BusyThenRedialAsksTheNumberAgain) {

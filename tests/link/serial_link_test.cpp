@@ -112,3 +112,25 @@ TEST(SerialDevicePath, EnvironmentWinsAndOnlyCom1ToCom8HaveDevices) {
 
 }  // namespace
 }  // namespace linktest
+
+namespace linktest {
+namespace {
+
+TEST_F(SerialLink, ALineThatGoesAwayIsClosedAndRecorded) {
+    auto pty = std::make_unique<Pty>();
+    usePty(*pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    // The far end goes away: the pseudo-terminal's master side and the slave the
+    // fixture kept open are both closed.
+    pty.reset();
+    EXPECT_TRUE(WaitFor([&] {
+        linkBytesAvailable(*program);
+        return program->link.serialPortOpen == 0;
+    }));
+    EXPECT_EQ(program->link.linkUp, 0);
+    EXPECT_GT(program->errors.count, 0);
+    EXPECT_EQ(linkBytesAvailable(*program), 0);
+}
+
+}  // namespace
+}  // namespace linktest

@@ -1,5 +1,8 @@
 #include "link_fixture.h"
 
+#include "display/screens.h"
+#include "support/recording_canvas.h"
+
 namespace linktest {
 namespace {
 
@@ -99,6 +102,25 @@ TEST_F(UdpLink, PeerDatagramsReachTheRingAndForeignOnesAreDropped) {
     EXPECT_EQ(got[2], 0x02);
     onUdpReadable(*program);  // nothing waiting: returns at once
     EXPECT_EQ(program->errors.count, 0);
+}
+
+TEST_F(UdpLink, NotificationBetweenTicksDrawsTheReadoutOnTheWindow) {
+    auto view = MakeCanvasLiveView(*program);
+    program->live = view.get();
+    RecordingCanvas canvas;
+    host.canvas = &canvas;
+    connect(true, "");
+    // A master status datagram whose XOR is not 0 (all 14 bytes XOR to 0xF1).
+    const std::string status("\xF0\x12\x34\x56\x07\x00\x10\x30\x00\x00\x80\x90\x21\x00", 14);
+    sockaddr_in to = Loopback(LocalPort(program->link.udpSocket));
+    sendto(peer, status.data(), status.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    pollfd p{program->link.udpSocket, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, kWaitMs), 1);
+    onUdpReadable(*program, host);
+    EXPECT_EQ(program->poll.overrunCount, 1);
+    EXPECT_EQ(canvas.row(1), "14  1 240");
+    EXPECT_EQ(program->display.canvas, nullptr);  // lent for the readout only
+    program->live = &SilentLiveListener();
 }
 
 TEST_F(UdpLink, AskingForMoreThanHeldTakesNothingAndRecordsError30) {

@@ -15,13 +15,13 @@ protected:
 };
 
 TEST_F(SnapshotLog, MatchesTheGoldenFileByteForByte) {
-    EXPECT_EQ(SnapshotText(*program), GoldenBytes("snapshot.log"));
+    EXPECT_EQ(SnapshotText(*program), GoldenBytes("snapshot_log.txt"));
 }
 
 TEST_F(SnapshotLog, AnEmptyTableStillHasTitlesMasterAndCount) {
     program->network.radioCount = 0;
     const std::string text = SnapshotText(*program);
-    const std::string golden = GoldenBytes("snapshot.log");
+    const std::string golden = GoldenBytes("snapshot_log.txt");
     const std::string head = golden.substr(0, golden.find("1234567 "));
     EXPECT_EQ(text, head + "\r\nNumber Radios=0");
 }

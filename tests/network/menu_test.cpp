@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,67 @@ TEST_F(MenuCommands, DeleteRadioRemovesTheTypedSerial) {
     host.answer(true, "123");
     command(3077);
     EXPECT_EQ(network().radioCount, 2);
+}
+
+TEST_F(MenuCommands, DeleteRadioKeepsARunningWriteOnItsRadio) {
+    program->poll.pollMode = 45;  // a write to radio 3 is under way
+    program->poll.currentRadio = 3;
+    host.answer(true, "5000001");
+    command(3077);
+    EXPECT_EQ(program->poll.currentRadio, 2);  // radio 3 moved down a slot
+    EXPECT_EQ(network().radios[2].serialNumber, 5000003u);
+    EXPECT_EQ(program->poll.pollMode, 45);
+
+    host.answer(true, "5000003");  // the radio being written goes: its write ends
+    command(3077);
+    EXPECT_EQ(network().radioCount, 1);
+    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pendingAddress, -1);
+}
+
+TEST_F(MenuCommands, DeleteRadioTakesAnySerialARecordCanHoldAndSaysNothingElse) {
+    network().radios[2].serialNumber = 20000000;  // loaded from a file; never on the air
+    host.answer(true, "20000000");
+    command(3077);
+    EXPECT_EQ(network().radioCount, 2);
+    EXPECT_EQ(network().radios[2].serialNumber, 5000003u);
+
+    for (const char* typed : {"-5000001", "5000001e9", "nothing"}) {
+        host.answer(true, typed);
+        command(3077);
+    }
+    EXPECT_EQ(network().radioCount, 2);
+    EXPECT_TRUE(host.messages().empty());
+    EXPECT_EQ(host.invalidations, 1);
+}
+
+TEST_F(MenuCommands, SaveRadioSettingsListsTheRowsTheShownRadioHas) {
+    network().selectedRadio = 2;  // 5000002: 34 parameters
+    command(123);
+    EXPECT_EQ(program->setup.setupParamCount, 34);
+    std::string text = ReadFileBytes("5000002.dat");
+    EXPECT_NE(text.find("33       Radio ID Super       XXX \r\n\r\nStart Time was "), std::string::npos);
+
+    network().selectedRadio = 0;  // the master, 2412345: 39 parameters
+    command(123);
+    EXPECT_EQ(program->setup.setupParamCount, 39);
+    text = ReadFileBytes("2412345.dat");
+    EXPECT_NE(text.find("38       Xmit Power Cal.      XXX \r\n\r\nStart Time was "), std::string::npos);
+}
+
+TEST(TypedNumbers, ReadAsDecimalNumbersUpToTheFirstCharacterThatCannotContinueOne) {
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("  5000001"), 5000001);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("\t2.5 s"), 2.5);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("-.5"), -0.5);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("+7x9"), 7);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("5e6"), 5000000);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("2.5E-1"), 0.25);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("12e"), 12);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("12e+"), 12);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("e5"), 0);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber(""), 0);
+    EXPECT_DOUBLE_EQ(ParseTypedNumber("abc"), 0);
+    EXPECT_TRUE(std::isinf(ParseTypedNumber("1e99999")));
 }
 
 TEST_F(MenuCommands, FlagsScreensAndUnits) {

@@ -120,6 +120,21 @@ TEST_F(NetworkFile, ParsesFieldsAsWritten) {
     EXPECT_EQ(program->network.repeaterCount, 12);
 }
 
+TEST_F(NetworkFile, LoadedRadiosStartCleanAndAreFoundFirstSlotFirst) {
+    addRadio(7000001, 0, "Before");
+    addRadio(7000002, 0, "Before");
+    RadioNetwork& n = program->network;
+    n.radios[1].timeReceived = {'0', '9', ':', '1', '5', ':', '0', '0'};
+    ASSERT_EQ(FindRadio(n, 7000002, 1), 2);
+    ASSERT_TRUE(read("  123456  0 A\r\n  654321  0 B\r\n  123456  4 C\r\n"));
+    // A radio that has not answered shows no time of the radio that stood there before.
+    EXPECT_EQ(std::string(n.radios[1].timeReceived.begin(), n.radios[1].timeReceived.end()), "        ");
+    EXPECT_EQ(FindRadio(n, 123456, 1), 1);
+    EXPECT_EQ(FindRadio(n, 123456, 2), 3);
+    EXPECT_EQ(FindRadio(n, 654321, 1), 2);
+    EXPECT_EQ(FindRadio(n, 7000002, 1), -1);
+}
+
 TEST_F(NetworkFile, AShortLineEndsTheList) {
     ASSERT_TRUE(read("  123456  0 A\r\n  123457  0 B\r\n\r\n  123458  0 C\r\n"));
     EXPECT_EQ(program->network.radioCount, 2);

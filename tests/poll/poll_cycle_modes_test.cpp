@@ -84,17 +84,17 @@ TEST_F(PollModesTest, SetPollIntervalOffersTheCurrentValue) {
     EXPECT_FLOAT_EQ(program->poll.pollInterval, 0.0f);
 }
 
-TEST_F(PollModesTest, SetPollIntervalRefusesNegativeAndKeepsOnCancel) {
-    host.answer(true, "-1");
+TEST_F(PollModesTest, SetPollIntervalTakesAnyNumberButKeepsOnCancel) {
+    host.answer(true, "-1");  // no lower bound: sends on every tick like 0
     SetPollInterval(*program, host);
-    EXPECT_FLOAT_EQ(program->poll.pollInterval, 0.2f);
-    EXPECT_EQ(host.beeps, 1);
+    EXPECT_FLOAT_EQ(program->poll.pollInterval, -1.0f);
+    EXPECT_EQ(host.beeps, 0);
+    host.answer(true, std::string(400, '9'));  // beyond what the interval can hold
+    SetPollInterval(*program, host);
+    EXPECT_FLOAT_EQ(program->poll.pollInterval, -1.0f);
     EXPECT_EQ(host.messages(), (std::vector<std::string>{"Error: Bad Input Try Again"}));
-    host.answer(true, std::string(400, '9'));
-    SetPollInterval(*program, host);
-    EXPECT_FLOAT_EQ(program->poll.pollInterval, 0.2f);
     SetPollInterval(*program, host);  // Cancel
-    EXPECT_FLOAT_EQ(program->poll.pollInterval, 0.2f);
+    EXPECT_FLOAT_EQ(program->poll.pollInterval, -1.0f);
 }
 
 }  // namespace

@@ -171,10 +171,20 @@ TEST_F(RemoteSetupTest, ReadAllAsksEveryRowOnceThenResumes) {
     EXPECT_TRUE(IsRandom(NextRequest()));
 }
 
-TEST_F(RemoteSetupTest, ReadAllDuringAWriteStillReadsEveryRow) {
-    ConfirmChange(3, 0x12);
+TEST_F(RemoteSetupTest, ReadAllDuringAWriteAbandonsItAndCountsFromTheModeItHeld) {
+    ConfirmChange(3, 0x12);  // random polling underneath: 61
+    NextRequest();           // the first contact read left, the second is built: 57
     ReadAllSetupParameters(*program);
-    EXPECT_EQ(program->poll.pollMode, 1 - 78);
+    EXPECT_EQ(program->poll.pollMode, 57 - 78);
+    EXPECT_EQ(NextRequest(), Request(0xF8, kTarget, 0x0D, 0x95));  // already built
+    // Reads rows 0, 1, ... of the target until the mode is back at 1: eleven reads.
+    for (int row = 0; row < 11; ++row) {
+        const uint16_t address = AddressOfRow(program->setup, row);
+        EXPECT_EQ(NextRequest(), Request(0xF8, kTarget, uint8_t(address >> 8), uint8_t(address))) << row;
+    }
+    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_TRUE(IsRandom(NextRequest()));
+    EXPECT_TRUE(SentOfType(0xF9).empty());
 }
 
 TEST_F(RemoteSetupTest, PollRadioValueReadsTheRowNineTimesThenSequential) {

@@ -140,7 +140,15 @@ TEST_F(PollCycleTest, TickDrawsTheClockAndReleasesTheCanvas) {
 }
 
 TEST_F(PollCycleTest, RepaintRequestedDuringATickInvalidatesWithoutErasing) {
+    AddRadios({0x2B0001});
+    program->display.screenNumber = 3;
+    program->network.selectedRadio = 1;
+    // A flag left from before the tick is not this tick's: no repaint.
     program->poll.repaintRequested = true;
+    PollTick(*program, host);
+    EXPECT_TRUE(host.events.empty());
+    // A reply from the radio on the graph screen asks for one.
+    replies.feed(DiagnosticsReply(0xF8, 0x2B0001, 0x0D80, 3));
     PollTick(*program, host);
     EXPECT_EQ(host.events, (std::vector<std::string>{"invalidate"}));
     EXPECT_EQ(host.updates, 1);

@@ -265,5 +265,30 @@ TEST(Program, APortInUseOrABadOptionExitsWithTwo) {
     EXPECT_NE(r.out.find("MS LINK KIND HEX TEXT"), std::string::npos);
 }
 
+TEST(Program, WritesTheNetworkFileWithTheBoundTcpPortBeforeReady) {
+    char dir[] = "/tmp/radiosim-program-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/Simulated.RAD";
+    const ToolRun r = RunTool({"--tcp", "127.0.0.1:0", "--udp", "127.0.0.1:0", "--radios", "3", "--network-file", path}, true);
+    EXPECT_EQ(WEXITSTATUS(r.status), 0) << r.out;
+    const size_t at = r.out.find("tcp 127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    const std::string port = r.out.substr(at + 14, r.out.find('\n', at) - at - 14);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    char buf[512];
+    const size_t n = std::fread(buf, 1, sizeof buf, f);
+    std::fclose(f);
+    const std::string text(buf, n);
+    EXPECT_EQ(text.rfind("IP ADDRESS 127.0.0.1\r\nPORT NUMBER " + port + "\r\n", 0), 0u) << text;
+    EXPECT_EQ(text.size(), 22 + 14 + port.size() + 3 * 22) << text;
+
+    const ToolRun bad = RunTool({"--pty", "--network-file", std::string(dir) + "/no/such/dir/x.RAD"}, false);
+    EXPECT_EQ(WEXITSTATUS(bad.status), 2);
+    EXPECT_NE(bad.out.find("cannot write the network file"), std::string::npos) << bad.out;
+    std::remove(path.c_str());
+    rmdir(dir);
+}
+
 }  // namespace
 }  // namespace radiosim

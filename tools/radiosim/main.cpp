@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "network_file.h"
 #include "options.h"
 #include "simulator.h"
 
@@ -52,6 +53,15 @@ int main(int argc, char** argv) {
     if (!sim.Open(error)) {
         std::fprintf(stderr, "corvane-radiosim: %s\n", error.c_str());
         return 2;
+    }
+
+    if (!options.networkFile.empty()) {
+        const std::string text =
+            NetworkFileText(sim.Net(), ProgramAddress(options, sim.TcpPort(), sim.UdpPort()));
+        if (!WriteNetworkFile(options.networkFile, text, error)) {
+            std::fprintf(stderr, "corvane-radiosim: %s\n", error.c_str());
+            return 2;
+        }
     }
 
     std::signal(SIGPIPE, SIG_IGN);

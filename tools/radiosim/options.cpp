@@ -63,6 +63,8 @@ Faults (all off by default):
 
 Output:
   --log FILE               write the log to FILE instead of standard output
+  --network-file FILE      write the simulated radios as a network file for
+                           the program (with the TCP, else UDP, address)
   --summary                print counts of requests, replies and faults on
                            standard output at exit
   --help                   this text
@@ -178,6 +180,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o, std::
         {"--modem-silent", {list(o.modemSilent), "a phone number"}},
         {"--modem-delay", {integer(o.modemDelayMs, 0, 60000), "milliseconds, 0 to 60000"}},
         {"--log", {[&o](const std::string& v) { o.logFile = v; return !v.empty(); }, "a file name"}},
+        {"--network-file", {[&o](const std::string& v) { o.networkFile = v; return !v.empty(); }, "a file name"}},
         {"--drop", {number(f.dropPercent, 0, 100), "a percentage, 0 to 100"}},
         {"--corrupt", {number(f.corruptPercent, 0, 100), "a percentage, 0 to 100"}},
         {"--split", {number(f.splitPercent, 0, 100), "a percentage, 0 to 100"}},

@@ -48,6 +48,7 @@ struct Options {
     int modemDelayMs = 500;
 
     std::string logFile;
+    std::string networkFile;  // the network as a file for the program; empty: none
     bool summary = false;
     FaultOptions faults;
 
