@@ -35,7 +35,10 @@ intptr_t MainWindow::sendMessage(unsigned message, uintptr_t wParam, intptr_t lP
         destroyed = true;
         pollTimer.stop();
     }
-    return windowProc(program, host, message, wParam, lParam);
+    intptr_t result = windowProc(program, host, message, wParam, lParam);
+    // Live updates draw into the backing image between paints; show them.
+    if (message != msg::destroy && clientWidget) clientWidget->update();
+    return result;
 }
 
 void MainWindow::startTimer100() { pollTimer.start(100); }

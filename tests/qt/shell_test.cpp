@@ -90,3 +90,11 @@ TEST_F(Shell, PaintPutsCharactersAndLinesWhereTheGridSays) {
     EXPECT_EQ(pixel(200, 300), QColor(0x80, 0x80, 0x80));
     EXPECT_EQ(pixel(250, 300), QColor(0, 0, 0));
 }
+
+TEST_F(Shell, TimerTicksDrawTheClockIntoTheWindowImage) {
+    window->client()->paintPending();
+    window->sendMessage(msg::timer, 1, 0);
+    // The time of day stands at row 1 from column 73.
+    EXPECT_TRUE(cellHasInk(1, 73));
+    EXPECT_TRUE(cellHasInk(1, 80));
+}
