@@ -19,16 +19,7 @@ bool FrequencyAlarm(int code) { return code > 178 || code < 78; }
 // column 1 of the row.
 void DrawScreen0Row(Program& program, int radio) {
     const RadioRecord& r = RadioAt(program, radio);
-    setTextColor(program, colors::darkGreen);
-    drawText(program, IdentityText(program, r));
-    // Fn starts at column 10 whatever the identity's width.
-    program.display.textCursor.left = program.display.clientRect.left + 90;
-    drawText(program, r.repeaterNumber == 0 ? std::string("S  ") : "R" + HexText(r.repeaterNumber) + " ");
-    if (r.replyCount == 0) {
-        drawText(program, std::string(67, ' '));
-        setTextColor(program, colors::black);
-        return;
-    }
+    if (!DrawRowHead(program, r, " ")) return;
     if (r.repeaterNumber < 15)
         drawText(program, formatNumber(r.signalLevel, "* ##") + formatNumber(r.noiseLevel, "* #"));
     else

@@ -10,15 +10,7 @@
 // Draws radio `radio`'s Screen1 row at the text cursor (column 1 of its row).
 void DrawScreen1Row(Program& program, int radio) {
     const RadioRecord& r = RadioAt(program, radio);
-    setTextColor(program, colors::darkGreen);
-    drawText(program, IdentityText(program, r));
-    program.display.textCursor.left = program.display.clientRect.left + 90;
-    drawText(program, r.repeaterNumber == 0 ? std::string("S   ") : "R" + HexText(r.repeaterNumber) + "  ");
-    if (r.replyCount == 0) {
-        drawText(program, std::string(67, ' '));
-        setTextColor(program, colors::black);
-        return;
-    }
+    if (!DrawRowHead(program, r, "  ")) return;
     drawText(program, RadioIdText(r, "* ####", "XXXXXX"));
     drawText(program, formatNumber(r.revision, "* ##"));
 

@@ -75,3 +75,15 @@ void DrawScreen1Header(Program& program) {
     drawText(program, program.display.metricUnits ? "km    C" : "mi    F");
     drawText(program, "   V                 Rcvd  Rcvd");
 }
+
+bool DrawRowHead(Program& program, const RadioRecord& radio, const std::string& pad) {
+    setTextColor(program, colors::darkGreen);
+    drawText(program, IdentityText(program, radio));
+    // Fn starts at column 10 whatever the identity's width.
+    program.display.textCursor.left = program.display.clientRect.left + 90;
+    drawText(program, (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
+    if (radio.replyCount != 0) return true;
+    drawText(program, std::string(67, ' '));
+    setTextColor(program, colors::black);
+    return false;
+}

@@ -13,6 +13,10 @@ char HopDigit(int n);
 const RadioRecord& RadioAt(const Program& program, int radio);
 // The identity column: the name and a blank, or the serial with "######## ".
 std::string IdentityText(const Program& program, const RadioRecord& radio);
+// The start every list row shares: identity in dark green, Fn from column 10 ("S" or
+// "R" + hex, padded by `pad`), and for a radio that never replied the 67-blank rest.
+// Returns false when the row is complete (no reply yet).
+bool DrawRowHead(Program& program, const RadioRecord& radio, const std::string& pad);
 // "* ####"-style radio ID when parameters 29, 30 and 33 are read, else "XXXXXX".
 std::string RadioIdText(const RadioRecord& radio, const char* mask, const char* unread);
 // Seconds since midnight now, from the program's clock (0 without one).
