@@ -44,9 +44,16 @@ std::string HayesModem::Feed(std::span<const uint8_t> bytes) {
     std::string out;
     for (uint8_t b : bytes) {
         if (online_) break;
-        // While dialling a real modem would abort on a key press; this one
-        // simply ignores input until the dial is answered.
-        if (dial_) continue;
+        if (dial_) {
+            if (lenientDial_) continue;
+            // Any byte during a dial hangs up: the byte itself is dropped and
+            // what follows is command text again.
+            aborted_ = AbortedDial{dial_->number, b};
+            dial_.reset();
+            line_.clear();
+            out += Framed("NO CARRIER");
+            continue;
+        }
         out += static_cast<char>(b);  // echo, as with E1
         if (b == '\r') {
             std::string line;
@@ -91,6 +98,7 @@ std::string HayesModem::Answer() {
 void HayesModem::Hangup() {
     online_ = false;
     dial_.reset();
+    aborted_.reset();
     line_.clear();
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace radiosim {
@@ -20,9 +21,18 @@ struct DialOutcome {
     bool connects = false;
 };
 
+// A dial given up because a byte arrived while it was under way.
+struct AbortedDial {
+    std::string number;
+    uint8_t byte = 0;
+};
+
 class HayesModem {
 public:
-    explicit HayesModem(ModemNumbers numbers) : numbers_(std::move(numbers)) {}
+    // A real modem gives up a dial on any byte received meanwhile; a lenient
+    // one keeps dialling and ignores such bytes.
+    HayesModem(ModemNumbers numbers, bool lenientDial = false)
+        : numbers_(std::move(numbers)), lenientDial_(lenientDial) {}
 
     // Bytes received while not connected. Returns what the modem sends back
     // at once (the echo, and results of commands other than a dial); a dial
@@ -33,6 +43,8 @@ public:
     // dialling delay with Answer().
     const std::optional<DialOutcome>& DialPending() const { return dial_; }
     std::string Answer();  // the framed result text; connects when the number is up
+    // The dial the last Feed aborted, once; the caller stops waiting for it.
+    std::optional<AbortedDial> TakeAbortedDial() { return std::exchange(aborted_, std::nullopt); }
 
     bool Online() const { return online_; }
     void Hangup();
@@ -46,7 +58,9 @@ private:
     ModemNumbers numbers_;
     std::string line_;
     std::optional<DialOutcome> dial_;
+    std::optional<AbortedDial> aborted_;
     bool online_ = false;
+    bool lenientDial_ = false;
 };
 
 }  // namespace radiosim

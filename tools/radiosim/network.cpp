@@ -99,8 +99,15 @@ void Network::Build(const NetworkConfig& config) {
         r.role = Role::Repeater;
         r.repeaterNumber = static_cast<int>(repeaters_.size()) + 1;
         // The second repeater hangs off the first so that two-hop paths exist;
-        // others are direct or behind a direct repeater.
-        if (repeaters_.size() == 1) {
+        // others are direct or behind a direct repeater. A chain puts each of
+        // its repeaters behind the one before.
+        const int chain = std::min(config.chain, repeaterCount);
+        if (chain > 0 && static_cast<int>(repeaters_.size()) < chain) {
+            if (!repeaters_.empty()) {
+                r.path = radios_[static_cast<size_t>(repeaters_.back())].path;
+                r.path.push_back(repeaters_.back());
+            }
+        } else if (repeaters_.size() == 1) {
             r.path = {repeaters_[0]};
         } else if (repeaters_.size() > 1 && chance(0.4)) {
             std::vector<int> direct;
@@ -111,6 +118,9 @@ void Network::Build(const NetworkConfig& config) {
         repeaters_.push_back(i);
     }
     int slaveCount = 0;
+    const int chain = std::min(config.chain, repeaterCount);
+    // With a chain, a slave at its far end has the longest path there is.
+    const int deepSlave = chain > 0 ? std::min(3, n - repeaterCount - 1) : -1;
     for (int i = 1; i <= n; ++i) {
         Radio& r = radios_[static_cast<size_t>(i)];
         if (r.role == Role::Repeater) continue;
@@ -118,7 +128,8 @@ void Network::Build(const NetworkConfig& config) {
         int via = -1;  // repeater index to hang off
         if (!repeaters_.empty()) {
             // The first slaves show each kind of path: direct, one hop, two hops.
-            if (slaveCount == 1) via = repeaters_[0];
+            if (slaveCount == deepSlave) via = repeaters_[static_cast<size_t>(chain - 1)];
+            else if (slaveCount == 1) via = repeaters_[0];
             else if (slaveCount == 2 && repeaters_.size() > 1) via = repeaters_[1];
             else if (slaveCount > 2 && chance(0.6))
                 via = repeaters_[static_cast<size_t>(pick(0, static_cast<int>(repeaters_.size()) - 1))];
@@ -300,7 +311,7 @@ Unsolicited Network::MasterStatus(int64_t nowMs, bool busy) {
     char buf[96];
     std::snprintf(buf, sizeof buf, "status master %u slot %u data %u%s", m.serial, s.slot, s.dataCount,
                   busy ? " busy" : "");
-    return {EncodeMasterStatus(s), buf};
+    return {EncodeMasterStatus(s), buf, {}};
 }
 
 Radio* Network::RandomSlave() {
@@ -336,7 +347,7 @@ std::optional<Unsolicited> Network::LinkReport(int64_t nowMs) {
     f.distanceWord = ReportedDistance(*r);
     char buf[96];
     std::snprintf(buf, sizeof buf, "link report radio %u seq %02X", r->serial, f.sequence);
-    return Unsolicited{EncodeLinkReport(f), buf};
+    return Unsolicited{EncodeLinkReport(f), buf, {}};
 }
 
 std::optional<Unsolicited> Network::TrafficReport(int64_t nowMs) {
@@ -352,10 +363,23 @@ std::optional<Unsolicited> Network::TrafficReport(int64_t nowMs) {
     f.goodPackets = static_cast<uint8_t>(std::uniform_int_distribution<int>(10, 60)(rng_));
     f.noise = std::max(0, Round(r->noise.value));
     f.distanceWord = ReportedDistance(*r);
-    char buf[96];
+    char buf[160];
     std::snprintf(buf, sizeof buf, "traffic report radio %u data %u good %u bad %u", r->serial, f.dataBytes,
                   f.goodPackets, f.badPackets);
-    return Unsolicited{EncodeTrafficReport(f), buf};
+    std::string text = buf, fault;
+    if (shortTrafficSerialsPercent > 0 &&
+        std::uniform_real_distribution<double>(0, 100)(rng_) < shortTrafficSerialsPercent) {
+        // The low 20 bits name a radio only together with the master's top
+        // four; the low 16 bits name none.
+        const bool sharesTop = (r->serial & 0xF00000) == (Master().serial & 0xF00000);
+        const bool twenty = sharesTop && std::uniform_int_distribution<int>(0, 1)(rng_) == 1;
+        f.serial = r->serial & (twenty ? 0xFFFFFu : 0xFFFFu);
+        fault = "short-serial";
+        std::snprintf(buf, sizeof buf, " [fault short-serial: sent as %06X, low %d bits%s]", f.serial,
+                      twenty ? 20 : 16, f.serial < 0x10000 ? ", names no radio" : "");
+        text += buf;
+    }
+    return Unsolicited{EncodeTrafficReport(f), text, fault};
 }
 
 std::optional<Unsolicited> Network::Trace(int64_t nowMs) {
@@ -364,7 +388,7 @@ std::optional<Unsolicited> Network::Trace(int64_t nowMs) {
     Bytes f = DiagnosticsOf(*r, kTrace, kEepromBase, r->setup.Memory().Get(kEepromBase), nowMs);
     char buf[64];
     std::snprintf(buf, sizeof buf, "trace radio %u", r->serial);
-    return Unsolicited{std::move(f), buf};
+    return Unsolicited{std::move(f), buf, {}};
 }
 
 std::vector<std::string> Network::ExpirePendingWrites(int64_t nowMs, int64_t timeoutMs) {

@@ -17,6 +17,8 @@
 namespace radiosim {
 
 inline constexpr int kMaxRadios = 2047;
+inline constexpr int kMinChain = 3;
+inline constexpr int kMaxChain = 7;  // the most hop records a reply carries
 
 // A value that wanders around its base: a mean-reverting random walk, so
 // that it moves plausibly however far apart two looks at it are.
@@ -51,6 +53,7 @@ struct NetworkConfig {
     int radios = 12;
     int repeaters = -1;  // -1: a quarter of the radios
     uint32_t seed = 1;
+    int chain = 0;  // repeaters in a chain with a slave at its end; 0: none
 };
 
 // What a request led to.
@@ -65,6 +68,7 @@ struct Outcome {
 struct Unsolicited {
     Bytes frame;
     std::string text;
+    std::string fault;  // the fault it carries, for the counts; empty: none
 };
 
 class Network {
@@ -82,6 +86,7 @@ public:
     // Behaviour switches the fault options set.
     std::set<uint32_t> silenced;
     bool ignoreStores = false;
+    double shortTrafficSerialsPercent = 0;
 
     Outcome Answer(const Request& request, int64_t nowMs);
 

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
@@ -35,6 +36,9 @@ Links (any combination, at least one):
   --modem-nodialtone NUMBER  answer NO DIALTONE (repeatable)
   --modem-silent NUMBER    never answer (repeatable)
   --modem-delay MS         time from the dial command to the answer (default 500)
+  --modem-lenient-dial     keep dialling when bytes arrive during the dial
+                           (default: any byte aborts it with NO CARRIER, as a
+                           real modem does)
 
 Network:
   --radios N               radios besides the master, 1..2047 (default 12)
@@ -46,6 +50,8 @@ Network:
   --latency MS             reply delay over the air (default 20) ...
   --hop-latency MS         ... plus this per repeater on the path (default 15)
   --pending-timeout S      a radio resets, losing an unstored write, after S seconds (default 30)
+  --chain N                N repeaters (3..7) each behind the one before, and a
+                           slave behind the last: paths of 1 to N hops
 
 Faults (all off by default):
   --drop PERCENT           replies to requests not sent
@@ -60,6 +66,16 @@ Faults (all off by default):
   --busy-for S             ... for this long, and ignores requests meanwhile
   --no-store               radios answer writes but ignore stores
   --close-after S          close each TCP connection S seconds after it opened
+  --close-mid-frame S      S seconds after a TCP connection opened, send part of
+                           the next frame and close the connection
+  --stop-reading S         S seconds after a TCP connection opened, read nothing
+                           more from it (its receive window fills) but keep sending
+  --udp-other-port         answer UDP requests from another port than the one
+                           they arrive on (printed as "udp-answers HOST:PORT")
+  --short-traffic-serials PERCENT
+                           traffic reports (0xF5) whose serial is cut short: half
+                           to its low 20 bits (radios sharing the master's top
+                           four bits), half to its low 16 bits (unusable)
 
 Output:
   --log FILE               write the log to FILE instead of standard output
@@ -74,6 +90,7 @@ Standard output starts with one line per link, then "ready":
   modem /dev/pts/M
   tcp 127.0.0.1:PORT
   udp 127.0.0.1:PORT
+  udp-answers 127.0.0.1:PORT   (with --udp-other-port)
   ready
 Then the log, one line per event:
   MS LINK KIND HEX TEXT
@@ -179,6 +196,7 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o, std::
         {"--modem-nodialtone", {list(o.modemNoDialtone), "a phone number"}},
         {"--modem-silent", {list(o.modemSilent), "a phone number"}},
         {"--modem-delay", {integer(o.modemDelayMs, 0, 60000), "milliseconds, 0 to 60000"}},
+        {"--chain", {integer(o.chainHops, kMinChain, kMaxChain), "a number from 3 to 7"}},
         {"--log", {[&o](const std::string& v) { o.logFile = v; return !v.empty(); }, "a file name"}},
         {"--network-file", {[&o](const std::string& v) { o.networkFile = v; return !v.empty(); }, "a file name"}},
         {"--drop", {number(f.dropPercent, 0, 100), "a percentage, 0 to 100"}},
@@ -198,9 +216,13 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o, std::
         {"--busy-at", {number(f.busyAtSeconds, 0, 1e7), "seconds, 0 or more"}},
         {"--busy-for", {number(f.busyForSeconds, 0, 1e7), "seconds, 0 or more"}},
         {"--close-after", {number(f.closeAfterSeconds, 0.001, 1e7), "seconds, above 0"}},
+        {"--close-mid-frame", {number(f.closeMidFrameSeconds, 0.001, 1e7), "seconds, above 0"}},
+        {"--stop-reading", {number(f.stopReadingSeconds, 0.001, 1e7), "seconds, above 0"}},
+        {"--short-traffic-serials", {number(f.shortTrafficSerialsPercent, 0, 100), "a percentage, 0 to 100"}},
     };
     const std::map<std::string, bool*> flags = {
-        {"--pty", &o.pty}, {"--modem", &o.modem}, {"--summary", &o.summary}, {"--no-store", &f.noStore}};
+        {"--pty", &o.pty}, {"--modem", &o.modem}, {"--summary", &o.summary}, {"--no-store", &f.noStore},
+        {"--modem-lenient-dial", &o.modemLenientDial}, {"--udp-other-port", &f.udpOtherPort}};
 
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -241,6 +263,20 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o, std::
     }
     if (o.repeaters > o.radios) {
         error = "--repeaters " + std::to_string(o.repeaters) + " is more than --radios " + std::to_string(o.radios);
+        return ParseResult::Error;
+    }
+    if (o.chainHops > 0) {
+        const int repeaters = o.repeaters < 0 ? std::max(o.radios / 4, o.chainHops) : o.repeaters;
+        if (repeaters < o.chainHops || o.radios - repeaters < 1) {
+            error = "--chain " + std::to_string(o.chainHops) + " needs that many repeaters and a slave: give --radios " +
+                    std::to_string(o.chainHops + 1) + " or more and --repeaters " + std::to_string(o.chainHops) +
+                    " or more";
+            return ParseResult::Error;
+        }
+        o.repeaters = repeaters;
+    }
+    if (f.udpOtherPort && !o.udp) {
+        error = "--udp-other-port needs --udp";
         return ParseResult::Error;
     }
     if (f.busyForSeconds > 0 && f.busyAtSeconds < 0) f.busyAtSeconds = 0;

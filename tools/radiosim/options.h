@@ -26,6 +26,10 @@ struct FaultOptions {
     double busyForSeconds = 0;   // ... for this long
     bool noStore = false;        // writes answered, stores ignored
     double closeAfterSeconds = 0;  // TCP connection closed after this long
+    double closeMidFrameSeconds = 0;  // TCP: after this long, closed part-way through a frame
+    double stopReadingSeconds = 0;    // TCP: after this long, nothing more is read
+    bool udpOtherPort = false;        // UDP answers leave from another port
+    double shortTrafficSerialsPercent = 0;  // 0xF5 reports with a 20- or 16-bit serial
 };
 
 struct Options {
@@ -46,6 +50,8 @@ struct Options {
     bool modem = false;
     std::vector<std::string> modemUp, modemBusy, modemNoDialtone, modemSilent;
     int modemDelayMs = 500;
+    bool modemLenientDial = false;  // keep dialling whatever arrives meanwhile
+    int chainHops = 0;  // a chain of this many repeaters with a slave at its end; 0: none
 
     std::string logFile;
     std::string networkFile;  // the network as a file for the program; empty: none

@@ -77,8 +77,9 @@ const char* LinkName(LinkId id) {
 Simulator::Simulator(Options options, LogSink sink)
     : options_(std::move(options)),
       sink_(std::move(sink)),
-      network_(NetworkConfig{options_.radios, options_.repeaters, options_.seed}),
-      modem_(ModemNumbers{options_.modemUp, options_.modemBusy, options_.modemNoDialtone, options_.modemSilent}),
+      network_(NetworkConfig{options_.radios, options_.repeaters, options_.seed, options_.chainHops}),
+      modem_(ModemNumbers{options_.modemUp, options_.modemBusy, options_.modemNoDialtone, options_.modemSilent},
+             options_.modemLenientDial),
       faultRng_(options_.seed ^ 0x5EEDFA17u),
       start_(std::chrono::steady_clock::now()) {
     tcp_.id = LinkId::Tcp;
@@ -86,11 +87,12 @@ Simulator::Simulator(Options options, LogSink sink)
     modemLink_.id = LinkId::Modem;
     network_.silenced.insert(options_.faults.silenced.begin(), options_.faults.silenced.end());
     network_.ignoreStores = options_.faults.noStore;
+    network_.shortTrafficSerialsPercent = options_.faults.shortTrafficSerialsPercent;
     udpPassword_ = options_.PasswordBytes();
 }
 
 Simulator::~Simulator() {
-    for (int fd : {wake_[0], wake_[1], tcpListen_, tcp_.fd, udp_, pty_.fd, modemLink_.fd})
+    for (int fd : {wake_[0], wake_[1], tcpListen_, tcp_.fd, udp_, udpAnswer_, pty_.fd, modemLink_.fd})
         if (fd >= 0) close(fd);
 }
 
@@ -141,10 +143,20 @@ bool Simulator::Open(std::string& error) {
     if (options_.tcp) {
         tcpListen_ = ListenTcp(*options_.tcp, tcpPort_, error);
         if (tcpListen_ < 0) return false;
+        if (options_.faults.stopReadingSeconds > 0) {
+            // A small receive buffer, taken over by every accepted connection,
+            // so that a client's bytes fill the window soon once reading stops.
+            const int size = 4096;
+            setsockopt(tcpListen_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        }
     }
     if (options_.udp) {
         udp_ = BindUdp(*options_.udp, udpPort_, error);
         if (udp_ < 0) return false;
+        if (options_.faults.udpOtherPort) {
+            udpAnswer_ = BindUdp(Endpoint{options_.udp->host, 0}, udpAnswerPort_, error);
+            if (udpAnswer_ < 0) return false;
+        }
     }
     return true;
 }
@@ -155,6 +167,7 @@ std::vector<std::string> Simulator::StartupLines() const {
     if (modemLink_.fd >= 0) lines.push_back("modem " + modemLink_.path);
     if (tcpListen_ >= 0) lines.push_back("tcp " + options_.tcp->host + ":" + std::to_string(tcpPort_));
     if (udp_ >= 0) lines.push_back("udp " + options_.udp->host + ":" + std::to_string(udpPort_));
+    if (udpAnswer_ >= 0) lines.push_back("udp-answers " + options_.udp->host + ":" + std::to_string(udpAnswerPort_));
     lines.push_back("ready");
     return lines;
 }
@@ -199,6 +212,17 @@ void Simulator::SendRaw(LinkId link, Bytes bytes, const std::string& text, int64
 void Simulator::SendFrame(LinkId link, Bytes frame, const std::string& text, int64_t nowMs,
                           std::optional<sockaddr_in> to) {
     const auto& f = options_.faults;
+    if (link == LinkId::Tcp && tcp_.closeWhenFlushed) return;  // the connection is about to go
+    if (link == LinkId::Tcp && tcp_.cutFrameAtMs >= 0 && nowMs >= tcp_.cutFrameAtMs && frame.size() >= 2) {
+        const size_t sent = frame.size() / 2;
+        ++counts_.faults["close-mid-frame"];
+        Log(nowMs, link, "tx", Hex(frame),
+            text + " [fault close-mid-frame: " + std::to_string(sent) + " of " + std::to_string(frame.size()) +
+                " bytes sent, then the connection closes]");
+        Push(link, Bytes(frame.begin(), frame.begin() + static_cast<ptrdiff_t>(sent)), nowMs, to);
+        tcp_.closeWhenFlushed = true;
+        return;
+    }
     std::string notes;
     if (Roll(f.corruptPercent)) {
         frame.back() ^= static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(faultRng_));
@@ -252,6 +276,7 @@ void Simulator::SendFrame(LinkId link, Bytes frame, const std::string& text, int
 void Simulator::Broadcast(const Unsolicited& u, int64_t nowMs) {
     for (LinkId id : {LinkId::Pty, LinkId::Modem, LinkId::Tcp, LinkId::Udp})
         if (LinkUp(id)) SendFrame(id, u.frame, u.text, nowMs, id == LinkId::Udp ? udpPeer_ : std::nullopt);
+    if (!u.fault.empty()) ++counts_.faults[u.fault];
 }
 
 void Simulator::OnRequest(LinkId link, const Request& r, int64_t nowMs, std::optional<sockaddr_in> to) {
@@ -323,6 +348,10 @@ void Simulator::CloseTcp(int64_t nowMs, const std::string& why) {
     tcp_.blocked = false;
     tcp_.parser.Reset();
     tcp_.closeAtMs = -1;
+    tcp_.cutFrameAtMs = -1;
+    tcp_.closeWhenFlushed = false;
+    tcp_.stopReadingAtMs = -1;
+    tcp_.reading = true;
     ++tcp_.generation;
     Log(nowMs, LinkId::Tcp, "ev", "", why);
 }
@@ -334,9 +363,10 @@ void Simulator::OnAccept(int64_t nowMs) {
     tcp_.fd = fd;
     ++tcp_.generation;
     ++counts_.connections;
-    tcp_.closeAtMs = options_.faults.closeAfterSeconds > 0
-                         ? nowMs + static_cast<int64_t>(options_.faults.closeAfterSeconds * 1000)
-                         : -1;
+    auto after = [nowMs](double seconds) { return seconds > 0 ? nowMs + static_cast<int64_t>(seconds * 1000) : -1; };
+    tcp_.closeAtMs = after(options_.faults.closeAfterSeconds);
+    tcp_.cutFrameAtMs = after(options_.faults.closeMidFrameSeconds);
+    tcp_.stopReadingAtMs = after(options_.faults.stopReadingSeconds);
     Log(nowMs, LinkId::Tcp, "ev", "", "client connected from " + peer);
 }
 
@@ -349,6 +379,12 @@ void Simulator::OnStreamInput(StreamLink& l, int64_t nowMs) {
             if (l.id == LinkId::Modem && !modem_.Online()) {
                 Log(nowMs, l.id, "rx", Hex(data), "modem command text \"" + Printable(std::string(data.begin(), data.end())) + "\"");
                 const std::string reply = modem_.Feed(data);
+                if (auto aborted = modem_.TakeAbortedDial()) {
+                    dialDueMs_ = -1;
+                    ++counts_.dialsAborted;
+                    Log(nowMs, l.id, "ev", Hex(std::span<const uint8_t>(&aborted->byte, 1)),
+                        "dial to " + aborted->number + " aborted by a byte received while dialling");
+                }
                 if (!reply.empty()) SendRaw(l.id, ToBytes(reply), "modem \"" + Printable(reply) + "\"", nowMs);
                 if (modem_.DialPending() && dialDueMs_ < 0) {
                     dialDueMs_ = nowMs + options_.modemDelayMs;
@@ -373,12 +409,12 @@ void Simulator::OnStreamInput(StreamLink& l, int64_t nowMs) {
     }
 }
 
-void Simulator::OnDatagrams(int64_t nowMs) {
+void Simulator::OnDatagrams(int fd, int64_t nowMs) {
     uint8_t buf[2048];
     for (;;) {
         sockaddr_in from{};
         socklen_t len = sizeof from;
-        const ssize_t n = recvfrom(udp_, buf, sizeof buf, MSG_DONTWAIT | MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &len);
+        const ssize_t n = recvfrom(fd, buf, sizeof buf, MSG_DONTWAIT | MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &len);
         if (n < 0) {
             if (errno == EINTR) continue;
             return;
@@ -408,7 +444,11 @@ void Simulator::OnDatagrams(int64_t nowMs) {
             continue;
         }
         if (!udpPeer_ || AddressText(*udpPeer_) != AddressText(from))
-            Log(nowMs, LinkId::Udp, "ev", "", "peer " + AddressText(from));
+            Log(nowMs, LinkId::Udp, "ev", "",
+                "peer " + AddressText(from) +
+                    (udpAnswer_ >= 0 ? " [fault udp-other-port: answered from port " + std::to_string(udpAnswerPort_) +
+                                           ", not " + std::to_string(udpPort_) + "]"
+                                     : ""));
         udpPeer_ = from;
         udpHeardMs_ = nowMs;
         OnRequest(LinkId::Udp, r, nowMs, from);
@@ -444,6 +484,11 @@ void Simulator::RunTimers(int64_t nowMs) {
     if (const int64_t d = network_.NextPendingDeadline(pendingTimeout); d >= 0 && d <= nowMs)
         for (const auto& text : network_.ExpirePendingWrites(nowMs, pendingTimeout)) Log(nowMs, LinkId::Sim, "ev", "", text);
 
+    if (tcp_.fd >= 0 && tcp_.reading && tcp_.stopReadingAtMs >= 0 && nowMs >= tcp_.stopReadingAtMs) {
+        tcp_.reading = false;
+        ++counts_.faults["stop-reading"];
+        Log(nowMs, LinkId::Tcp, "ev", "", "[fault stop-reading: nothing more read from the client]");
+    }
     if (tcp_.fd >= 0 && tcp_.closeAtMs >= 0 && nowMs >= tcp_.closeAtMs) {
         ++counts_.faults["close-after"];
         CloseTcp(nowMs, "[fault close-after: connection closed]");
@@ -503,9 +548,11 @@ void Simulator::FlushAll(int64_t nowMs) {
         if (result == Outbox::Result::Failed) {
             if (l->id == LinkId::Tcp) CloseTcp(nowMs, "client gone (write failed)");
             else HangUp(*l, nowMs);
+        } else if (l->id == LinkId::Tcp && tcp_.closeWhenFlushed && tcp_.out.Empty()) {
+            CloseTcp(nowMs, "[fault close-mid-frame: connection closed in the middle of a frame]");
         }
     }
-    if (udp_ >= 0) udpBlocked_ = udpOut_.Flush(udp_, nowMs, Outbox::Via::Datagram) == Outbox::Result::Blocked;
+    if (udp_ >= 0) udpBlocked_ = udpOut_.Flush(UdpSendFd(), nowMs, Outbox::Via::Datagram) == Outbox::Result::Blocked;
 }
 
 int64_t Simulator::NextWakeMs(int64_t nowMs) const {
@@ -518,6 +565,7 @@ int64_t Simulator::NextWakeMs(int64_t nowMs) const {
     if (options_.traceMs > 0) consider(nextTraceMs_);
     consider(network_.NextPendingDeadline(options_.pendingTimeoutS * 1000LL));
     consider(tcp_.fd >= 0 ? tcp_.closeAtMs : -1);
+    consider(tcp_.fd >= 0 && tcp_.reading ? tcp_.stopReadingAtMs : -1);
     consider(dialDueMs_);
     for (const StreamLink* l : {&pty_, &modemLink_})
         if (l->fd >= 0 && l->hung) consider(l->recheckMs);
@@ -545,7 +593,7 @@ void Simulator::Run() {
         FlushAll(now);
 
         std::vector<pollfd> fds;
-        enum Source { kWake, kListen, kTcp, kUdp, kPty, kModem };
+        enum Source { kWake, kListen, kTcp, kUdp, kUdpAnswer, kPty, kModem };
         std::vector<Source> sources;
         auto add = [&](int fd, short events, Source s) {
             fds.push_back({fd, events, 0});
@@ -553,8 +601,10 @@ void Simulator::Run() {
         };
         add(wake_[0], POLLIN, kWake);
         if (tcpListen_ >= 0 && tcp_.fd < 0) add(tcpListen_, POLLIN, kListen);
-        if (tcp_.fd >= 0) add(tcp_.fd, static_cast<short>(POLLIN | (tcp_.blocked ? POLLOUT : 0)), kTcp);
-        if (udp_ >= 0) add(udp_, static_cast<short>(POLLIN | (udpBlocked_ ? POLLOUT : 0)), kUdp);
+        if (tcp_.fd >= 0)
+            add(tcp_.fd, static_cast<short>((tcp_.reading ? POLLIN : POLLRDHUP) | (tcp_.blocked ? POLLOUT : 0)), kTcp);
+        if (udp_ >= 0) add(udp_, static_cast<short>(POLLIN | (udpBlocked_ && udpAnswer_ < 0 ? POLLOUT : 0)), kUdp);
+        if (udpAnswer_ >= 0) add(udpAnswer_, static_cast<short>(POLLIN | (udpBlocked_ ? POLLOUT : 0)), kUdpAnswer);
         if (pty_.fd >= 0 && !pty_.hung) add(pty_.fd, static_cast<short>(POLLIN | (pty_.blocked ? POLLOUT : 0)), kPty);
         if (modemLink_.fd >= 0 && !modemLink_.hung)
             add(modemLink_.fd, static_cast<short>(POLLIN | (modemLink_.blocked ? POLLOUT : 0)), kModem);
@@ -579,11 +629,16 @@ void Simulator::Run() {
                 }
                 case kListen: OnAccept(now); break;
                 case kTcp:
-                    if (ev & (POLLIN | POLLHUP | POLLERR)) OnStreamInput(tcp_, now);
+                    if (!tcp_.reading) {
+                        if (ev & (POLLRDHUP | POLLHUP | POLLERR)) CloseTcp(now, "client disconnected, its last bytes unread");
+                    } else if (ev & (POLLIN | POLLHUP | POLLERR)) {
+                        OnStreamInput(tcp_, now);
+                    }
                     if (tcp_.fd >= 0 && (ev & POLLOUT)) tcp_.blocked = false;
                     break;
                 case kUdp:
-                    if (ev & POLLIN) OnDatagrams(now);
+                case kUdpAnswer:
+                    if (ev & POLLIN) OnDatagrams(sources[i] == kUdp ? udp_ : udpAnswer_, now);
                     if (ev & POLLOUT) udpBlocked_ = false;
                     break;
                 case kPty:
@@ -616,11 +671,12 @@ std::string Simulator::Summary() const {
     }
     s << '\n';
     s << "summary faults";
-    for (const char* k : {"drop", "corrupt", "split", "late-hops", "stray", "silence", "busy", "no-store", "close-after"})
+    for (const char* k : {"drop", "corrupt", "split", "late-hops", "stray", "silence", "busy", "no-store", "close-after",
+                          "close-mid-frame", "stop-reading", "short-serial"})
         s << ' ' << k << '=' << count(counts_.faults, k);
     s << '\n';
     s << "summary links tcp-connections=" << counts_.connections << " udp-refused=" << counts_.refusedDatagrams
-      << " output-dropped-bytes=" << counts_.droppedOutputBytes << '\n';
+      << " output-dropped-bytes=" << counts_.droppedOutputBytes << " dials-aborted=" << counts_.dialsAborted << '\n';
     return s.str();
 }
 

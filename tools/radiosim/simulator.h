@@ -34,6 +34,7 @@ struct Counters {
     uint64_t refusedDatagrams = 0;
     uint64_t droppedOutputBytes = 0;
     uint64_t connections = 0;
+    uint64_t dialsAborted = 0;
 };
 
 using LogSink = std::function<void(const std::string& line)>;
@@ -74,6 +75,10 @@ private:
         RequestParser parser;
         uint32_t generation = 0;  // a new connection or session
         int64_t closeAtMs = -1;   // tcp
+        int64_t cutFrameAtMs = -1;     // tcp: from then the next frame goes out cut short
+        bool closeWhenFlushed = false;  // tcp: a cut frame is on its way, then the close
+        int64_t stopReadingAtMs = -1;  // tcp: from then nothing is read
+        bool reading = true;
     };
     struct Scheduled {
         int64_t dueMs;
@@ -94,7 +99,8 @@ private:
     void OnStreamInput(StreamLink& l, int64_t nowMs);
     void OnParseEvent(LinkId link, const ParseEvent& e, int64_t nowMs, std::optional<sockaddr_in> to);
     void OnRequest(LinkId link, const Request& r, int64_t nowMs, std::optional<sockaddr_in> to);
-    void OnDatagrams(int64_t nowMs);
+    void OnDatagrams(int fd, int64_t nowMs);
+    int UdpSendFd() const { return udpAnswer_ >= 0 ? udpAnswer_ : udp_; }
     void OnAccept(int64_t nowMs);
     void CloseTcp(int64_t nowMs, const std::string& why);
     void HangUp(StreamLink& l, int64_t nowMs);
@@ -123,6 +129,8 @@ private:
 
     int udp_ = -1;
     uint16_t udpPort_ = 0;
+    int udpAnswer_ = -1;  // the socket answers leave from, when not udp_
+    uint16_t udpAnswerPort_ = 0;
     Outbox udpOut_;
     bool udpBlocked_ = false;
     std::optional<sockaddr_in> udpPeer_;
