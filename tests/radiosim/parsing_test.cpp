@@ -99,6 +99,10 @@ TEST(Options, BadInputIsRefusedWithAMessage) {
         {"--pty", "--repeaters", "20"},
         {"--pty", "--frobnicate"},
         {"--pty=yes"},
+        {"--pty", "--chain", "8"},
+        {"--pty", "--chain", "7", "--radios", "7"},
+        {"--pty", "--chain", "5", "--repeaters", "4"},
+        {"--pty", "--udp-other-port"},
     };
     for (const auto& args : bad) {
         Options o;

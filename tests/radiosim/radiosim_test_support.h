@@ -167,6 +167,7 @@ public:
     }
 
     const Bytes& Skipped() const { return skipped_; }
+    const Bytes& Pending() const { return pending_; }  // read, not yet a whole frame
 
 private:
     int fd_;

@@ -60,6 +60,7 @@ public:
     Network& Net() { return network_; }
     uint16_t TcpPort() const { return tcpPort_; }
     uint16_t UdpPort() const { return udpPort_; }
+    uint16_t UdpAnswerPort() const { return udpAnswer_ >= 0 ? udpAnswerPort_ : udpPort_; }
     const std::string& PtyPath() const { return pty_.path; }
     const std::string& ModemPath() const { return modemLink_.path; }
 
