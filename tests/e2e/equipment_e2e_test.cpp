@@ -4,7 +4,10 @@
 // and traffic reports with shortened serials.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 
 #include "e2e/e2e_checks.h"
@@ -92,7 +95,15 @@ TEST_F(EquipmentE2E, TcpPeerThatStopsReadingLeavesTheWindowResponsive) {
     ASSERT_TRUE(run.runUntil([&] { return !WithText(simLog(), "[fault stop-reading").empty(); }, 20));
     const int found = run.p().network.radioCount;
     EXPECT_GT(found, 0);
-    // Status frames keep coming, so the program keeps sending into a full window.
+    // Hours of requests into a peer that reads nothing, in a moment: carriage
+    // returns (never a frame) until the program's own send buffer is full too.
+    const std::vector<uint8_t> returns(4096, 0x0D);
+    size_t queued = 0;
+    while (queued < (64u << 20) &&
+           send(run.p().link.tcpSocket, returns.data(), returns.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0)
+        queued += returns.size();
+    ASSERT_TRUE(errno == EAGAIN || errno == EWOULDBLOCK) << queued << " bytes queued";
+    // Status frames keep coming, so the program keeps trying to send.
     expectResponsive(8);
     EXPECT_EQ(run.linkStatusLine(), "127.0.0.1 OpenedTCP");
     EXPECT_GE(run.p().network.radioCount, found);
