@@ -221,6 +221,15 @@ void ProgramRun::tick() {
     highestRadioCount = std::max(highestRadioCount, count);
 }
 
+void ProgramRun::tickDuringPumps() {
+    host.onPump = [this] {
+        if (SteadyNs() < nextStepNs) return;
+        nextStepNs = SteadyNs() + kStepNs;
+        windowProc(*program, host, msg::timer, 1, 0);
+        ++ticks;
+    };
+}
+
 void ProgramRun::runFor(double seconds) {
     const int64_t end = SteadyNs() + static_cast<int64_t>(seconds * 1e9);
     while (SteadyNs() < end) tick();

@@ -64,6 +64,17 @@ private:
     std::string previous;
 };
 
+// The scripted host, whose event pump can also run whatever falls due meanwhile,
+// as the real window's pump delivers timer ticks during a modal wait.
+class E2EHost : public ScriptedHost {
+public:
+    void pumpEvents() override {
+        ScriptedHost::pumpEvents();
+        if (onPump) onPump();
+    }
+    std::function<void()> onPump;
+};
+
 // The real program, driven through windowProc as the window drives it: a tick every
 // 100 ms of real time, datagrams delivered as message 961 while the socket is readable.
 class ProgramRun {
@@ -81,6 +92,9 @@ public:
     void runFor(double seconds);
     // Ticks until `done` holds or the time is up; true when it held.
     bool runUntil(const std::function<bool()>& done, double seconds);
+    // From now on a host event pump (a modal wait in the program) also delivers
+    // the timer ticks that fall due, as the real window does.
+    void tickDuringPumps();
 
     // A full repaint on a cleared canvas, as after an erasing invalidate.
     const RecordingCanvas& paint();
@@ -102,7 +116,7 @@ public:
     void connectUdp(int port, const std::string& password);
 
     SystemClock clock;
-    ScriptedHost host;
+    E2EHost host;
     RecordingCanvas canvas;
     std::unique_ptr<Program> program;
     int ticks = 0;
