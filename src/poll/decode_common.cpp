@@ -1,19 +1,29 @@
-#include "app/program.h"
+#include "network/radio_network.h"
 #include "network/radio_table.h"
 #include "poll/decoders.h"
+#include "poll/live_listener.h"
 
-void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check) {
+namespace {
+
+template <typename Frame, typename Apply>
+void ParseAndApply(DecodeContext& context, const std::optional<Frame>& frame, Apply apply) {
+    if (frame) apply(context, *frame);
+}
+
+}  // namespace
+
+void DecodeReply(DecodeContext& context, std::span<const uint8_t> frame, uint8_t check) {
     if (frame.empty()) return;
     switch (frame[0]) {
-        case 0xF0: DecodeMasterStatus(program, frame, check); break;
+        case 0xF0: ParseAndApply(context, ParseMasterStatus(frame, check), ApplyMasterStatus); break;
         case 0xF1:
-        case 0xF4: DecodeLinkReport(program, frame, check); break;
-        case 0xF5: DecodeTrafficReport(program, frame, check); break;
+        case 0xF4: ParseAndApply(context, ParseLinkReport(frame, check), ApplyLinkReport); break;
+        case 0xF5: ParseAndApply(context, ParseTrafficReport(frame, check), ApplyTrafficReport); break;
         case 0xF2:
-        case 0xF3: DecodeMasterEeprom(program, frame, check); break;
+        case 0xF3: ParseAndApply(context, ParseMemoryEcho(frame, check), ApplyMemoryEcho); break;
         case 0xF8:
-        case 0xF9: DecodeDiagnostics(program, frame, check); break;
-        case 0xFB: DecodeTrace(program, frame, check); break;
+        case 0xF9: ParseAndApply(context, ParseDiagnostics(frame, check), ApplyDiagnostics); break;
+        case 0xFB: ParseAndApply(context, ParseTrace(frame, check), ApplyTrace); break;
         default: break;
     }
 }
@@ -24,20 +34,20 @@ std::array<char, 8> TimeField(const std::string& hhmmss) {
     return field;
 }
 
-bool RowShownLive(const Program& program, int radio) {
-    int screen = program.display.screenNumber;
+bool RowShownLive(const DecodeContext& context, int radio) {
+    int screen = context.screenNumber;
     if (screen != 0 && screen != 1) return false;
-    return radio >= program.network.firstVisibleRow && radio <= program.network.lastVisibleRow;
+    return radio >= context.network.firstVisibleRow && radio <= context.network.lastVisibleRow;
 }
 
-int FindOrAppendReported(Program& program, uint32_t serial) {
-    RadioNetwork& network = program.network;
+int FindOrAppendReported(DecodeContext& context, uint32_t serial) {
+    RadioNetwork& network = context.network;
     int r = FindRadio(network, serial, 1);  // slot 0 is never matched by a reply
     if (r >= 1) return r;
-    r = AppendRadio(program, serial);
+    r = context.hooks.appendRadio(serial);
     if (r < 1) return -1;  // the table is full: the refusal is already recorded
-    network.radios[r].name = MakeRadioName("NewRadio");
-    LiveOf(program).numberRadios(network.radioCount);
+    network.radios[size_t(r)].name = MakeRadioName("NewRadio");
+    context.live.numberRadios(network.radioCount);
     return r;
 }
 
@@ -46,9 +56,4 @@ HistorySample* OpenSample(RadioNetwork& network, int row) {
     int count = network.history[row].historyCount;
     if (count < 1 || count > kHistorySamples) return nullptr;
     return &network.history[row].samples[count];
-}
-
-LiveListener& LiveOf(Program& program) {
-    static LiveListener quiet;
-    return program.live ? *program.live : quiet;
 }
