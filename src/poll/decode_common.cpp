@@ -3,31 +3,6 @@
 #include "poll/decoders.h"
 #include "poll/live_listener.h"
 
-namespace {
-
-template <typename Frame, typename Apply>
-void ParseAndApply(DecodeContext& context, const std::optional<Frame>& frame, Apply apply) {
-    if (frame) apply(context, *frame);
-}
-
-}  // namespace
-
-void DecodeReply(DecodeContext& context, std::span<const uint8_t> frame, uint8_t check) {
-    if (frame.empty()) return;
-    switch (frame[0]) {
-        case 0xF0: ParseAndApply(context, ParseMasterStatus(frame, check), ApplyMasterStatus); break;
-        case 0xF1:
-        case 0xF4: ParseAndApply(context, ParseLinkReport(frame, check), ApplyLinkReport); break;
-        case 0xF5: ParseAndApply(context, ParseTrafficReport(frame, check), ApplyTrafficReport); break;
-        case 0xF2:
-        case 0xF3: ParseAndApply(context, ParseMemoryEcho(frame, check), ApplyMemoryEcho); break;
-        case 0xF8:
-        case 0xF9: ParseAndApply(context, ParseDiagnostics(frame, check), ApplyDiagnostics); break;
-        case 0xFB: ParseAndApply(context, ParseTrace(frame, check), ApplyTrace); break;
-        default: break;
-    }
-}
-
 std::array<char, 8> TimeField(const std::string& hhmmss) {
     std::array<char, 8> field{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     for (size_t i = 0; i < field.size() && i < hhmmss.size(); ++i) field[i] = hhmmss[i];

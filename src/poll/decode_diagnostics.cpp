@@ -42,7 +42,7 @@ void StoreHops(DecodeContext& context, int r, const DiagnosticsFrame& frame) {
     RadioNetwork& network = context.network;
     int stored = std::min(frame.hops, kStoredHops);
     for (int k = 1; k <= stored; ++k) {
-        const HopRecord& record = frame.hop[size_t(k - 1)];
+        HopRecord record = frame.hop(k - 1);
         if (record.serial < kLowestRepeaterSerial || record.serial > kHighestRepeaterSerial) {
             RecordFault(context.errors, ProtocolFault::HopSerialOutOfRange, int(record.serial / 100000));
             continue;

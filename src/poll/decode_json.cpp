@@ -139,12 +139,12 @@ void FrameFields(const Program& program, std::span<const uint8_t> f, uint8_t che
             if (auto d = ParseDiagnostics(f, check)) {
                 std::string hopList = "[";
                 for (int k = 0; k < d->hops; ++k) {
-                    const HopRecord& hop = d->hop[size_t(k)];
+                    HopRecord hop = d->hop(k);
                     if (k) hopList += ',';
                     hopList += JsonObject()
                                    .number("serial", hop.serial)
                                    .number("signal", hop.signal)
-                                   .number("distanceRaw", hop.distanceRaw)
+                                   .number("distanceRaw", HopDistance(hop))
                                    .str();
                 }
                 hopList += "]";

@@ -43,18 +43,36 @@ struct DecodeContext {
     DecodeHooks& hooks;
 };
 
-// Applies one complete frame (type byte to XOR byte) with its check value (the
-// XOR of all its bytes, or 0xFF after a hop-byte time-out) to the tables.
-void DecodeReply(DecodeContext& context, std::span<const uint8_t> frame, uint8_t check);
-// The same for a program: what the frame assembler calls.
-void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check);
-
 void ApplyMasterStatus(DecodeContext& context, const MasterStatusFrame& frame);  // F0
 void ApplyLinkReport(DecodeContext& context, const LinkReportFrame& frame);      // F1, F4
 void ApplyTrafficReport(DecodeContext& context, const TrafficReportFrame& frame);  // F5
 void ApplyMemoryEcho(DecodeContext& context, const MemoryEchoFrame& frame);      // F2, F3
 void ApplyDiagnostics(DecodeContext& context, const DiagnosticsFrame& frame);    // F8, F9
 void ApplyTrace(DecodeContext& context, const TraceFrame& frame);                // FB
+
+// Parses one complete frame (type byte to XOR byte) with its check value (the
+// XOR of all its bytes, or 0xFF after a hop-byte time-out) and applies it to
+// the tables. Inline: it runs once per frame.
+inline void DecodeReply(DecodeContext& context, std::span<const uint8_t> frame, uint8_t check) {
+    if (frame.empty()) return;
+    auto apply = [&context](const auto& parsed, auto applyFrame) {
+        if (parsed) applyFrame(context, *parsed);
+    };
+    switch (frame[0]) {
+        case 0xF0: apply(ParseMasterStatus(frame, check), ApplyMasterStatus); break;
+        case 0xF1:
+        case 0xF4: apply(ParseLinkReport(frame, check), ApplyLinkReport); break;
+        case 0xF5: apply(ParseTrafficReport(frame, check), ApplyTrafficReport); break;
+        case 0xF2:
+        case 0xF3: apply(ParseMemoryEcho(frame, check), ApplyMemoryEcho); break;
+        case 0xF8:
+        case 0xF9: apply(ParseDiagnostics(frame, check), ApplyDiagnostics); break;
+        case 0xFB: apply(ParseTrace(frame, check), ApplyTrace); break;
+        default: break;
+    }
+}
+// The same for a program: what the frame assembler calls.
+void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check);
 
 // Helpers shared by the decoders.
 // The 8-character time field of a record.

@@ -15,9 +15,12 @@ constexpr uint32_t kMasterTopBits = 0xF00000u;
 
 }  // namespace
 
+// Each parse builds its result inside the optional it returns, so nothing is copied.
+
 std::optional<MasterStatusFrame> ParseMasterStatus(std::span<const uint8_t> f, uint8_t check) {
-    if (f.size() < kMasterStatusLength) return std::nullopt;
-    MasterStatusFrame s;
+    std::optional<MasterStatusFrame> parsed;
+    if (f.size() < kMasterStatusLength) return parsed;
+    MasterStatusFrame& s = parsed.emplace();
     s.check = check;
     s.serial = Serial24(f, 1);
     s.slot = f[4];
@@ -27,12 +30,13 @@ std::optional<MasterStatusFrame> ParseMasterStatus(std::span<const uint8_t> f, u
     s.temperatureRaw = f[10];
     s.voltageRaw = f[11];
     s.revision = f[12];
-    return s;
+    return parsed;
 }
 
 std::optional<LinkReportFrame> ParseLinkReport(std::span<const uint8_t> f, uint8_t check) {
-    if (f.size() < kReportLength) return std::nullopt;
-    LinkReportFrame r;
+    std::optional<LinkReportFrame> parsed;
+    if (f.size() < kReportLength) return parsed;
+    LinkReportFrame& r = parsed.emplace();
     r.check = check;
     r.shortSerial = f[0] == 0xF4;
     r.serial = Serial24(f, 1);
@@ -41,12 +45,13 @@ std::optional<LinkReportFrame> ParseLinkReport(std::span<const uint8_t> f, uint8
     r.slaveBytes = f[7];
     r.noise = f[8] - 16;
     r.distanceRaw = DistanceFromWord(f[9], f[10]);
-    return r;
+    return parsed;
 }
 
 std::optional<TrafficReportFrame> ParseTrafficReport(std::span<const uint8_t> f, uint8_t check) {
-    if (f.size() < kReportLength) return std::nullopt;
-    TrafficReportFrame r;
+    std::optional<TrafficReportFrame> parsed;
+    if (f.size() < kReportLength) return parsed;
+    TrafficReportFrame& r = parsed.emplace();
     r.check = check;
     r.serial = Serial24(f, 1);
     r.dataBytes = f[4] * 256 + f[5];
@@ -54,23 +59,25 @@ std::optional<TrafficReportFrame> ParseTrafficReport(std::span<const uint8_t> f,
     r.good = f[7];
     r.noise = f[8] - 16;
     r.distanceRaw = DistanceFromWord(f[9], f[10]);
-    return r;
+    return parsed;
 }
 
 std::optional<MemoryEchoFrame> ParseMemoryEcho(std::span<const uint8_t> f, uint8_t check) {
-    if (f.size() < kMemoryEchoLength) return std::nullopt;
-    MemoryEchoFrame e;
+    std::optional<MemoryEchoFrame> parsed;
+    if (f.size() < kMemoryEchoLength) return parsed;
+    MemoryEchoFrame& e = parsed.emplace();
     e.check = check;
     e.write = f[0] == 0xF3;
     e.serial = Serial24(f, 1);
     e.address = f[4] * 256 + f[5];
     e.value = f[6];
-    return e;
+    return parsed;
 }
 
 std::optional<DiagnosticsFrame> ParseDiagnostics(std::span<const uint8_t> f, uint8_t check) {
-    if (f.size() < kHopFrameLength) return std::nullopt;
-    DiagnosticsFrame d;
+    std::optional<DiagnosticsFrame> parsed;
+    if (f.size() < kHopFrameLength) return parsed;
+    DiagnosticsFrame& d = parsed.emplace();
     d.check = check;
     d.write = f[0] == 0xF9;
     d.address = f[1] * 256 + f[2];
@@ -90,23 +97,22 @@ std::optional<DiagnosticsFrame> ParseDiagnostics(std::span<const uint8_t> f, uin
     // hop bytes never came has none.
     size_t present = (f.size() - kHopFrameLength) / kHopRecordLength;
     d.hops = int(present < size_t(kMaxHopRecords) ? present : size_t(kMaxHopRecords));
-    for (int k = 0; k < d.hops; ++k) {
-        size_t at = 18 + kHopRecordLength * size_t(k);
-        d.hop[size_t(k)] = {Serial24(f, at), f[at + 3] - 16, DistanceFromWord(f[at + 4], f[at + 5])};
-    }
-    d.distanceRaw = d.hops == 0 ? DistanceFromWord(f[18], f[19]) : d.hop[0].distanceRaw;
     d.bytes = f;
-    return d;
+    d.distanceRaw = d.hops == 0 ? DistanceFromWord(f[18], f[19]) : DistanceFromWord(f[22], f[23]);
+    return parsed;
 }
 
 std::optional<TraceFrame> ParseTrace(std::span<const uint8_t> f, uint8_t check) {
-    if (f.size() < kHopFrameLength) return std::nullopt;
-    TraceFrame t;
+    std::optional<TraceFrame> parsed;
+    if (f.size() < kHopFrameLength) return parsed;
+    TraceFrame& t = parsed.emplace();
     t.check = check;
     t.address = f[1] * 256 + f[2];
     t.bytes = f;
-    return t;
+    return parsed;
 }
+
+int32_t HopDistance(const HopRecord& hop) { return DistanceFromWord(hop.distanceWord >> 8, hop.distanceWord & 0xFF); }
 
 uint32_t LinkReportSerial(const LinkReportFrame& report, uint32_t masterSerial) {
     return report.shortSerial ? report.serial + (masterSerial & kMasterTopBits) : report.serial;

@@ -1,5 +1,4 @@
 #pragma once
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -61,11 +60,13 @@ struct MemoryEchoFrame : FrameCheck {
     uint8_t value = 0;
 };
 
+// One repeater on a diagnostics reply's path.
 struct HopRecord {
     uint32_t serial = 0;
     int signal = 0;
-    int32_t distanceRaw = 0;
+    uint16_t distanceWord = 0;  // as sent: HopDistance converts it
 };
+int32_t HopDistance(const HopRecord& hop);
 
 constexpr int kMaxHopRecords = 7;
 
@@ -86,9 +87,15 @@ struct DiagnosticsFrame : FrameCheck {
     uint8_t value = 0;
     uint8_t revision = 0;
     int32_t distanceRaw = 0;  // the radio's own word without hops, else the first hop's
-    int hops = 0;
-    std::array<HopRecord, kMaxHopRecords> hop{};
+    int hops = 0;  // hop records present, at most kMaxHopRecords
     std::span<const uint8_t> bytes;  // the whole frame, check byte included
+
+    // Hop record k (0 .. hops - 1), read from the frame when asked: most
+    // replies apply only the first four.
+    HopRecord hop(int k) const {
+        size_t at = 18 + 6 * size_t(k);
+        return {Serial24(bytes, at), bytes[at + 3] - 16, uint16_t(bytes[at + 4] * 256 + bytes[at + 5])};
+    }
 };
 
 // FB: bytes for the trace rows only.
