@@ -1,11 +1,27 @@
 #include "network/radio_network.h"
 #include "network/radio_table.h"
 #include "poll/decoders.h"
+#include "platform/clock.h"
 #include "poll/live_listener.h"
 
-std::array<char, 8> TimeField(const std::string& hhmmss) {
+std::array<char, 8> TimeField(const LocalTime& time) {
     std::array<char, 8> field{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-    for (size_t i = 0; i < field.size() && i < hhmmss.size(); ++i) field[i] = hhmmss[i];
+    if (time.hour < 0 || time.minute < 0 || time.second < 0) {
+        // Not a time of day; keep whatever the text form makes of it.
+        std::string text = TimeText(time);
+        for (size_t i = 0; i < field.size() && i < text.size(); ++i) field[i] = text[i];
+        return field;
+    }
+    auto put = [&field](size_t at, int value) {
+        value %= 100;
+        field[at] = char('0' + value / 10);
+        field[at + 1] = char('0' + value % 10);
+    };
+    put(0, time.hour);
+    field[2] = ':';
+    put(3, time.minute);
+    field[5] = ':';
+    put(6, time.second);
     return field;
 }
 

@@ -119,7 +119,7 @@ void ApplyDiagnostics(DecodeContext& context, const DiagnosticsFrame& frame) {
     RadioRecord& radio = network.radios[size_t(r)];
 
     LocalTime now = context.clock.now();
-    radio.timeReceived = TimeField(TimeText(now));
+    radio.timeReceived = TimeField(now);
     float nowSeconds = float(SecondsOfDay(now));
     double elapsed = double(nowSeconds) - double(radio.lastReplySeconds);
     if (elapsed < 0) elapsed += 86400;

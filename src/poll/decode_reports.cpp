@@ -22,7 +22,7 @@ void ApplyLinkReport(DecodeContext& context, const LinkReportFrame& frame) {
     int r = FindOrAppendReported(context, LinkReportSerial(frame, MasterSerial(context)));
     if (r < 1) return;
     RadioRecord& radio = network.radios[size_t(r)];
-    radio.timeReceived = TimeField(TimeText(context.clock.now()));
+    radio.timeReceived = TimeField(context.clock.now());
     radio.distanceRaw = frame.distanceRaw;
 
     // Each nibble of the sequence numbers its count; a repeated report adds nothing.
@@ -51,7 +51,7 @@ void ApplyTrafficReport(DecodeContext& context, const TrafficReportFrame& frame)
     int r = FindOrAppendReported(context, *serial);
     if (r < 1) return;
     RadioRecord& radio = network.radios[size_t(r)];
-    radio.timeReceived = TimeField(TimeText(context.clock.now()));
+    radio.timeReceived = TimeField(context.clock.now());
     radio.distanceRaw = frame.distanceRaw;
 
     AddWrapping(radio.dataBytes, frame.dataBytes);

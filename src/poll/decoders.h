@@ -13,6 +13,7 @@ struct HistorySample;
 struct SetupState;
 struct PollState;
 class Clock;
+struct LocalTime;
 class LiveListener;
 
 // The steps of applying a reply that still reach beyond the tables the decoders
@@ -75,8 +76,9 @@ inline void DecodeReply(DecodeContext& context, std::span<const uint8_t> frame, 
 void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check);
 
 // Helpers shared by the decoders.
-// The 8-character time field of a record.
-std::array<char, 8> TimeField(const std::string& hhmmss);
+// The 8-character time field of a record: "hh:mm:ss" as TimeText gives it,
+// written without going through a formatted string (it is filled once per reply).
+std::array<char, 8> TimeField(const LocalTime& time);
 // Radio r's row is visible on Screen 0 or 1.
 bool RowShownLive(const DecodeContext& context, int radio);
 // Finds a reported radio among 1..radioCount or appends it named "NewRadio" and

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "platform/clock.h"
+#include "poll/decoders.h"
 #include "poll/reply_frames.h"
 #include "support/frames.h"
 
@@ -92,6 +94,16 @@ TEST(ReplyFrames, DiagnosticsHopsAreTheRecordsPresentNotTheCountSent) {
     EXPECT_NE(d->distanceRaw, 0);
     EXPECT_EQ(d->signal, 0x3A - 16);
     EXPECT_EQ(d->value, 7);
+}
+
+TEST(ReplyFrames, TimeFieldIsTheTimeTextOfTheReply) {
+    for (LocalTime t : {LocalTime{2024, 5, 17, 0, 0, 0, 0}, LocalTime{2024, 5, 17, 9, 5, 7, 0},
+                        LocalTime{2024, 5, 17, 23, 59, 59, 999}, LocalTime{2024, 5, 17, -1, 0, 0, 0}}) {
+        std::string text = TimeText(t);
+        text.resize(8, ' ');
+        std::array<char, 8> field = TimeField(t);
+        EXPECT_EQ(std::string(field.begin(), field.end()), text);
+    }
 }
 
 }  // namespace
