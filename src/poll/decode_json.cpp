@@ -8,9 +8,8 @@
 
 #include "app/program.h"
 #include "network/derived_values.h"
-#include "poll/decoders.h"
-#include "poll/reply_frames.h"
 #include "poll/frame_assembler.h"
+#include "poll/reply_frames.h"
 #include "setup/setup_table.h"
 
 namespace {

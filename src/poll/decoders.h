@@ -2,7 +2,6 @@
 #include <array>
 #include <cstdint>
 #include <span>
-#include <string>
 
 #include "poll/protocol_error.h"
 #include "poll/reply_frames.h"
