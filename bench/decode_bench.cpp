@@ -9,8 +9,8 @@
 #include "app/program.h"
 #include "network/derived_values.h"
 #include "poll/protocol.h"
-#include "setup/setup_table.h"
 #include "support/frames.h"
+#include "support/test_program.h"
 
 namespace {
 
@@ -87,12 +87,8 @@ void BM_DecodeMixedStream(benchmark::State& state) {
     ManualClock clock(LocalTime{2024, 5, 17, 12, 0, 0, 0});
     LiveListener quiet;
     ReplayingSource source;
-    auto program = std::make_unique<Program>();
+    auto program = MakeTestProgram(clock, quiet, &source);
     Program& p = *program;
-    p.clock = &clock;
-    p.live = &quiet;
-    p.replySource = &source;
-    FillSetupParameterTable(p.setup);
     p.network.runStartSeconds = SecondsClock(clock.now());
     p.network.master.serialNumber = int32_t(kMasterSerial);
     const int radios = int(state.range(1));

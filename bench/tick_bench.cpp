@@ -16,6 +16,7 @@
 #include "poll/poll_cycle.h"
 #include "poll/ring.h"
 #include "setup/setup_table.h"
+#include "support/recording_canvas.h"
 #include "support/scripted_host.h"
 
 namespace {
@@ -23,22 +24,6 @@ namespace {
 constexpr int kBytesPerTick = 1152;
 constexpr int kTicksInStream = 64;
 constexpr uint32_t kFirstSerial = 2100000;
-
-class NullCanvas : public Canvas {
-public:
-    Rect clientRect() const override { return {0, 0, 808, 872}; }
-    void setTextColor(Color c) override { color = c; }
-    Color textColor() const override { return color; }
-    void drawText(const Rect& r, std::string_view text) override { sink += r.left + int(text.size()); }
-    void selectPen(Pen) override {}
-    void selectBrush(Brush) override {}
-    void rectangle(const Rect&) override { ++sink; }
-    void moveTo(int x, int y) override { sink += x + y; }
-    void lineTo(int x, int y) override { sink += x - y; }
-    void erase() override {}
-    Color color = 0;
-    long sink = 0;
-};
 
 // Hands out one tick's worth of whole frames at a time.
 class StreamSource : public ByteSource {
@@ -118,7 +103,7 @@ void AppendFrame(std::vector<uint8_t>& out, std::mt19937& rng, uint32_t masterSe
 
 struct TickFixture {
     ManualClock clock{LocalTime{2024, 3, 15, 12, 0, 0, 0}};
-    NullCanvas canvas;
+    NullCanvas canvas{{0, 0, 808, 872}};
     ScriptedHost host;
     StreamSource source;
     std::unique_ptr<Program> program = std::make_unique<Program>();

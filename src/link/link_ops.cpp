@@ -37,7 +37,7 @@ void linkReceive(Program& program, uint8_t* destination, int n) {
         // normal user on Linux; the take is a short copy on the main thread anyway.
         if (!RingTakeMain(program.ring, destination, n)) {
             std::memset(destination, 0, static_cast<size_t>(n));
-            if (kind == kLinkUdp) RecordError(program.errors, 30, n);
+            if (kind == kLinkUdp) RecordFault(program.errors, ProtocolFault::ReceiveBeyondRing, n);
         }
         return;
     }
@@ -64,13 +64,13 @@ void SendUdpRequest(Program& program) {
     std::memcpy(&peer.sin_addr.s_addr, &link.udpPeerAddress, 4);  // memory order = wire order
     const long port = DecimalValue(link.portText);
     if (port < 1 || port > 65535) {
-        RecordError(program.errors, EINVAL, linkerr::udpSend);
+        RecordFailure(program.errors, EINVAL, linkerr::udpSend);
         return;
     }
     peer.sin_port = htons(static_cast<uint16_t>(port));
     ssize_t sent = sendto(link.udpSocket, datagram, 8 + passwordBytes, MSG_NOSIGNAL,
                           reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
-    if (sent < 0) RecordError(program.errors, errno, linkerr::udpSend);
+    if (sent < 0) RecordFailure(program.errors, errno, linkerr::udpSend);
 }
 
 void SendTcpRequest(Program& program) {

@@ -39,7 +39,7 @@ int WriteWithTimeout(int fd, const uint8_t* bytes, int n, ProtocolError& errors,
         if (written < 0 && (errno == EAGAIN || errno == EINTR)) continue;
         // A dead line (unplugged adapter, hung-up terminal): report once per outage
         // and let the writer retry after its pause.
-        if (!failing) RecordError(errors, written < 0 ? errno : EIO, linkerr::serialWrite);
+        if (!failing) RecordFailure(errors, written < 0 ? errno : EIO, linkerr::serialWrite);
         failing = true;
         break;
     }
@@ -98,7 +98,7 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName) 
     // DTR held asserted while the port is open; a pseudo-terminal has no modem lines.
     int dtr = TIOCM_DTR;
     if (ioctl(fd, TIOCMBIS, &dtr) != 0 && errno != ENOTTY && errno != EINVAL)
-        RecordError(program.errors, errno, linkerr::serialConfigure);
+        RecordFailure(program.errors, errno, linkerr::serialConfigure);
     return fd;
 }
 
@@ -131,7 +131,7 @@ int SerialBytesWaiting(Program& program) {
     if (fd < 0) return 0;
     int waiting = 0;
     if (ioctl(fd, FIONREAD, &waiting) != 0) {
-        RecordError(program.errors, errno, linkerr::serialRead);
+        RecordFailure(program.errors, errno, linkerr::serialRead);
         waiting = 0;
     }
     if (waiting > 0) return waiting;
@@ -140,7 +140,7 @@ int SerialBytesWaiting(Program& program) {
     // instead of an open port that can never deliver.
     pollfd probe{fd, POLLIN, 0};
     if (poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-        RecordError(program.errors, EIO, linkerr::serialRead);
+        RecordFailure(program.errors, EIO, linkerr::serialRead);
         CloseSerialPort(program);
         program.link.linkUp = 0;
     }
@@ -165,7 +165,7 @@ void SerialRead(Program& program, uint8_t* destination, int n) {
             if (ready > 0 && (waiter.revents & POLLIN)) continue;
             code = ready < 0 ? errno : ETIMEDOUT;
         }
-        RecordError(program.errors, code, linkerr::serialRead);
+        RecordFailure(program.errors, code, linkerr::serialRead);
         std::memset(destination + got, 0, static_cast<size_t>(n - got));
         break;
     }

@@ -41,7 +41,7 @@ void TcpReaderLoop(Program& program, int fd) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             continue;
         }
-        RecordError(program.errors, code, linkerr::tcpReceive);
+        RecordFailure(program.errors, code, linkerr::tcpReceive);
         program.link.tcpPeerClosed = true;
         break;
     }
@@ -89,7 +89,7 @@ int ConnectWithTimeout(const addrinfo& address, int timeoutMs, int& code) {
 int ConnectTcp(Program& program) {
     const long port = DecimalValue(program.link.portText);
     if (port < 1 || port > 65535) {
-        RecordError(program.errors, EINVAL, linkerr::tcpConnect);
+        RecordFailure(program.errors, EINVAL, linkerr::tcpConnect);
         return -1;
     }
     addrinfo hints{};
@@ -99,7 +99,7 @@ int ConnectTcp(Program& program) {
     int status = getaddrinfo(program.link.ipAddressText.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (status != 0 || found == nullptr) {
         // Resolver codes are negative; the recorder keeps error numbers.
-        RecordError(program.errors, status == EAI_SYSTEM ? errno : EHOSTUNREACH, linkerr::tcpConnect);
+        RecordFailure(program.errors, status == EAI_SYSTEM ? errno : EHOSTUNREACH, linkerr::tcpConnect);
         return -1;
     }
     int fd = -1;
@@ -107,7 +107,7 @@ int ConnectTcp(Program& program) {
     for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) fd = ConnectWithTimeout(*a, 1000, code);
     freeaddrinfo(found);
     if (fd < 0) {
-        RecordError(program.errors, code, linkerr::tcpConnect);
+        RecordFailure(program.errors, code, linkerr::tcpConnect);
         return -1;
     }
     timeval wait{1, 0};
@@ -125,7 +125,7 @@ bool openTcpLink(Program& program) {
         if (CloseSerialPort(program))
             link.linkUp = 0;
         else
-            RecordError(program.errors, EIO, linkerr::tcpConnect);
+            RecordFailure(program.errors, EIO, linkerr::tcpConnect);
     }
     if (link.linkKind == kLinkUdp) CloseUdpSocket(program);
     if (link.linkKind == kLinkTcp) return true;
@@ -152,7 +152,7 @@ void closeTcpLink(Program& program) {
     {
         std::lock_guard<std::mutex> hold(link.tcpSendLock);
         if (link.tcpSocket >= 0 && close(link.tcpSocket) != 0)
-            RecordError(program.errors, errno, linkerr::tcpClose);
+            RecordFailure(program.errors, errno, linkerr::tcpClose);
         link.tcpSocket = -1;
     }
     link.tcpPeerClosed = false;
@@ -173,7 +173,7 @@ bool TcpSend(Program& program, const uint8_t* bytes, int n) {
         }
         if (w < 0 && errno == EINTR) continue;
         int code = w < 0 ? errno : EIO;
-        RecordError(program.errors, code, linkerr::tcpSend);
+        RecordFailure(program.errors, code, linkerr::tcpSend);
         if (code == EPIPE || code == ECONNRESET) link.tcpPeerClosed = true;
         return false;
     }

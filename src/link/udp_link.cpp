@@ -26,7 +26,7 @@ uint32_t UdpPeerAddressFromText(const std::string& ipAddressText) {
 
 void CloseUdpSocket(Program& program) {
     LinkState& link = program.link;
-    if (link.udpSocket >= 0 && close(link.udpSocket) != 0) RecordError(program.errors, errno, linkerr::udpClose);
+    if (link.udpSocket >= 0 && close(link.udpSocket) != 0) RecordFailure(program.errors, errno, linkerr::udpClose);
     link.udpSocket = -1;
     link.linkKind = kLinkSerial;
 }
@@ -52,12 +52,12 @@ void openUdpLink(Program& program, Host& host) {
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         local.sin_port = 0;
         if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            RecordError(program.errors, errno, linkerr::udpOpen);
+            RecordFailure(program.errors, errno, linkerr::udpOpen);
             close(fd);
             fd = -1;
         }
     } else {
-        RecordError(program.errors, errno, linkerr::udpOpen);
+        RecordFailure(program.errors, errno, linkerr::udpOpen);
     }
     // A socket that could not be made shows up as no replies; the link still counts as UDP.
     link.udpSocket = fd;
@@ -81,7 +81,7 @@ void onUdpReadable(Program& program) {
                               reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (length < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            RecordError(program.errors, errno, linkerr::udpReceive);
+            RecordFailure(program.errors, errno, linkerr::udpReceive);
         return;
     }
     // Only the radio we talk to may put bytes into the ring; anything else is counted.

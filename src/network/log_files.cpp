@@ -22,7 +22,7 @@ std::string DatedName(const LocalTime& t, const char* extension) {
 bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where) {
     std::string reason;
     const int code = WriteFileAtomically(name, text, reason);
-    if (code != 0) RecordError(program.errors, code, where);
+    if (code != 0) RecordFailure(program.errors, code, where);
     return code == 0;
 }
 

@@ -147,7 +147,7 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     int code = 0;
     // Read everything first: a file that cannot be read leaves the table as it was.
     if (!ReadWholeFile(path, contents, reason, code)) {
-        RecordError(program.errors, code, logtext::kNetworkFileReadError);
+        RecordFailure(program.errors, code, logtext::kNetworkFileReadError);
         error = "Cannot read " + path + ": " + reason;
         return false;
     }
@@ -210,7 +210,7 @@ bool WriteNetworkFile(Program& program, const std::string& path, std::string& er
         error.clear();
         return true;
     }
-    RecordError(program.errors, code, logtext::kNetworkFileWriteError);
+    RecordFailure(program.errors, code, logtext::kNetworkFileWriteError);
     error = "Cannot write " + path + ": " + reason;
     return false;
 }

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Error code recorded when a radio is refused because every slot is taken.
-constexpr int kTableFullError = 40;
-
 void ClearHistoryRow(HistoryRow& row) { row = HistoryRow{}; }
 
 int LastRadio(const RadioNetwork& network) {
@@ -70,7 +67,7 @@ int AppendRadio(Program& program, uint32_t serial) {
     if (network.radioCount >= kMaxRadios) {
         // No slot beyond 2047: refuse rather than write past the table.
         ++network.refusedAdditions;
-        RecordError(program.errors, kTableFullError, static_cast<int>(serial / 100000));
+        RecordFault(program.errors, ProtocolFault::RadioTableFull, static_cast<int>(serial / 100000));
         return -1;
     }
     int index = ++network.radioCount;

@@ -87,7 +87,7 @@ bool WriteSettingsReport(Program& program, Host* host, int radio) {
     std::string reason;
     const int code = WriteFileAtomically(name, SettingsReportText(program, radio), reason);
     if (code == 0) return true;
-    RecordError(program.errors, code, logtext::kReportFileError);
+    RecordFailure(program.errors, code, logtext::kReportFileError);
     if (host != nullptr) host->messageBox("Could not write " + name + ": " + reason, "Error");
     return false;
 }

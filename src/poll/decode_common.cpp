@@ -1,43 +1,44 @@
-#include "app/program.h"
+#include "network/radio_network.h"
 #include "network/radio_table.h"
 #include "poll/decoders.h"
+#include "platform/clock.h"
+#include "poll/live_listener.h"
 
-void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check) {
-    if (frame.empty()) return;
-    switch (frame[0]) {
-        case 0xF0: DecodeMasterStatus(program, frame, check); break;
-        case 0xF1:
-        case 0xF4: DecodeLinkReport(program, frame, check); break;
-        case 0xF5: DecodeTrafficReport(program, frame, check); break;
-        case 0xF2:
-        case 0xF3: DecodeMasterEeprom(program, frame, check); break;
-        case 0xF8:
-        case 0xF9: DecodeDiagnostics(program, frame, check); break;
-        case 0xFB: DecodeTrace(program, frame, check); break;
-        default: break;
-    }
-}
-
-std::array<char, 8> TimeField(const std::string& hhmmss) {
+std::array<char, 8> TimeField(const LocalTime& time) {
     std::array<char, 8> field{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
-    for (size_t i = 0; i < field.size() && i < hhmmss.size(); ++i) field[i] = hhmmss[i];
+    if (time.hour < 0 || time.minute < 0 || time.second < 0) {
+        // Not a time of day; keep whatever the text form makes of it.
+        std::string text = TimeText(time);
+        for (size_t i = 0; i < field.size() && i < text.size(); ++i) field[i] = text[i];
+        return field;
+    }
+    auto put = [&field](size_t at, int value) {
+        value %= 100;
+        field[at] = char('0' + value / 10);
+        field[at + 1] = char('0' + value % 10);
+    };
+    put(0, time.hour);
+    field[2] = ':';
+    put(3, time.minute);
+    field[5] = ':';
+    put(6, time.second);
     return field;
 }
 
-bool RowShownLive(const Program& program, int radio) {
-    int screen = program.display.screenNumber;
+bool RowShownLive(const DecodeContext& context, int radio) {
+    int screen = context.screenNumber;
     if (screen != 0 && screen != 1) return false;
-    return radio >= program.network.firstVisibleRow && radio <= program.network.lastVisibleRow;
+    return radio >= context.network.firstVisibleRow && radio <= context.network.lastVisibleRow;
 }
 
-int FindOrAppendReported(Program& program, uint32_t serial) {
-    RadioNetwork& network = program.network;
+int FindOrAppendReported(DecodeContext& context, uint32_t serial) {
+    RadioNetwork& network = context.network;
     int r = FindRadio(network, serial, 1);  // slot 0 is never matched by a reply
     if (r >= 1) return r;
-    r = AppendRadio(program, serial);
+    r = context.hooks.appendRadio(serial);
     if (r < 1) return -1;  // the table is full: the refusal is already recorded
-    network.radios[r].name = MakeRadioName("NewRadio");
-    LiveOf(program).numberRadios(network.radioCount);
+    network.radios[size_t(r)].name = MakeRadioName("NewRadio");
+    context.live.numberRadios(network.radioCount);
     return r;
 }
 
@@ -46,9 +47,4 @@ HistorySample* OpenSample(RadioNetwork& network, int row) {
     int count = network.history[row].historyCount;
     if (count < 1 || count > kHistorySamples) return nullptr;
     return &network.history[row].samples[count];
-}
-
-LiveListener& LiveOf(Program& program) {
-    static LiveListener quiet;
-    return program.live ? *program.live : quiet;
 }

@@ -2,10 +2,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "app/program.h"
 #include "network/derived_values.h"
 #include "network/radio_table.h"
 #include "poll/decoders.h"
+#include "poll/live_listener.h"
+#include "poll/poll_state.h"
 #include "poll/protocol.h"
 #include "poll/protocol_error.h"
 #include "setup/setup_table.h"
@@ -37,34 +38,33 @@ void ClearHop(RadioRecord& radio, int slot) {
 // The repeaters on the path: each hop radio gets a repeater number on first
 // sight; a hop with a serial no radio can have is recorded and leaves its slot
 // as it was.
-void StoreHops(Program& program, int r, std::span<const uint8_t> frame, int hops) {
-    RadioNetwork& network = program.network;
-    int stored = std::min(hops, kStoredHops);
+void StoreHops(DecodeContext& context, int r, const DiagnosticsFrame& frame) {
+    RadioNetwork& network = context.network;
+    int stored = std::min(frame.hops, kStoredHops);
     for (int k = 1; k <= stored; ++k) {
-        int at = 18 + 6 * (k - 1);
-        uint32_t hopSerial = Serial24(frame, at);
-        if (hopSerial < kLowestRepeaterSerial || hopSerial > kHighestRepeaterSerial) {
-            RecordError(program.errors, 4, int(hopSerial / 100000));
+        HopRecord record = frame.hop(k - 1);
+        if (record.serial < kLowestRepeaterSerial || record.serial > kHighestRepeaterSerial) {
+            RecordFault(context.errors, ProtocolFault::HopSerialOutOfRange, int(record.serial / 100000));
             continue;
         }
-        int h = FindRadio(network, hopSerial, 1);
-        if (h < 1) h = AppendRadio(program, hopSerial);
+        int h = FindRadio(network, record.serial, 1);
+        if (h < 1) h = context.hooks.appendRadio(record.serial);
         if (h < 1) continue;  // table full: nothing to point at
-        RadioRecord& hop = network.radios[h];
+        RadioRecord& hop = network.radios[size_t(h)];
         if (hop.repeaterNumber == 0 && network.repeaterCount < 255) {
             network.repeaterCount += 1;
             hop.repeaterNumber = uint8_t(network.repeaterCount);
-            if (RowShownLive(program, h)) LiveOf(program).radioRow(h);
+            if (RowShownLive(context, h)) context.live.radioRow(h);
         }
-        RadioRecord& radio = network.radios[r];
-        radio.hopRepeater[k - 1] = hop.repeaterNumber;
-        AverageHopSignal(radio, k - 1, frame[at + 3] - 16);
+        RadioRecord& radio = network.radios[size_t(r)];
+        radio.hopRepeater[size_t(k - 1)] = hop.repeaterNumber;
+        AverageHopSignal(radio, k - 1, record.signal);
     }
-    RadioRecord& radio = network.radios[r];
-    if (hops == 0) {
+    RadioRecord& radio = network.radios[size_t(r)];
+    if (frame.hops == 0) {
         // No repeater on the path: slot 0 holds the direct link.
         radio.hopRepeater[0] = 0;
-        AverageHopSignal(radio, 0, frame[3] - 16);
+        AverageHopSignal(radio, 0, frame.linkSignal);
         for (int slot = 1; slot < kStoredHops; ++slot) ClearHop(radio, slot);
     } else {
         for (int slot = stored; slot < kStoredHops; ++slot) ClearHop(radio, slot);
@@ -87,71 +87,69 @@ void EstimateFrequency(RadioRecord& radio, int reading, double elapsed) {
 
 }  // namespace
 
-void DecodeDiagnostics(Program& program, std::span<const uint8_t> frame, uint8_t check) {
-    if (check != 0) {
-        RecordError(program.errors, 22, check);
+void ApplyDiagnostics(DecodeContext& context, const DiagnosticsFrame& frame) {
+    if (!frame.ok()) {
+        RecordFault(context.errors, ProtocolFault::DiagnosticsBadCheck, frame.check);
         return;
     }
-    RadioNetwork& network = program.network;
-    int hops = int(frame.size() - 21) / 6;  // hop records present in the frame
-    int address = frame[1] * 256 + frame[2];
-    int offset = address - kEepromBase;
-    uint32_t serial = Serial24(frame, 4);
+    RadioNetwork& network = context.network;
+    int offset = frame.address - kEepromBase;
 
-    int r = FindRadio(network, serial, 1);
+    int r = FindRadio(network, frame.serial, 1);
     if (r < 1) {
-        r = AppendRadio(program, serial);
+        r = context.hooks.appendRadio(frame.serial);
         if (r < 1) return;  // table full: the refusal is recorded, the reply dropped
-        RadioRecord& added = network.radios[r];
+        RadioRecord& added = network.radios[size_t(r)];
         added.name = MakeRadioName("NewRadio");
         added.pollScore = 10000;
         added.freqOffsetCode = 128;
-        LiveOf(program).numberRadios(network.radioCount);
-        size_t dump = std::min<size_t>(18, frame.size() - 4);
-        LiveOf(program).replyDump(frame.subspan(4, dump));
+        context.live.numberRadios(network.radioCount);
+        // The frame from byte 4 on: 18 bytes, or what there is.
+        std::span<const uint8_t> bytes = frame.bytes;
+        size_t dump = std::min<size_t>(18, bytes.size() - 4);
+        context.live.replyDump(bytes.subspan(4, dump));
     } else {
-        uint16_t& score = network.radios[r].pollScore;
+        uint16_t& score = network.radios[size_t(r)].pollScore;
         if (score == 0 || score > 10000) {
             score = 10000;
         } else if (score < 10000) {
             score += 200;
         }
     }
-    RadioRecord& radio = network.radios[r];
+    RadioRecord& radio = network.radios[size_t(r)];
 
-    LocalTime now = program.clock->now();
-    radio.timeReceived = TimeField(TimeText(now));
+    LocalTime now = context.clock.now();
+    radio.timeReceived = TimeField(now);
     float nowSeconds = float(SecondsOfDay(now));
     double elapsed = double(nowSeconds) - double(radio.lastReplySeconds);
     if (elapsed < 0) elapsed += 86400;
     radio.lastReplySeconds = nowSeconds;
 
-    int value = frame[16];
     int row;
-    if (frame[0] == 0xF8) {
-        row = storeSetupValue(program, r, address, uint8_t(value), 8);
-        if (row >= 0) ReadConfirmation(program, r, offset);
+    if (!frame.write) {
+        row = context.hooks.storeSetupValue(r, frame.address, frame.value, ProtocolFault::ReplyUnknownAddress);
+        if (row >= 0) context.hooks.readConfirmation(r, offset);
     } else {
-        row = RowOfAddress(program.setup, address);
-        WriteConfirmation(program, r, offset, value);
+        row = RowOfAddress(context.setup, frame.address);
+        context.hooks.writeConfirmation(r, offset, frame.value);
     }
 
-    StoreHops(program, r, frame, hops);
-    radio.distanceRaw = hops == 0 ? DistanceFromWord(frame[18], frame[19]) : DistanceFromWord(frame[22], frame[23]);
+    StoreHops(context, r, frame);
+    radio.distanceRaw = frame.distanceRaw;
 
-    radio.signalLevel = uint8_t(frame[9] - 16);
-    radio.noiseLevel = uint8_t(frame[10] - 16);
-    radio.goodPacketsRaw = frame[8];
-    radio.temperatureRaw = frame[13];
-    radio.voltageRaw = frame[14];
-    radio.revision = frame[17];
+    radio.signalLevel = uint8_t(frame.signal);
+    radio.noiseLevel = uint8_t(frame.noise);
+    radio.goodPacketsRaw = frame.goodPacketsRaw;
+    radio.temperatureRaw = frame.temperatureRaw;
+    radio.voltageRaw = frame.voltageRaw;
+    radio.revision = frame.revision;
 
-    int disconnects = (frame[11] & 15) - (radio.lineStatus & 15);
+    int disconnects = (frame.lineStatus & 15) - (radio.lineStatus & 15);
     if (disconnects < 0) disconnects += 16;
     radio.disconnectCount = uint8_t(radio.disconnectCount + disconnects);
-    radio.lineStatus = frame[11];
+    radio.lineStatus = frame.lineStatus;
 
-    EstimateFrequency(radio, frame[15], elapsed);
+    EstimateFrequency(radio, frame.freq, elapsed);
 
     HistorySample sample;
     sample.signal = radio.signalLevel;
@@ -162,23 +160,23 @@ void DecodeDiagnostics(Program& program, std::span<const uint8_t> frame, uint8_t
     sample.freqCode = radio.freqOffsetCode;
     HistoryAppend(network, r, sample, SecondsClock(now), 2);
 
-    int screen = program.display.screenNumber;
+    int screen = context.screenNumber;
     bool selected = r == network.selectedRadio;
     if (screen == 2 && selected) {
-        if (row >= 0) LiveOf(program).statusUpdate(row);
-        program.poll.repaintRequested = true;
+        if (row >= 0) context.live.statusUpdate(row);
+        context.poll.repaintRequested = true;
     }
-    if ((screen == 3 || screen == 4) && selected) program.poll.repaintRequested = true;
-    if (RowShownLive(program, r)) LiveOf(program).radioRow(r);
+    if ((screen == 3 || screen == 4) && selected) context.poll.repaintRequested = true;
+    if (RowShownLive(context, r)) context.live.radioRow(r);
 }
 
-void DecodeTrace(Program& program, std::span<const uint8_t> frame, uint8_t check) {
-    if (check != 0) {
-        RecordError(program.errors, 32, check);
+void ApplyTrace(DecodeContext& context, const TraceFrame& frame) {
+    if (!frame.ok()) {
+        RecordFault(context.errors, ProtocolFault::TraceBadCheck, frame.check);
         return;
     }
-    int& row = program.poll.traceRow;
+    int& row = context.poll.traceRow;
     if (row < 0 || row > 29) row = 0;
-    LiveOf(program).traceRow(row, frame);
+    context.live.traceRow(row, frame.bytes);
     row = row == 29 ? 10 : row + 1;
 }

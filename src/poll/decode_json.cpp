@@ -8,8 +8,8 @@
 
 #include "app/program.h"
 #include "network/derived_values.h"
-#include "poll/decoders.h"
 #include "poll/frame_assembler.h"
+#include "poll/reply_frames.h"
 #include "setup/setup_table.h"
 
 namespace {
@@ -91,80 +91,81 @@ std::string JsonArray(const T& values, int count) {
 
 // The fields of one frame, bias removed, as the program state stands before it
 // is decoded (an 0xF4 or 0xF5 takes the master's top serial bits from it).
-void FrameFields(const Program& program, std::span<const uint8_t> f, JsonObject& o) {
-    uint32_t masterTop = uint32_t(program.network.master.serialNumber) & 0xF00000u;
-    int length = int(f.size());
+void FrameFields(const Program& program, std::span<const uint8_t> f, uint8_t check, JsonObject& o) {
+    uint32_t master = uint32_t(program.network.master.serialNumber);
     switch (f[0]) {
         case 0xF0:
-            o.number("serial", Serial24(f, 1))
-                .number("slot", f[4])
-                .number("dataCount", f[8] * 65536 + f[5] * 256 + f[6])
-                .boolean("busy", (f[7] & 0x80) != 0)
-                .number("noise", (f[7] & 0x7F) - 16)
-                .number("temperatureRaw", f[10])
-                .number("voltageRaw", f[11])
-                .number("revision", f[12]);
+            if (auto s = ParseMasterStatus(f, check)) {
+                o.number("serial", s->serial)
+                    .number("slot", s->slot)
+                    .number("dataCount", s->dataCount)
+                    .boolean("busy", s->busy)
+                    .number("noise", s->noise)
+                    .number("temperatureRaw", s->temperatureRaw)
+                    .number("voltageRaw", s->voltageRaw)
+                    .number("revision", s->revision);
+            }
             break;
         case 0xF1:
-        case 0xF4: {
-            uint32_t serial = Serial24(f, 1) + (f[0] == 0xF4 ? masterTop : 0);
-            o.number("serial", serial)
-                .number("sequence", f[5])
-                .number("masterBytes", f[6])
-                .number("slaveBytes", f[7])
-                .number("noise", f[8] - 16)
-                .number("distanceRaw", DistanceFromWord(f[9], f[10]));
+        case 0xF4:
+            if (auto r = ParseLinkReport(f, check)) {
+                o.number("serial", LinkReportSerial(*r, master))
+                    .number("sequence", r->sequence)
+                    .number("masterBytes", r->masterBytes)
+                    .number("slaveBytes", r->slaveBytes)
+                    .number("noise", r->noise)
+                    .number("distanceRaw", r->distanceRaw);
+            }
             break;
-        }
-        case 0xF5: {
-            uint32_t serial = Serial24(f, 1);
-            if (serial >= 0x10000 && serial < 0x100000) serial += masterTop;
-            o.number("serial", serial)
-                .number("dataBytes", f[4] * 256 + f[5])
-                .number("bad", f[6])
-                .number("good", f[7])
-                .number("noise", f[8] - 16)
-                .number("distanceRaw", DistanceFromWord(f[9], f[10]));
+        case 0xF5:
+            if (auto r = ParseTrafficReport(f, check)) {
+                o.number("serial", TrafficReportSerial(*r, master).value_or(r->serial))
+                    .number("dataBytes", r->dataBytes)
+                    .number("bad", r->bad)
+                    .number("good", r->good)
+                    .number("noise", r->noise)
+                    .number("distanceRaw", r->distanceRaw);
+            }
             break;
-        }
         case 0xF2:
         case 0xF3:
-            o.number("serial", Serial24(f, 1)).number("address", f[4] * 256 + f[5]).number("value", f[6]);
+            if (auto e = ParseMemoryEcho(f, check)) {
+                o.number("serial", e->serial).number("address", e->address).number("value", e->value);
+            }
             break;
         case 0xF8:
-        case 0xF9: {
-            int hops = (length - 21) / 6;
-            std::string hopList = "[";
-            for (int k = 0; k < hops; ++k) {
-                int at = 18 + 6 * k;
-                if (k) hopList += ',';
-                hopList += JsonObject()
-                               .number("serial", Serial24(f, at))
-                               .number("signal", f[at + 3] - 16)
-                               .number("distanceRaw", DistanceFromWord(f[at + 4], f[at + 5]))
-                               .str();
+        case 0xF9:
+            if (auto d = ParseDiagnostics(f, check)) {
+                std::string hopList = "[";
+                for (int k = 0; k < d->hops; ++k) {
+                    HopRecord hop = d->hop(k);
+                    if (k) hopList += ',';
+                    hopList += JsonObject()
+                                   .number("serial", hop.serial)
+                                   .number("signal", hop.signal)
+                                   .number("distanceRaw", HopDistance(hop))
+                                   .str();
+                }
+                hopList += "]";
+                o.number("address", d->address)
+                    .number("serial", d->serial)
+                    .number("linkSignal", d->linkSignal)
+                    .number("hopCount", d->hopCount)
+                    .number("good", d->goodPacketsRaw)
+                    .number("signal", d->signal)
+                    .number("noise", d->noise)
+                    .number("lineStatus", d->lineStatus)
+                    .number("temperatureRaw", d->temperatureRaw)
+                    .number("voltageRaw", d->voltageRaw)
+                    .number("freq", d->freq)
+                    .number("value", d->value)
+                    .number("revision", d->revision)
+                    .number("distanceRaw", d->distanceRaw)
+                    .raw("hops", hopList);
             }
-            hopList += "]";
-            int32_t distance = hops == 0 ? DistanceFromWord(f[18], f[19]) : DistanceFromWord(f[22], f[23]);
-            o.number("address", f[1] * 256 + f[2])
-                .number("serial", Serial24(f, 4))
-                .number("linkSignal", f[3] - 16)
-                .number("hopCount", f[7])
-                .number("good", f[8])
-                .number("signal", f[9] - 16)
-                .number("noise", f[10] - 16)
-                .number("lineStatus", f[11])
-                .number("temperatureRaw", f[13])
-                .number("voltageRaw", f[14])
-                .number("freq", f[15])
-                .number("value", f[16])
-                .number("revision", f[17])
-                .number("distanceRaw", distance)
-                .raw("hops", hopList);
             break;
-        }
         case 0xFB:
-            o.number("address", f[1] * 256 + f[2]).text("hex", HexBytes(f));
+            if (auto t = ParseTrace(f, check)) o.number("address", t->address).text("hex", HexBytes(t->bytes));
             break;
         default:
             break;
@@ -188,7 +189,7 @@ public:
             .text("type", Hex2(frame[0]))
             .number("length", int64_t(frame.size()))
             .text("checksum", check == 0 ? "ok" : "bad");
-        FrameFields(program, frame, line);
+        FrameFields(program, frame, check, line);
         out += line.str();
         out += '\n';
     }

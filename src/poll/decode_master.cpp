@@ -1,18 +1,18 @@
 #include <algorithm>
 
-#include "app/program.h"
 #include "network/derived_values.h"
+#include "network/radio_network.h"
 #include "poll/decoders.h"
+#include "poll/live_listener.h"
+#include "poll/poll_state.h"
 #include "poll/protocol.h"
-#include "poll/protocol_error.h"
 #include "setup/setup_table.h"
 
 namespace {
 
 // The master's history sample: its own levels, the data rate since its last
 // sample and the good-packet share of the sample being closed.
-void MasterHistorySample(Program& program, const LocalTime& now) {
-    RadioNetwork& network = program.network;
+void MasterHistorySample(RadioNetwork& network, const LocalTime& now) {
     MasterStatus& master = network.master;
     const HistorySample* open = OpenSample(network, 0);
     int64_t clockNow = SecondsClock(now);
@@ -33,59 +33,54 @@ void MasterHistorySample(Program& program, const LocalTime& now) {
 
 }  // namespace
 
-void DecodeMasterStatus(Program& program, std::span<const uint8_t> frame, uint8_t check) {
-    if (check != 0) {
-        RecordError(program.errors, 20, check);
+void ApplyMasterStatus(DecodeContext& context, const MasterStatusFrame& frame) {
+    if (!frame.ok()) {
+        RecordFault(context.errors, ProtocolFault::MasterStatusBadCheck, frame.check);
         return;
     }
-    RadioNetwork& network = program.network;
+    RadioNetwork& network = context.network;
     MasterStatus& master = network.master;
-    LocalTime now = program.clock->now();
+    LocalTime now = context.clock.now();
 
-    uint32_t serial = Serial24(frame, 1);
-    master.serialNumber = int32_t(serial);
-    network.radios[0].serialNumber = serial;
+    master.serialNumber = int32_t(frame.serial);
+    network.radios[0].serialNumber = frame.serial;
     network.radios[0].name = MakeRadioName("MASTER");
 
-    // Note the byte order of the data count: 8, 5, 6.
-    int32_t dataCount = frame[8] * 65536 + frame[5] * 256 + frame[6];
-    AddWrapping(master.dataBytesTotal, dataCount);
-    if (HistorySample* open = OpenSample(network, 0)) AddWrapping(open->dataBytes, dataCount);
+    AddWrapping(master.dataBytesTotal, frame.dataCount);
+    if (HistorySample* open = OpenSample(network, 0)) AddWrapping(open->dataBytes, frame.dataCount);
 
-    program.poll.masterBusy = frame[7] & 0x80;
-    master.noiseLevel = (frame[7] & 0x7F) - 16;
-    master.temperatureRaw = frame[10];
-    master.voltageRaw = frame[11];
-    master.revision = frame[12];
+    context.poll.masterBusy = frame.busy ? 0x80 : 0;
+    master.noiseLevel = frame.noise;
+    master.temperatureRaw = frame.temperatureRaw;
+    master.voltageRaw = frame.voltageRaw;
+    master.revision = frame.revision;
     master.timeReceived = TimeText(now);
 
-    MasterHistorySample(program, now);
+    MasterHistorySample(network, now);
 
-    int screen = program.display.screenNumber;
-    if ((screen == 3 || screen == 4) && network.selectedRadio == 0) program.poll.repaintRequested = true;
-    if (screen == 0 || screen == 1) LiveOf(program).masterRow();
-    LiveOf(program).statusSlot(frame[4]);
+    int screen = context.screenNumber;
+    if ((screen == 3 || screen == 4) && network.selectedRadio == 0) context.poll.repaintRequested = true;
+    if (screen == 0 || screen == 1) context.live.masterRow();
+    context.live.statusSlot(frame.slot);
 
-    if (program.link.linkKind == kLinkTcp) OnMasterStatusFrame(program);
+    if (context.tcpLink) context.hooks.masterStatusOverTcp();
 }
 
-void DecodeMasterEeprom(Program& program, std::span<const uint8_t> frame, uint8_t check) {
+void ApplyMemoryEcho(DecodeContext& context, const MemoryEchoFrame& frame) {
     // A bad echo, or one from another radio, is dropped without a record.
-    if (check != 0) return;
-    if (Serial24(frame, 1) != uint32_t(program.network.master.serialNumber)) return;
-    int address = frame[4] * 256 + frame[5];
-    int offset = address - kEepromBase;
-    int value = frame[6];
+    if (!frame.ok()) return;
+    if (frame.serial != uint32_t(context.network.master.serialNumber)) return;
+    int offset = frame.address - kEepromBase;
     int row;
-    if (frame[0] == 0xF2) {
-        row = storeSetupValue(program, 0, address, uint8_t(value), 3);
-        if (row >= 0) ReadConfirmation(program, 0, offset);
+    if (!frame.write) {
+        row = context.hooks.storeSetupValue(0, frame.address, frame.value, ProtocolFault::MasterEchoUnknownAddress);
+        if (row >= 0) context.hooks.readConfirmation(0, offset);
     } else {
-        row = RowOfAddress(program.setup, address);
-        WriteConfirmation(program, 0, offset, value);
+        row = RowOfAddress(context.setup, frame.address);
+        context.hooks.writeConfirmation(0, offset, frame.value);
     }
-    if (program.display.screenNumber == 2 && program.network.selectedRadio == 0) {
-        if (row >= 0) LiveOf(program).statusUpdate(row);
-        program.poll.repaintRequested = true;
+    if (context.screenNumber == 2 && context.network.selectedRadio == 0) {
+        if (row >= 0) context.live.statusUpdate(row);
+        context.poll.repaintRequested = true;
     }
 }

@@ -1,83 +1,72 @@
-#include "app/program.h"
-#include "network/derived_values.h"
+#include "network/radio_network.h"
 #include "poll/decoders.h"
-#include "poll/protocol_error.h"
+#include "platform/clock.h"
+#include "poll/live_listener.h"
 
 namespace {
 
-uint32_t MasterTopBits(const Program& program) {
-    return uint32_t(program.network.master.serialNumber) & 0xF00000u;
-}
+uint32_t MasterSerial(const DecodeContext& context) { return uint32_t(context.network.master.serialNumber); }
 
-void ShowReport(Program& program, int radio, int noiseByte) {
-    int screen = program.display.screenNumber;
+void ShowReport(DecodeContext& context, int radio, int noise) {
+    int screen = context.screenNumber;
     if (screen != 0 && screen != 1) return;
-    LiveOf(program).reportNoise(noiseByte - 16);
-    if (RowShownLive(program, radio)) LiveOf(program).radioRow(radio);
+    context.live.reportNoise(noise);
+    if (RowShownLive(context, radio)) context.live.radioRow(radio);
 }
 
 }  // namespace
 
-void DecodeLinkReport(Program& program, std::span<const uint8_t> frame, uint8_t check) {
-    if (check != 0) return;  // dropped without a record
-    RadioNetwork& network = program.network;
-    uint32_t serial = Serial24(frame, 1);
-    if (frame[0] == 0xF4) serial += MasterTopBits(program);  // 20-bit serial on the air
-    int r = FindOrAppendReported(program, serial);
+void ApplyLinkReport(DecodeContext& context, const LinkReportFrame& frame) {
+    if (!frame.ok()) return;  // dropped without a record
+    RadioNetwork& network = context.network;
+    int r = FindOrAppendReported(context, LinkReportSerial(frame, MasterSerial(context)));
     if (r < 1) return;
-    RadioRecord& radio = network.radios[r];
-    radio.timeReceived = TimeField(TimeText(program.clock->now()));
-    radio.distanceRaw = DistanceFromWord(frame[9], frame[10]);
+    RadioRecord& radio = network.radios[size_t(r)];
+    radio.timeReceived = TimeField(context.clock.now());
+    radio.distanceRaw = frame.distanceRaw;
 
-    // Each nibble of byte 5 numbers its count; a repeated report adds nothing.
-    uint8_t sequence = frame[5];
-    if (((network.lastMasterSequence ^ sequence) & 0xF0) != 0) {
-        network.lastMasterSequence = sequence;
-        AddWrapping(network.master.dataBytesTotal, frame[6]);
+    // Each nibble of the sequence numbers its count; a repeated report adds nothing.
+    if (((network.lastMasterSequence ^ frame.sequence) & 0xF0) != 0) {
+        network.lastMasterSequence = frame.sequence;
+        AddWrapping(network.master.dataBytesTotal, frame.masterBytes);
     }
-    if (((network.lastSlaveSequence ^ sequence) & 0x0F) != 0) {
-        network.lastSlaveSequence = sequence;
-        AddWrapping(radio.dataBytes, frame[7]);
+    if (((network.lastSlaveSequence ^ frame.sequence) & 0x0F) != 0) {
+        network.lastSlaveSequence = frame.sequence;
+        AddWrapping(radio.dataBytes, frame.slaveBytes);
     }
-    ShowReport(program, r, frame[8]);
+    ShowReport(context, r, frame.noise);
 }
 
-void DecodeTrafficReport(Program& program, std::span<const uint8_t> frame, uint8_t check) {
-    if (check != 0) {
-        RecordError(program.errors, 21, check);
+void ApplyTrafficReport(DecodeContext& context, const TrafficReportFrame& frame) {
+    if (!frame.ok()) {
+        RecordFault(context.errors, ProtocolFault::TrafficReportBadCheck, frame.check);
         return;
     }
-    RadioNetwork& network = program.network;
-    uint32_t serial = Serial24(frame, 1);
-    if (serial < 0x10000) {
-        RecordError(program.errors, 32, frame[3]);
+    RadioNetwork& network = context.network;
+    std::optional<uint32_t> serial = TrafficReportSerial(frame, MasterSerial(context));
+    if (!serial) {
+        RecordFault(context.errors, ProtocolFault::TrafficSerialTooLow, int(frame.serial & 0xFF));
         return;
     }
-    if (serial < 0x100000) serial += MasterTopBits(program);
-    int r = FindOrAppendReported(program, serial);
+    int r = FindOrAppendReported(context, *serial);
     if (r < 1) return;
-    RadioRecord& radio = network.radios[r];
-    radio.timeReceived = TimeField(TimeText(program.clock->now()));
-    radio.distanceRaw = DistanceFromWord(frame[9], frame[10]);
+    RadioRecord& radio = network.radios[size_t(r)];
+    radio.timeReceived = TimeField(context.clock.now());
+    radio.distanceRaw = frame.distanceRaw;
 
-    int data = frame[4] * 256 + frame[5];
-    int bad = frame[6];
-    int good = frame[7];
-    AddWrapping(radio.dataBytes, data);
-    AddWrapping(network.master.dataRateAccumulator, data);
+    AddWrapping(radio.dataBytes, frame.dataBytes);
+    AddWrapping(network.master.dataRateAccumulator, frame.dataBytes);
 
     // Counts go into the open samples; radios from 1024 on keep no history.
     if (HistorySample* open = OpenSample(network, r)) {
-        AddWrapping(open->dataBytes, data);
-        AddWrapping(open->goodCount, good);
-        AddWrapping(open->badCount, bad);
+        AddWrapping(open->dataBytes, frame.dataBytes);
+        AddWrapping(open->goodCount, frame.good);
+        AddWrapping(open->badCount, frame.bad);
         if (HistorySample* masterOpen = OpenSample(network, 0)) {
-            AddWrapping(masterOpen->goodCount, good);
-            AddWrapping(masterOpen->badCount, bad);
+            AddWrapping(masterOpen->goodCount, frame.good);
+            AddWrapping(masterOpen->badCount, frame.bad);
         }
     }
-    ShowReport(program, r, frame[8]);
-    if (program.display.screenNumber == 3 && r == network.selectedRadio) {
-        LiveOf(program).graphicsLiveValue(bad, good);
-    }
+    ShowReport(context, r, frame.noise);
+    if (context.screenNumber == 3 && r == network.selectedRadio) context.live.graphicsLiveValue(frame.bad, frame.good);
 }

@@ -57,7 +57,7 @@ void ReadRepliesObserved(Program& program, FrameObserver* observer) {
         }
         int wait = ReplyWaitCount(type);
         if (wait < 0) {
-            RecordError(program.errors, 1, type);  // not a reply type: the byte is dropped
+            RecordFault(program.errors, ProtocolFault::UnknownFrameType, type);  // not a reply type: the byte is dropped
             type = 0;
             available = source->bytesAvailable();
             continue;
@@ -71,7 +71,7 @@ void ReadRepliesObserved(Program& program, FrameObserver* observer) {
         if (HasHopRecords(type)) {
             int hops = frame[7];
             if (hops > 7) {
-                RecordError(program.errors, type == 0xFB ? 37 : 27, hops);
+                RecordFault(program.errors, type == 0xFB ? ProtocolFault::TraceTooManyHops : ProtocolFault::DiagnosticsTooManyHops, hops);
                 hops = 0;
             }
             if (hops > 0) {

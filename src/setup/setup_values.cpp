@@ -6,7 +6,7 @@
 int storeSetupValue(Program& program, int radio, int address, uint8_t value, int errorCode) {
     int row = RowOfAddress(program.setup, address);
     if (row < 0 || row >= kParamSlots) {
-        RecordError(program.errors, errorCode, address - kEepromBase);
+        RecordFault(program.errors, ProtocolFault(errorCode), address - kEepromBase);
         return -1;
     }
     if (radio < 0 || radio >= kRadioSlots) return -1;

@@ -143,7 +143,7 @@ protected:
     void replyWithReading(int reading) {
         auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 2);
         reply[15] = uint8_t(reading);
-        deliver(withXor(reply));
+        deliver(fillXor(reply));
     }
 };
 

@@ -6,7 +6,7 @@ class ReportTest : public ProtocolTest {
 protected:
     void SetUp() override {
         ProtocolTest::SetUp();
-        deliver(withXor(frame("F0 5A 12 34 03 00 00 25 00 00 80 C0 15 00")));  // master 0x5A1234
+        deliver(fillXor(frame("F0 5A 12 34 03 00 00 25 00 00 80 C0 15 00")));  // master 0x5A1234
         p->network.master.dataBytesTotal = 0;
         live.calls.clear();
     }

@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,53 +14,22 @@
 #include "poll/poll_cycle.h"
 #include "poll/ring.h"
 #include "setup/setup_table.h"
+#include "support/frames.h"
 #include "support/scripted_host.h"
+#include "support/test_program.h"
 
 using Frame = std::vector<uint8_t>;
 
-// Closes a frame with its XOR byte.
-inline Frame WithXor(Frame bytes) {
-    uint8_t x = 0;
-    for (uint8_t b : bytes) x ^= b;
-    bytes.push_back(x);
-    return bytes;
-}
-
 inline Frame Request(uint8_t type, uint32_t serial, uint8_t b5, uint8_t b6) {
-    return WithXor({type, uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial), 0, b5, b6});
+    return appendXor({type, uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial), 0, b5, b6});
 }
 
 // A diagnostics reply (0xF8 read, 0xF9 write) without hops.
 inline Frame DiagnosticsReply(uint8_t type, uint32_t serial, uint16_t address, uint8_t value) {
-    return WithXor({type, uint8_t(address >> 8), uint8_t(address), 0x40, uint8_t(serial >> 16),
-                    uint8_t(serial >> 8), uint8_t(serial), 0, 0xF0, 0x50, 0x20, 0, 0, 0x80, 0x90,
-                    0x10, value, 0x21, 0x16, 0x00});
+    return appendXor({type, uint8_t(address >> 8), uint8_t(address), 0x40, uint8_t(serial >> 16),
+                      uint8_t(serial >> 8), uint8_t(serial), 0, 0xF0, 0x50, 0x20, 0, 0, 0x80, 0x90,
+                      0x10, value, 0x21, 0x16, 0x00});
 }
-
-// What the live view was told.
-class RecordingLive : public LiveListener {
-public:
-    void clockText(const std::string& t) override { clocks.push_back(t); }
-    void radioRow(int radio) override { rows.push_back(radio); }
-    void statusPollMode(const std::string& text) override { statuses.push_back(text); }
-    std::vector<std::string> clocks;
-    std::vector<int> rows;
-    std::vector<std::string> statuses;
-};
-
-// Reply bytes as the link would deliver them.
-class ScriptedBytes : public ByteSource {
-public:
-    int bytesAvailable() override { return static_cast<int>(bytes.size()); }
-    void receive(uint8_t* destination, int n) override {
-        for (int i = 0; i < n && !bytes.empty(); ++i) {
-            destination[i] = bytes.front();
-            bytes.pop_front();
-        }
-    }
-    void feed(const Frame& f) { bytes.insert(bytes.end(), f.begin(), f.end()); }
-    std::deque<uint8_t> bytes;
-};
 
 // A program polling on the serial path with no port open: requests land in the
 // ring, and each tick the test drains it as the writer thread would.
@@ -69,12 +37,7 @@ class PollCycleTest : public ::testing::Test {
 protected:
     void SetUp() override {
         clock.setTimeOfDay(10, 0, 0);
-        program = std::make_unique<Program>();
-        program->clock = &clock;
-        program->live = &live;
-        program->replySource = &replies;
-        FillSetupParameterTable(program->setup);
-        program->setup.setupParamCount = 39;
+        program = MakeTestProgram(clock, live, &replies);
         program->network.radios[0].serialNumber = 0x123456;
     }
 
@@ -120,9 +83,9 @@ protected:
     }
 
     ManualClock clock;
-    RecordingLive live;
+    RecordingLiveListener live;
     ScriptedHost host;
-    ScriptedBytes replies;
+    VectorByteSource replies;
     std::unique_ptr<Program> program;
     std::vector<Frame> sent;
     // Called with every request that left; may feed replies.

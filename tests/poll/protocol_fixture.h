@@ -11,6 +11,7 @@
 #include "poll/protocol.h"
 #include "setup/setup_table.h"
 #include "support/frames.h"
+#include "support/test_program.h"
 
 // A program reading replies from bytes the test feeds, with a hand-set clock and
 // a live listener that writes down what the window would be told.
@@ -18,12 +19,7 @@ class ProtocolTest : public ::testing::Test {
 protected:
     void SetUp() override {
         clock.set(LocalTime{2024, 5, 17, 12, 0, 0, 0});
-        p = std::make_unique<Program>();
-        p->clock = &clock;
-        p->live = &live;
-        p->replySource = &source;
-        FillSetupParameterTable(p->setup);
-        p->setup.setupParamCount = 39;
+        p = MakeTestProgram(clock, live, &source);
         p->network.runStartSeconds = SecondsClock(clock.now());
         p->display.screenNumber = 0;
         p->network.firstVisibleRow = 1;

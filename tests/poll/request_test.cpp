@@ -16,9 +16,9 @@ TEST(RequestFrameTest, PollByNumberOneIsTheWrittenExample) {
 TEST(RequestFrameTest, PollByNumberWrapsTheCounterByte) {
     RequestFrame f;
     BuildPollByNumber(f, 255);
-    EXPECT_EQ(Bytes(f), withXor(frame("F8 FF FF FF 00 0D 80 00")));
+    EXPECT_EQ(Bytes(f), fillXor(frame("F8 FF FF FF 00 0D 80 00")));
     BuildPollByNumber(f, 0);
-    EXPECT_EQ(Bytes(f), withXor(frame("F8 FF FF 00 00 0D 80 00")));
+    EXPECT_EQ(Bytes(f), fillXor(frame("F8 FF FF 00 00 0D 80 00")));
 }
 
 TEST(RequestFrameTest, EveryVariantCarriesSerialBigEndianAndXor) {
@@ -40,7 +40,7 @@ TEST(RequestFrameTest, EveryVariantCarriesSerialBigEndianAndXor) {
 TEST(RequestFrameTest, SerialAboveTwentyFourBitsKeepsItsLowBytes) {
     RequestFrame f;
     BuildRequest(f, 0xF8, 0x01ABCDEF, 0x0D, 0x80);
-    EXPECT_EQ(Bytes(f), withXor(frame("F8 AB CD EF 00 0D 80 00")));
+    EXPECT_EQ(Bytes(f), fillXor(frame("F8 AB CD EF 00 0D 80 00")));
 }
 
 }  // namespace

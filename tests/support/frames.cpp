@@ -32,7 +32,7 @@ std::vector<uint8_t> frame(std::string_view hex) {
     return bytes;
 }
 
-std::vector<uint8_t> withXor(std::vector<uint8_t> bytes) {
+std::vector<uint8_t> fillXor(std::vector<uint8_t> bytes) {
     if (bytes.empty()) return bytes;
     uint8_t check = 0;
     for (size_t i = 0; i + 1 < bytes.size(); ++i) check ^= bytes[i];
@@ -42,7 +42,7 @@ std::vector<uint8_t> withXor(std::vector<uint8_t> bytes) {
 
 std::vector<uint8_t> appendXor(std::vector<uint8_t> bytes) {
     bytes.push_back(0);
-    return withXor(std::move(bytes));
+    return fillXor(std::move(bytes));
 }
 
 std::string hexText(std::span<const uint8_t> bytes) {

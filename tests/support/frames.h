@@ -9,9 +9,9 @@
 
 // Bytes from hexadecimal text: "F0 12 34 56" (blanks optional between pairs).
 std::vector<uint8_t> frame(std::string_view hex);
-// Sets the last byte to the XOR of all the others, so the frame checks out.
-// An empty vector stays empty.
-std::vector<uint8_t> withXor(std::vector<uint8_t> bytes);
+// Fills the last byte (written as a placeholder) with the XOR of all the others,
+// so the frame checks out. An empty vector stays empty.
+std::vector<uint8_t> fillXor(std::vector<uint8_t> bytes);
 // Appends an XOR byte to frame bytes written without one.
 std::vector<uint8_t> appendXor(std::vector<uint8_t> bytes);
 // "F0 12 34" from bytes.
@@ -41,14 +41,24 @@ private:
 // "radioRow 3", "masterRow", "reportNoise 5", "statusUpdate 2", "statusPollMode Random  1",
 // "statusSlot 7", "numberRadios 4", "replyDump 00 12 34", "traceRow 0 FB 0D 80",
 // "graphicsLiveValue 1 2", "datagramInfo 14 0 240", "clockText 12:00:00".
+// The clock texts, rows and poll-mode texts are also kept on their own.
 class RecordingLiveListener : public LiveListener {
 public:
-    void clockText(const std::string& hhmmss) override { calls.push_back("clockText " + hhmmss); }
-    void radioRow(int radio) override { calls.push_back("radioRow " + std::to_string(radio)); }
+    void clockText(const std::string& hhmmss) override {
+        calls.push_back("clockText " + hhmmss);
+        clocks.push_back(hhmmss);
+    }
+    void radioRow(int radio) override {
+        calls.push_back("radioRow " + std::to_string(radio));
+        rows.push_back(radio);
+    }
     void masterRow() override { calls.push_back("masterRow"); }
     void reportNoise(int noise) override { calls.push_back("reportNoise " + std::to_string(noise)); }
     void statusUpdate(int index) override { calls.push_back("statusUpdate " + std::to_string(index)); }
-    void statusPollMode(const std::string& text) override { calls.push_back("statusPollMode " + text); }
+    void statusPollMode(const std::string& text) override {
+        calls.push_back("statusPollMode " + text);
+        statuses.push_back(text);
+    }
     void statusSlot(int slot) override { calls.push_back("statusSlot " + std::to_string(slot)); }
     void numberRadios(int count) override { calls.push_back("numberRadios " + std::to_string(count)); }
     void replyDump(std::span<const uint8_t> bytes) override { calls.push_back("replyDump " + hexText(bytes)); }
@@ -64,4 +74,7 @@ public:
     }
 
     std::vector<std::string> calls;
+    std::vector<std::string> clocks;
+    std::vector<int> rows;
+    std::vector<std::string> statuses;
 };

@@ -67,3 +67,25 @@ public:
     std::vector<RectCall> rects;
     int erases = 0;
 };
+
+// A canvas that keeps nothing: paints cost only what the core does. The sink
+// folds every call in so no call can be optimised away.
+class NullCanvas : public Canvas {
+public:
+    explicit NullCanvas(Rect client = {0, 0, 808, 600}) : client(client) {}
+
+    Rect clientRect() const override { return client; }
+    void setTextColor(Color c) override { color = c; }
+    Color textColor() const override { return color; }
+    void drawText(const Rect& r, std::string_view text) override { sink += r.left + int(text.size()); }
+    void selectPen(Pen) override {}
+    void selectBrush(Brush) override {}
+    void rectangle(const Rect&) override { ++sink; }
+    void moveTo(int x, int y) override { sink += x + y; }
+    void lineTo(int x, int y) override { sink += x - y; }
+    void erase() override {}
+
+    Rect client;
+    Color color = 0;
+    long sink = 0;
+};

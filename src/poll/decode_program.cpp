@@ -1,0 +1,41 @@
+// Decoding on a whole program: the context and hooks the decoders are given.
+#include "app/program.h"
+#include "network/radio_table.h"
+#include "poll/decoders.h"
+#include "poll/protocol.h"
+#include "setup/setup_table.h"
+
+namespace {
+
+class ProgramHooks final : public DecodeHooks {
+public:
+    explicit ProgramHooks(Program& program) : program(program) {}
+    int appendRadio(uint32_t serial) override { return AppendRadio(program, serial); }
+    int storeSetupValue(int radio, int address, uint8_t value, ProtocolFault fault) override {
+        return ::storeSetupValue(program, radio, address, value, FaultNumber(fault));
+    }
+    void readConfirmation(int radio, int offset) override { ReadConfirmation(program, radio, offset); }
+    void writeConfirmation(int radio, int offset, int value) override {
+        WriteConfirmation(program, radio, offset, value);
+    }
+    void masterStatusOverTcp() override { OnMasterStatusFrame(program); }
+
+private:
+    Program& program;
+};
+
+}  // namespace
+
+void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check) {
+    ProgramHooks hooks(program);
+    DecodeContext context{program.network,
+                          program.setup,
+                          program.errors,
+                          *program.clock,
+                          program.live ? *program.live : SilentLiveListener(),
+                          program.poll,
+                          program.display.screenNumber,
+                          program.link.linkKind == kLinkTcp,
+                          hooks};
+    DecodeReply(context, frame, check);
+}
