@@ -53,6 +53,10 @@ void MainWindow::buildMenus() {
             action->setData(item.id);
             action->setObjectName(QString("menu%1").arg(item.id));
             action->setEnabled(!item.greyed);
+            // Qt sends an item's status tip to the status bar when the item is
+            // highlighted; an empty tip would wipe the help text set below.
+            const std::string_view help = MenuHelpText(item.id);
+            action->setStatusTip(QString::fromLatin1(help.data(), static_cast<qsizetype>(help.size())));
             const int id = item.id;
             connect(action, &QAction::triggered, this, [this, id] { sendMessage(msg::command, static_cast<uintptr_t>(id), 0); });
             connect(action, &QAction::hovered, this, [this, id] { sendMessage(msg::menuSelect, static_cast<uintptr_t>(id), 0); });

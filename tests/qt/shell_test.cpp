@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
 
 #include "app/program.h"
@@ -97,4 +99,39 @@ TEST_F(Shell, TimerTicksDrawTheClockIntoTheWindowImage) {
     // The time of day stands at row 1 from column 73.
     EXPECT_TRUE(cellHasInk(1, 73));
     EXPECT_TRUE(cellHasInk(1, 80));
+}
+
+// Menu help comes through the menu itself: Qt's own status tip for the item must
+// not wipe what the window shows for it.
+TEST_F(Shell, MenuHelpShowsWhileTheMenuIsOpen) {
+    struct Case {
+        int id;
+        const char* help;
+    };
+    const Case cases[] = {{3081, "About Diagnostics 2.16"}, {3073, "Open existing file"}, {201, ""}};
+    for (const Case& c : cases) {
+        QAction* action = window->actionFor(c.id);
+        ASSERT_NE(action, nullptr);
+        QMenu* menu = nullptr;
+        for (QObject* o : action->associatedObjects())
+            if (auto* m = qobject_cast<QMenu*>(o)) menu = m;
+        ASSERT_NE(menu, nullptr);
+        QMenuBar* bar = nullptr;
+        for (QObject* o : menu->menuAction()->associatedObjects())
+            if (auto* b = qobject_cast<QMenuBar*>(o)) bar = b;
+        ASSERT_NE(bar, nullptr);
+        window->statusBar()->showMessage("before");
+        bar->setActiveAction(menu->menuAction());  // opens the menu as a click on its title does
+        QApplication::processEvents();
+        ASSERT_TRUE(menu->isVisible()) << c.id;
+        const QPoint at = menu->actionGeometry(action).center();
+        QMouseEvent move(QEvent::MouseMove, at, menu->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(menu, &move);
+        QApplication::processEvents();
+        EXPECT_EQ(menu->activeAction(), action) << c.id;
+        EXPECT_EQ(window->statusBar()->currentMessage(), QString(c.help)) << c.id;
+        menu->hide();
+        bar->setActiveAction(nullptr);
+        QApplication::processEvents();
+    }
 }
