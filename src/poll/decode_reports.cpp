@@ -13,7 +13,7 @@ void ShowReport(Program& program, int radio, int noiseByte) {
     int screen = program.display.screenNumber;
     if (screen != 0 && screen != 1) return;
     LiveOf(program).reportNoise(noiseByte - 16);
-    if (RowShownLive(program, radio)) LiveOf(program).radioRow(radio);
+    if (RowShownLive(program, radio)) LiveOf(program).reportFields(radio);
 }
 
 }  // namespace
