@@ -99,6 +99,23 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    // The status bar overlaps the bottom of the client area, as the status lines expect.
-    clientWidget->setOverlapBelow(statusBar()->isVisible() ? statusBar()->height() : 0);
+    updateOverlap();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The first resize comes before the status bar is laid out; measure it again
+    // now, before the first paint.
+    updateOverlap();
+}
+
+// The status bar overlaps the bottom of the client area, as the status lines expect.
+void MainWindow::updateOverlap() {
+    QStatusBar* bar = statusBar();
+    int overlap = 0;
+    if (bar->isVisible())
+        overlap = bar->height();
+    else if (!bar->isHidden())
+        overlap = bar->sizeHint().height();  // shown with the window, not laid out yet
+    clientWidget->setOverlapBelow(overlap);
 }

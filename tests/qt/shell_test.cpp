@@ -135,3 +135,25 @@ TEST_F(Shell, MenuHelpShowsWhileTheMenuIsOpen) {
         QApplication::processEvents();
     }
 }
+
+// The status bar's overlap is known before the first paint, so the first layout
+// is the one every later resize gives.
+TEST(ShellStart, FirstPaintHasTheFinalGeometry) {
+    ManualClock clock{LocalTime{2026, 12, 8, 10, 15, 0, 0}};
+    std::unique_ptr<Program> program = CreateProgram(clock);
+    QtHost host;
+    MainWindow window(*program, host);
+    window.show();
+    QApplication::processEvents();
+    window.client()->paintPending();
+    const int firstRows = program->display.rowsPerPage;
+    const Rect firstClient = program->display.clientRect;
+    window.resize(808, 640);
+    QApplication::processEvents();
+    window.resize(808, 600);
+    QApplication::processEvents();
+    window.client()->paintPending();
+    EXPECT_EQ(program->display.rowsPerPage, firstRows);
+    EXPECT_EQ(program->display.clientRect, firstClient);
+    window.sendMessage(msg::destroy, 0, 0);
+}
