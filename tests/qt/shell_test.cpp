@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -156,4 +163,52 @@ TEST(ShellStart, FirstPaintHasTheFinalGeometry) {
     EXPECT_EQ(program->display.rowsPerPage, firstRows);
     EXPECT_EQ(program->display.clientRect, firstClient);
     window.sendMessage(msg::destroy, 0, 0);
+}
+
+// File names cross between Qt and the core as the file system's bytes (UTF-8).
+TEST_F(Shell, FileDialogsKeepNonAsciiNames) {
+    char dirTemplate[] = "/tmp/corvane-names-XXXXXX";
+    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
+    const std::string dir = dirTemplate;
+    // An earlier window's destroy asked the application to quit, which ends every
+    // dialog's loop at once; one pass of the main loop clears that.
+    QTimer::singleShot(0, [] { QApplication::exit(0); });
+    QApplication::exec();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(QString::fromUtf8(dir.c_str()));
+    struct Case {
+        const char* name;
+        bool save;
+    };
+    const Case cases[] = {{"r\xC3\xA9seau.RAD", false}, {"\xD1\x81\xD0\xB5\xD1\x82\xD1\x8C.RAD", true}};
+    for (const Case& c : cases) {
+        if (!c.save) std::fclose(std::fopen((dir + "/" + c.name).c_str(), "w"));
+        QTimer accept;  // presses OK once the dialog is up, with the name it was given
+        int ticks = 0;
+        const QString typed = QString::fromUtf8(c.name);  // what the technician types
+        bool typedIn = false;
+        QObject::connect(&accept, &QTimer::timeout, [&ticks, &typedIn, typed] {
+            // A name the dialog cannot find brings up a warning; then give up.
+            const bool giveUp = ++ticks > 300;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* d = qobject_cast<QDialog*>(w);
+                if (!d || !d->isVisible()) continue;
+                if (giveUp || !qobject_cast<QFileDialog*>(d))
+                    d->reject();
+                else if (!typedIn) {
+                    if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit")) edit->setText(typed);
+                    typedIn = true;
+                } else
+                    QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+            }
+        });
+        accept.start(10);
+        FileDialogRequest request{"Radio File", "Radio Files|*.RAD|All Files|*.*", "RAD", "NONAME.RAD"};
+        std::string path;
+        const bool accepted = c.save ? host.saveFileDialog(request, path) : host.openFileDialog(request, path);
+        EXPECT_TRUE(accepted) << c.name;
+        EXPECT_EQ(path, dir + "/" + c.name);
+    }
+    QDir::setCurrent(previous);
+    std::filesystem::remove_all(dir);
 }
