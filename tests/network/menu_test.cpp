@@ -337,4 +337,14 @@ TEST_F(MenuCommands, ChangeIpAddressStoresBothTexts) {
     EXPECT_EQ(program->link.portText, "4002");
 }
 
+TEST_F(MenuCommands, SaveAllListsEachRadiosOwnRows) {
+    network().radios[2].serialNumber = 2415000;  // a newer type: 39 parameters
+    program->setup.setupParamCount = 34;         // left by Screen2 showing an older radio
+    command(135);
+    EXPECT_NE(ReadFileBytes("2415000.dat").find("38       Xmit Power Cal.      XXX \r\n\r\nStart Time was "),
+              std::string::npos);
+    EXPECT_NE(ReadFileBytes("5000003.dat").find("33       Radio ID Super       XXX \r\n\r\nStart Time was "),
+              std::string::npos);
+}
+
 }  // namespace
