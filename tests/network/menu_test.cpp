@@ -347,4 +347,18 @@ TEST_F(MenuCommands, SaveAllListsEachRadiosOwnRows) {
               std::string::npos);
 }
 
+TEST(TypedNumbers, AHugeExponentNeverGivesNaN) {
+    const std::string manyDigits(400, '9');
+    struct Case {
+        std::string text;
+        double value;
+    };
+    const Case cases[] = {{"0e55015", 0.0},
+                          {"0.000e999", 0.0},
+                          {manyDigits + "e-999", HUGE_VAL},
+                          {"-" + manyDigits + "e-5", -HUGE_VAL},
+                          {"7e-999", 0.0}};
+    for (const Case& c : cases) EXPECT_EQ(ParseTypedNumber(c.text), c.value) << c.text;
+}
+
 }  // namespace
