@@ -38,8 +38,20 @@ struct Graphics3Stats {
     SeriesStats signal{kLevelMinimumStart};
     SeriesStats noise{kLevelMinimumStart};
     SeriesStats good{kTrueMinimum};
+    SeriesStats errors{kTrueMinimum};  // the master's error share per sample
     double lastRate = 0;
 };
+
+// The master's samples store the good-packet share, like a slave's; its legend
+// shows the error share, taken from the packets counted in each sample's interval.
+void MasterErrorShare(const GraphHistory& h, SeriesStats& stats) {
+    for (int s = 1; s <= h.count; ++s) {
+        const HistorySample& sample = h.sample(s);
+        const double good = std::max(sample.goodCount, 0);
+        const double bad = std::max(sample.badCount, 0);
+        stats.add(std::floor(255.0 * bad / (good + bad + 1.0)));
+    }
+}
 
 void DrawScales(Program& program) {
     for (int y = 80; y <= 480; y += 80) {
@@ -100,22 +112,31 @@ void label(Program& program, int row, int column, const std::string& text) {
     drawText(program, text);
 }
 
+// Stepping radios repaints without erasing: a value row is blanked to the
+// window's edge first, so a shorter value leaves no digits of the last one.
+void value(Program& program, int row, const std::string& text) {
+    label(program, row, 71, std::string(10, ' '));
+    label(program, row, 71, text);
+}
+
 void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& st) {
     const bool master = program.network.selectedRadio == 0;
     setTextColor(program, colors::darkBlue);
-    const SeriesStats& g = st.good;
     if (master) {
+        const SeriesStats& e = st.errors;
         label(program, 7, 72, " Error  %");
         label(program, 8, 72, "Mx Ave Ls");
-        label(program, 9, 71,
-              formatNumber(g.max / 2.56, "###") + formatNumber(g.average() / 2.56, "* ###") +
-                  formatNumber(g.last / 2.56, "* ##"));
+        value(program, 9,
+              formatNumber(e.max / 2.56, "###") + formatNumber(e.average() / 2.56, "* ###") +
+                  formatNumber(e.last / 2.56, "* ##"));
     } else {
+        // Fixed widths 3, 4 and 3 keep the three figures apart under "Mx Ave Mn".
+        const SeriesStats& g = st.good;
         label(program, 7, 72, "Receive %");
         label(program, 8, 72, "Mx Ave Mn");
-        label(program, 9, 71,
-              formatNumber(g.max / 2.56, "###") + formatNumber(g.average() / 2.56, "####") +
-                  formatNumber(g.minimum() / 2.56, "###"));
+        value(program, 9,
+              formatNumber(g.max / 2.56, "* #") + formatNumber(g.average() / 2.56, "* ##") +
+                  formatNumber(g.minimum() / 2.56, "* #"));
     }
 
     setTextColor(program, colors::brightGreen);
@@ -124,14 +145,15 @@ void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& s
         label(program, 11, 72, "Total Rcv");
         label(program, 12, 72, "Data Rate");
         label(program, 13, 72, "Mx Ave Ls");
-        label(program, 14, 71,
+        value(program, 14,
               formatNumber(sg.max / 10, "#.0") + formatNumber(sg.average() / 10, "* .0") +
                   formatNumber(sg.last / 10, "#.0"));
     } else {
+        label(program, 11, 72, std::string(9, ' '));  // the master's "Total Rcv"
         label(program, 12, 72, "Signal Lv");
         label(program, 13, 72, "Mx Ave Mn");
-        label(program, 14, 71,
-              formatNumber(sg.max, "###") + formatNumber(sg.average(), "* ##") +
+        value(program, 14,
+              formatNumber(sg.max, "* #") + formatNumber(sg.average(), "* ##") +
                   formatNumber(sg.minimum(), "* #"));
     }
 
@@ -139,14 +161,14 @@ void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& s
     const SeriesStats& ns = st.noise;
     label(program, 17, 72, "Noise  Lv");
     label(program, 18, 72, "Mx Ave Mn");
-    label(program, 19, 71,
+    value(program, 19,
           formatNumber(ns.max, "###") + formatNumber(ns.average(), "* ###") + formatNumber(ns.minimum(), "* ##"));
 
     setTextColor(program, colors::olive);
     label(program, 21, 72, "Transmit");
     label(program, 22, 72, "Data Rate");
     label(program, 23, 72, " kB/s");
-    label(program, 24, 71, formatNumber(st.lastRate / 100, "* #.00"));
+    value(program, 24, formatNumber(st.lastRate / 100, "* #.00"));
 
     setTextColor(program, colors::ochre);
     label(program, 26, 72, "Bad Pckts");
@@ -172,6 +194,7 @@ void DrawGraphics3(Program& program) {
         Polyline(program, h, Pen::green, st.signal, [](const HistorySample& s) { return double(s.signal); }, LevelY);
         Polyline(program, h, Pen::red, st.noise, [](const HistorySample& s) { return double(s.noise); }, LevelY);
         Polyline(program, h, Pen::blue, st.good, [](const HistorySample& s) { return double(s.goodPackets); }, GoodY);
+        if (program.network.selectedRadio == 0) MasterErrorShare(h, st.errors);
         DataRateStairs(program, h, st);
         BadPacketStairs(program, h);
     }

@@ -24,7 +24,8 @@ void DrawScales(Program& program) {
     for (int y = 80; y <= 480; y += 80)
         DrawScaleLabel(program, 80, y, colors::darkGreen, formatNumber(30 - 6 * (y - 80) / 80.0, "##"));
     for (int y = 80; y <= 480; y += 40)
-        DrawScaleLabel(program, 40, y, colors::navy, formatNumber(15 - 6 * (y - 80) / 80.0, "###"));
+        // Right-aligned in its three places, so "-9" stands apart from the "-25" before it.
+        DrawScaleLabel(program, 40, y, colors::navy, formatNumber(15 - 6 * (y - 80) / 80.0, "* #"));
     for (int y = 80; y <= 480; y += 80)
         DrawScaleLabel(program, 10, y, colors::alarmRed, formatNumber(75 - 25 * (y - 80) / 80.0, "###"));
     setTextColor(program, colors::black);
@@ -82,24 +83,31 @@ void label(Program& program, int row, int column, const std::string& text) {
     drawText(program, text);
 }
 
+// Stepping radios repaints without erasing: a value row is blanked to the
+// window's edge first, so a shorter value leaves no digits of the last one.
+void value(Program& program, int row, const std::string& text) {
+    label(program, row, 71, std::string(10, ' '));
+    label(program, row, 71, text);
+}
+
 void DrawLegend(Program& program, const GraphHistory& h, double f, const Graphics4Stats& st) {
     setTextColor(program, colors::darkBlue);
     label(program, 8, 72, "Radio PPM");
     label(program, 9, 72, " Max  Min ");
-    label(program, 10, 71,
+    value(program, 10,
           formatNumber((st.freqMax - 128) / 10.0, "####.0") + formatNumber((st.freqMin - 128) / 10.0, "* ##.0"));
 
     setTextColor(program, colors::brightGreen);
     label(program, 14, 72, "Radio Vtg");
     label(program, 15, 72, " Max  Min ");
-    label(program, 16, 71,
+    value(program, 16,
           formatNumber(f * st.voltMax * 30 / 255, "* #.0") + formatNumber(f * st.voltMin * 30 / 255, "* #.0"));
 
     // A smaller raw byte is a higher temperature, so the maximum comes first.
     setTextColor(program, colors::legendRed);
     label(program, 20, 72, "RadioTemp");
     label(program, 21, 72, " Max  Min ");
-    label(program, 22, 71,
+    value(program, 22,
           formatNumber(TemperatureFromRaw(st.tempRawMin), "* ###") +
               formatNumber(TemperatureFromRaw(st.tempRawMax), "* ###"));
 
@@ -119,8 +127,10 @@ void DrawGraphics4(Program& program) {
     DrawTimeAxis(program, h);
 
     const RadioRecord& r = RadioAt(program, program.network.selectedRadio);
-    // The plot's 30 V top maps to the radio's own full scale.
-    const double f = FullScaleVolts(r.serialNumber) / 30.0;
+    // The plot's 30 V top maps to the radio's own full scale; the master always
+    // measures on the 32.5 V scale, as its row on Screen1 shows.
+    const double fullScale = program.network.selectedRadio == 0 ? 32.5 : FullScaleVolts(r.serialNumber);
+    const double f = fullScale / 30.0;
     Graphics4Stats st;
     if (h.count > 0) DrawSeries(program, h, f, st);
     DrawLegend(program, h, f, st);

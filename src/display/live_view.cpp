@@ -37,6 +37,27 @@ public:
             DrawScreen1Row(program, radio);
     }
 
+    // A report carries no measurements: the rest of the row stays as it was, so a
+    // radio known only from reports keeps its Fn and a replied radio its values.
+    void reportFields(int radio) override {
+        if (!drawing() || !onRadioList()) return;
+        const RadioNetwork& n = program.network;
+        if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
+        const RadioRecord& r = n.radios[static_cast<size_t>(radio)];
+        const int row = 7 + radio - n.firstVisibleRow;
+        setTextColor(program, colors::darkGreen);
+        textAt(program, row, 1);
+        drawText(program, IdentityText(program, r));
+        textAt(program, row, 31);
+        drawText(program, formatNumber(r.dataBytes, "* #####"));
+        double km = DistanceKm(r.serialNumber, r.distanceRaw, 4);
+        textAt(program, row, 38);
+        drawText(program, formatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
+        textAt(program, row, 73);
+        DrawTimeReceived(program, r);
+        setTextColor(program, colors::black);
+    }
+
     void masterRow() override {
         if (!drawing() || !onRadioList()) return;
         const MasterStatus& m = program.network.master;
@@ -93,10 +114,20 @@ public:
         drawText(program, "Slot=" + formatNumber(slot, "* ##"));
     }
 
+    // The count stands in the footer; on the lists the end bar names the last
+    // radio shown, which a new radio below it may have become.
     void numberRadios(int radioCount) override {
         if (!drawing()) return;
-        textAt(program, 48, 1);
-        drawText(program, "Number Radios=" + formatNumber(radioCount, "###"));
+        const unsigned color = program.display.canvas->textColor();
+        setTextColor(program, colors::black);
+        statusLineTop(program, 0);
+        drawText(program, "Number of Radios=" + formatNumber(radioCount, "* ##   "));
+        if (onRadioList()) {
+            ComputePageGeometry(program);
+            DrawEndBar(program, true);
+            DrawListArrows(program);
+        }
+        setTextColor(program, color);
     }
 
     void replyDump(std::span<const uint8_t> bytes) override {

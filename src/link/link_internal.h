@@ -22,6 +22,8 @@ constexpr int udpClose = 324;
 
 // Decimal value of a typed number: leading blanks, optional sign, digits; else 0.
 long DecimalValue(const std::string& text);
+// A link that opens starts with an empty ring and no frame half read from the last one.
+void ResetReceiveState(Program& program);
 
 // Opens the device of `commPortName` and sets raw 115200 8N1, no flow control,
 // DTR asserted. Returns the descriptor (non-blocking) or -1.

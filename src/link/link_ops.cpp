@@ -101,6 +101,11 @@ void linkSendRequest(Program& program) {
     }
 }
 
+void ResetReceiveState(Program& program) {
+    RingReset(program.ring);
+    program.poll.pendingFrameType = 0;
+}
+
 void queueSerialText(Program& program, std::string_view text) {
     RingAppendMain(program.ring, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
     WakeSerialWriter(program);

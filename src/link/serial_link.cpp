@@ -103,7 +103,7 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName) 
 }
 
 void StartSerialWriter(Program& program) {
-    RingReset(program.ring);
+    ResetReceiveState(program);
     program.link.serialWriter = std::thread(SerialWriterLoop, std::ref(program.ring), std::ref(program.link),
                                             program.link.commHandle, std::ref(program.errors));
 }

@@ -132,7 +132,7 @@ bool openTcpLink(Program& program) {
 
     int fd = ConnectTcp(program);
     if (fd < 0) return false;
-    RingReset(program.ring);
+    ResetReceiveState(program);
     link.tcpPeerClosed = false;
     {
         std::lock_guard<std::mutex> hold(link.tcpSendLock);

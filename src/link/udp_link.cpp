@@ -61,7 +61,7 @@ void openUdpLink(Program& program, Host& host) {
     }
     // A socket that could not be made shows up as no replies; the link still counts as UDP.
     link.udpSocket = fd;
-    RingReset(program.ring);
+    ResetReceiveState(program);
     if (fd >= 0) host.watchUdpSocket(fd);
     link.linkKind = kLinkUdp;
 }

@@ -146,6 +146,8 @@ void SaveAllRadioSettings(Program& program, Host& host) {
         program.display.screenNumber = kScreen2;
         host.invalidate(true);
         program.network.selectedRadio = r;
+        // Each report lists its own radio's rows, not those of the last Screen2 paint.
+        program.setup.setupParamCount = SetupParamCountForSerial(program.network.radios[r].serialNumber);
         if (!WriteSettingsReport(program, shownTo, r)) shownTo = nullptr;
     }
 }

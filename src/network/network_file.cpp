@@ -38,6 +38,7 @@ struct LoadedFile {
     std::string portText;
     std::vector<LoadedRadio> radios;
     bool truncated = false;  // more radio lines than the table holds
+    std::vector<std::string> refused;  // radio lines that were not loaded, and why
 };
 
 // Leading blanks skipped, then digits up to the first non-digit; no digits reads 0.
@@ -125,8 +126,15 @@ LoadedFile ParseNetworkFile(std::string_view text) {
         }
         LoadedRadio radio;
         radio.serial = FieldNumber(Columns(line, 0, 8));
-        // The repeater number is a byte in the table.
-        radio.repeater = static_cast<uint8_t>(FieldNumber(Columns(line, 8, 3)));
+        // The repeater number is a byte in the table; a larger one would wrap to
+        // another repeater, so that radio is left out and named in the warning.
+        const uint32_t repeater = FieldNumber(Columns(line, 8, 3));
+        if (repeater > 255) {
+            file.refused.push_back("line " + std::to_string(i + 1) + ": repeater number " +
+                                   std::to_string(repeater) + " is above 255; that radio was not loaded");
+            continue;
+        }
+        radio.repeater = static_cast<uint8_t>(repeater);
         radio.name = MakeRadioName(Columns(line, 12, 8));
         file.radios.push_back(radio);
     }
@@ -157,6 +165,8 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     if (file.hasIp) program.link.ipAddressText = file.ipText;
     if (file.hasPort) program.link.portText = file.portText;
     network.radioCount = 0;
+    // P and Poll Radio Value act on the selected radio; keep it inside the new list.
+    network.selectedRadio = std::clamp(network.selectedRadio, 0, static_cast<int>(file.radios.size()));
     for (const LoadedRadio& loaded : file.radios) {
         const int index = ++network.radioCount;
         RadioRecord& radio = network.radios[index];
@@ -178,9 +188,10 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     network.lastVisibleRow = std::min(40, network.radioCount);
     ResetMeasurements(program);
 
+    for (const std::string& refused : file.refused) error += (error.empty() ? "" : "\n") + path + " " + refused;
     if (file.truncated)
-        error = path + " holds more than " + std::to_string(kMaxRadios) + " radios; the first " +
-                std::to_string(kMaxRadios) + " were loaded";
+        error += (error.empty() ? "" : "\n") + path + " holds more than " + std::to_string(kMaxRadios) +
+                 " radios; the first " + std::to_string(kMaxRadios) + " were loaded";
     return true;
 }
 
@@ -190,7 +201,10 @@ std::string NetworkFileText(const Program& program) {
     std::string out;
     if (!link.ipAddressText.empty()) {
         out += "IP ADDRESS " + link.ipAddressText + logtext::kLineEnd;
-        if (!link.portText.empty()) out += "PORT NUMBER " + link.portText + logtext::kLineEnd;
+        // A port text read from a file keeps the blank after "PORT NUMBER"; it is
+        // not doubled, so an opened file is saved with the same port line.
+        if (!link.portText.empty())
+            out += (link.portText.front() == ' ' ? "PORT NUMBER" : "PORT NUMBER ") + link.portText + logtext::kLineEnd;
     }
     const int count = logtext::RadiosInTable(network);
     for (int i = 1; i <= count; ++i) {

@@ -34,7 +34,9 @@ double ParseTypedNumber(const std::string& text) {
             int exponent = 0;
             for (; j < text.size() && IsDigit(text[j]); ++j)
                 if (exponent < 1000) exponent = exponent * 10 + (text[j] - '0');
-            value *= std::pow(10.0, negativeExponent ? -exponent : exponent);
+            // Zero stays zero and an overflowed mantissa stays infinite: 0 x 1e999
+            // or inf x 1e-999 would give NaN, which slips past every range check.
+            if (value != 0 && std::isfinite(value)) value *= std::pow(10.0, negativeExponent ? -exponent : exponent);
         }
     }
     return negative ? -value : value;

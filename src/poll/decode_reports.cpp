@@ -11,7 +11,7 @@ void ShowReport(DecodeContext& context, int radio, int noise) {
     int screen = context.screenNumber;
     if (screen != 0 && screen != 1) return;
     context.live.reportNoise(noise);
-    if (RowShownLive(context, radio)) context.live.radioRow(radio);
+    if (RowShownLive(context, radio)) context.live.reportFields(radio);
 }
 
 }  // namespace

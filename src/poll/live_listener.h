@@ -12,6 +12,9 @@ public:
     virtual void clockText(const std::string& /*hhmmss*/) {}
     // Radio i's row changed (a reply stored, a repeater number given, about to be polled).
     virtual void radioRow(int /*radio*/) {}
+    // A link or traffic report about radio i: only the fields a report carries
+    // (identity, data bytes, distance, time received) on its row.
+    virtual void reportFields(int /*radio*/) {}
     // The master status reply was stored: the master's line on row 5.
     virtual void masterRow() {}
     // A link or traffic report: noise byte minus 16 and the master's data total on row 5.
@@ -22,7 +25,7 @@ public:
     virtual void statusPollMode(const std::string& /*text*/) {}
     // "Slot=" and the slot number at x = 710.
     virtual void statusSlot(int /*slot*/) {}
-    // "Number Radios=" at row 48 after a reply added a radio.
+    // A reply added a radio: the count in the footer and the end bar's number.
     virtual void numberRadios(int /*radioCount*/) {}
     // The reply's bytes from byte 4 on, in hexadecimal at row 2.
     virtual void replyDump(std::span<const uint8_t> /*bytes*/) {}

@@ -32,7 +32,10 @@ void ClientWidget::invalidate(bool erase) {
 }
 
 void ClientWidget::setOverlapBelow(int pixels) {
+    if (pixels == overlapBelow) return;
     overlapBelow = pixels;
+    growBacking();
+    invalidate(true);
     Rect r = clientRect();
     windowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
 }
@@ -54,6 +57,14 @@ void ClientWidget::paintEvent(QPaintEvent*) {
 }
 
 void ClientWidget::resizeEvent(QResizeEvent*) {
+    growBacking();
+    Rect r = clientRect();
+    windowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
+    invalidate(true);
+}
+
+// The backing image takes the client area's size, keeping what it shows.
+void ClientWidget::growBacking() {
     liveCanvas.reset();
     QImage bigger(std::max(width(), 1), std::max(height() + overlapBelow, 1), QImage::Format_RGB32);
     bigger.fill(Qt::white);
@@ -62,9 +73,6 @@ void ClientWidget::resizeEvent(QResizeEvent*) {
         p.drawImage(0, 0, backing);
     }
     backing = bigger;
-    Rect r = clientRect();
-    windowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
-    invalidate(true);
 }
 
 static intptr_t packPoint(const QPoint& p) {

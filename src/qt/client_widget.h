@@ -34,6 +34,7 @@ protected:
 
 private:
     Rect clientRect() const;
+    void growBacking();
 
     Program& program;
     Host& host;

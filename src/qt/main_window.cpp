@@ -53,6 +53,10 @@ void MainWindow::buildMenus() {
             action->setData(item.id);
             action->setObjectName(QString("menu%1").arg(item.id));
             action->setEnabled(!item.greyed);
+            // Qt sends an item's status tip to the status bar when the item is
+            // highlighted; an empty tip would wipe the help text set below.
+            const std::string_view help = MenuHelpText(item.id);
+            action->setStatusTip(QString::fromLatin1(help.data(), static_cast<qsizetype>(help.size())));
             const int id = item.id;
             connect(action, &QAction::triggered, this, [this, id] { sendMessage(msg::command, static_cast<uintptr_t>(id), 0); });
             connect(action, &QAction::hovered, this, [this, id] { sendMessage(msg::menuSelect, static_cast<uintptr_t>(id), 0); });
@@ -95,6 +99,23 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    // The status bar overlaps the bottom of the client area, as the status lines expect.
-    clientWidget->setOverlapBelow(statusBar()->isVisible() ? statusBar()->height() : 0);
+    updateOverlap();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // The first resize comes before the status bar is laid out; measure it again
+    // now, before the first paint.
+    updateOverlap();
+}
+
+// The status bar overlaps the bottom of the client area, as the status lines expect.
+void MainWindow::updateOverlap() {
+    QStatusBar* bar = statusBar();
+    int overlap = 0;
+    if (bar->isVisible())
+        overlap = bar->height();
+    else if (!bar->isHidden())
+        overlap = bar->sizeHint().height();  // shown with the window, not laid out yet
+    clientWidget->setOverlapBelow(overlap);
 }

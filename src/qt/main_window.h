@@ -25,9 +25,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildMenus();
+    void updateOverlap();
 
     Program& program;
     QtHost& host;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QSocketNotifier>
@@ -16,6 +17,10 @@ namespace {
 
 QString q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
 std::string s(const QString& q) { return q.toLatin1().toStdString(); }
+// Paths are the file system's bytes on the core's side (UTF-8 here), whatever the
+// program's own texts are.
+QString qPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string sPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // "Radio Files|*.RAD|All Files|*.*" becomes Qt's "Radio Files (*.RAD);;All Files (*.*)".
 QString qtFilter(const std::string& filter, QString* first) {
@@ -35,11 +40,11 @@ bool runFileDialog(QWidget* parent, const FileDialogRequest& r, std::string& pat
     d.selectNameFilter(first);
     d.setDefaultSuffix(q(r.defaultExtension));
     d.setDirectory(QDir::current());
-    d.selectFile(q(r.initialName));
+    d.selectFile(qPath(r.initialName));
     d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
-    path = s(d.selectedFiles().front());
+    path = sPath(d.selectedFiles().front());
     return true;
 }
 

@@ -77,8 +77,8 @@ TEST_F(GraphTest, HeaderAndScalesOfGraphics4) {
     paint();
     EXPECT_EQ(canvas.row(2), "Serial Number: 9200000     Temp, Voltage, PPM Over Time     Name    : Hilltop");
     EXPECT_EQ(canvas.text(3, 61, 18), "Radio ID:  XXXXXX ");
-    EXPECT_EQ(canvas.lineAtBottom(88), " 75 15  30");
-    EXPECT_EQ(canvas.text(8, 1, 7), "    12 ");
+    EXPECT_EQ(canvas.lineAtBottom(88), " 75  15 30");
+    EXPECT_EQ(canvas.text(8, 1, 7), "     12");
     EXPECT_EQ(canvas.lineAtBottom(488), " -50-15 0");
     EXPECT_EQ(canvas.byBottom[88][2].color, colors::alarmRed);
     EXPECT_EQ(canvas.byBottom[88][5].color, colors::navy);
@@ -140,10 +140,10 @@ TEST_F(GraphTest, SlaveSeriesAndLegend) {
     EXPECT_EQ(canvas.text(7, 72, 9), "Receive %");
     EXPECT_EQ(canvas.text(8, 72, 9), "Mx Ave Mn");
     // 250, 193 and 128 of 256.
-    EXPECT_EQ(canvas.text(9, 71, 6), "987550");
+    EXPECT_EQ(canvas.text(9, 71, 10), " 98  75 50");
     EXPECT_EQ(canvas.colorAt(9, 71), colors::darkBlue);
     EXPECT_EQ(canvas.text(12, 72, 9), "Signal Lv");
-    EXPECT_EQ(canvas.text(14, 71, 9), "50  33 20");
+    EXPECT_EQ(canvas.text(14, 71, 10), " 50  33 20");
     EXPECT_EQ(canvas.colorAt(14, 71), colors::brightGreen);
     EXPECT_EQ(canvas.text(19, 71, 10), "9    7   5");
     EXPECT_EQ(canvas.colorAt(19, 71), colors::legendRed);
@@ -186,25 +186,30 @@ TEST_F(GraphTest, LevelMinimaStartAt99AndTheReceiveShareTakesItsTrueMinimum) {
     nowAt(600);
     paint();
     // 250, 245 and 240 of 256.
-    EXPECT_EQ(canvas.text(9, 71, 7), "989694 ");
+    EXPECT_EQ(canvas.text(9, 71, 10), " 98  96 94");
     EXPECT_EQ(canvas.text(14, 71, 11), "130 125 99 ");
     EXPECT_EQ(canvas.text(19, 71, 13), "110  108  99 ");
 }
 
 TEST_F(GraphTest, MasterLegendShowsErrorShareAndDataRate) {
     program->network.selectedRadio = 0;
+    // Each sample counts its interval's packets; the stored byte is the good share
+    // (what the blue line plots), the legend the error share: 10, 30 and 2 of 255.
     const int rate[] = {35, 80, 20};
-    const int errorShare[] = {10, 30, 2};
+    const int bad[] = {10, 30, 2};
     for (int i = 0; i < 3; ++i) {
         HistorySample& s = addSample(0, 60 * i);
         s.signal = static_cast<uint8_t>(rate[i]);
-        s.goodPackets = static_cast<uint8_t>(errorShare[i]);
+        s.badCount = bad[i];
+        s.goodCount = 254 - bad[i];
+        s.goodPackets = static_cast<uint8_t>(255 - 1 - bad[i]);
     }
     nowAt(120);
     paint();
     EXPECT_EQ(canvas.text(7, 72, 9), " Error  %");
     EXPECT_EQ(canvas.text(8, 72, 9), "Mx Ave Ls");
     EXPECT_EQ(canvas.text(9, 71, 11), "12    5   1");
+    EXPECT_EQ(canvas.linesWith(Pen::blue).back().y2, 86);  // 480 - 252 / 0.64
     EXPECT_EQ(canvas.text(11, 72, 9), "Total Rcv");
     EXPECT_EQ(canvas.text(12, 72, 9), "Data Rate");
     EXPECT_EQ(canvas.text(13, 72, 9), "Mx Ave Ls");
@@ -214,8 +219,8 @@ TEST_F(GraphTest, MasterLegendShowsErrorShareAndDataRate) {
 
 TEST_F(GraphTest, EmptyHistoryLegends) {
     paint();
-    EXPECT_EQ(canvas.text(9, 71, 4), "000 ");
-    EXPECT_EQ(canvas.text(14, 71, 8), "0   0  0");
+    EXPECT_EQ(canvas.text(9, 71, 10), "  0   0  0");
+    EXPECT_EQ(canvas.text(14, 71, 10), "  0   0  0");
     EXPECT_EQ(canvas.text(19, 71, 10), "0    0   0");
     EXPECT_EQ(canvas.text(24, 71, 6), "  0.00");
     EXPECT_EQ(canvas.text(29, 75, 3), "  0");
@@ -306,6 +311,57 @@ TEST_F(GraphTest, RadiosWithoutHistoryRowShowTheEmptyGraph) {
     program->network.selectedRadio = -4;
     paint();
     EXPECT_EQ(canvas.text(3, 1, 19), "Radio Number : -4  ");
+}
+
+TEST_F(GraphTest, MasterVoltageUsesTheMastersScale) {
+    program->display.screenNumber = 4;
+    program->network.selectedRadio = 0;
+    program->network.radios[0].serialNumber = 2100000;  // a serial the slave rule reads as 15 V
+    addSample(0, 0).voltageRaw = 100;
+    addSample(0, 100).voltageRaw = 100;
+    nowAt(100);
+    paint();
+    // 100 / 256 x 32.5 = 12.7 V, as the master's row on Screen1 shows it.
+    EXPECT_EQ(canvas.text(16, 71, 10), " 12.7 12.7");
+    EXPECT_EQ(canvas.linesWith(Pen::green).back().y2, 310);
+}
+
+// Stepping radios repaints over the old graph without erasing it.
+TEST_F(GraphTest, SteppingRadiosLeavesNoOldLegendText) {
+    addSample(0, 0).signal = 35;
+    for (int i = 0; i < 2; ++i) {
+        HistorySample& s = addSample(1, 60 * i);
+        s.signal = 37;
+        s.goodPackets = 95;
+    }
+    nowAt(60);
+    program->network.selectedRadio = 0;
+    paint();
+    EXPECT_EQ(canvas.text(11, 72, 9), "Total Rcv");
+    program->network.radios[0].serialNumber = 1234567;
+    program->network.selectedRadio = 1;
+    PaintWindow(*program, canvas);
+    EXPECT_EQ(canvas.text(11, 72, 9), std::string(9, ' '));
+    EXPECT_EQ(canvas.text(14, 71, 10), " 37  37 37");
+    EXPECT_EQ(canvas.text(9, 71, 10), " 37  37 37");
+
+    program->display.screenNumber = 4;
+    for (int t : {30, 40, 50, 55, 58}) addSample(0, t).freqCode = 255;
+    for (int t : {70, 80, 90}) addSample(1, t).freqCode = 148;
+    HistoryRow& slave = program->network.history[1];
+    for (int s = 1; s <= slave.historyCount; ++s) slave.samples[static_cast<size_t>(s)].freqCode = 148;
+    program->network.selectedRadio = 0;
+    paint();
+    EXPECT_EQ(canvas.text(10, 71, 10), "12.7  12.7");
+    program->network.selectedRadio = 1;
+    PaintWindow(*program, canvas);
+    EXPECT_EQ(canvas.text(10, 71, 10), "2.0   2.0 ");
+}
+
+TEST_F(GraphTest, AdjacentScaleLabelsStayApart) {
+    program->display.screenNumber = 4;
+    paint();
+    EXPECT_EQ(canvas.lineAtBottom(408), " -25 -9 6");
 }
 
 }  // namespace

@@ -119,7 +119,7 @@ TEST_F(LiveViewTest, StatusLineTexts) {
 
 TEST_F(LiveViewTest, NumberRadiosAndTheReplyDump) {
     view->numberRadios(31);
-    EXPECT_EQ(canvas.row(48), "Number Radios=31");
+    EXPECT_EQ(canvas.lineAtBottom(558), "Number of Radios=  31");
     std::array<uint8_t, 20> bytes{};
     for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(0x10 * i + 0x0A);
     view->replyDump(bytes);
@@ -147,6 +147,38 @@ TEST_F(LiveViewTest, GraphicsLiveValueOnlyOnGraphics3) {
 TEST_F(LiveViewTest, DatagramInfoOnRowOne) {
     view->datagramInfo(21, 3, 0xF8);
     EXPECT_EQ(canvas.row(1), "21  3 248");
+}
+
+TEST_F(LiveViewTest, ANewRadioShowsInTheFooterAndOnTheEndBar) {
+    program->network.firstVisibleRow = 9;
+    addRadio(2000000);
+    view->numberRadios(31);
+    EXPECT_EQ(canvas.lineAtBottom(558), "Number of Radios=  31");
+    // 23 rows a page: radios 9..31, the end bar on row 31.
+    EXPECT_EQ(canvas.text(31, 29, 27), "Ending At Radio Number   31");
+    EXPECT_EQ(canvas.colorAt(31, 29), colors::black);
+}
+
+TEST_F(LiveViewTest, ReportsRedrawOnlyTheirOwnFields) {
+    RadioRecord& reportedOnly = program->network.radios[5];
+    reportedOnly.replyCount = 0;
+    PaintWindow(*program, canvas);
+    const std::string repliedBefore = canvas.text(12, 1, 80);
+    for (int radio : {5, 6}) {
+        RadioRecord& r = program->network.radios[static_cast<size_t>(radio)];
+        r.dataBytes = 777;
+        r.distanceRaw = 9000;  // 9 km less the poll cycle's 4
+        setTime(r, "12:00:00");
+        r.lastReplySeconds = 12 * 3600;
+        view->reportFields(radio);
+    }
+    EXPECT_EQ(canvas.text(11, 1, 12), "1000004  S  ");
+    EXPECT_EQ(canvas.text(11, 31, 12), "    777 5.0 ");
+    EXPECT_EQ(canvas.text(11, 73, 8), "12:00:00");
+    std::string expected = repliedBefore;
+    expected.replace(30, 12, "    777 5.0 ");
+    expected.replace(72, 8, "12:00:00");
+    EXPECT_EQ(canvas.text(12, 1, 80), expected);
 }
 
 }  // namespace

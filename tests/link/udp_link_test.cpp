@@ -1,6 +1,7 @@
 #include "link_fixture.h"
 
 #include "display/screens.h"
+#include "poll/protocol.h"
 #include "support/recording_canvas.h"
 
 namespace linktest {
@@ -134,4 +135,21 @@ TEST_F(UdpLink, AskingForMoreThanHeldTakesNothingAndRecordsError30) {
 }
 
 }  // namespace
+// A frame cut off by the end of one link is not finished with the next link's bytes.
+TEST_F(UdpLink, ANewLinkStartsWithoutTheLastLinksHalfFrame) {
+    connect(true, "");
+    datagramFrom(peer, "\xF5\x01\x02");  // a traffic report's first bytes
+    ReadReplies(*program);
+    closeUdpLink(*program, host);
+    connect(true, "");
+    // A whole master status frame from the master 0x5A1234.
+    const std::string status("\xF0\x5A\x12\x34\x03\x00\x00\x25\x00\x00\x80\xC0\x15", 13);
+    uint8_t check = 0;
+    for (char c : status) check ^= static_cast<uint8_t>(c);
+    datagramFrom(peer, status + static_cast<char>(check));
+    ReadReplies(*program);
+    EXPECT_EQ(program->network.master.serialNumber, 0x5A1234);
+    EXPECT_EQ(program->errors.count, 0);
+}
+
 }  // namespace linktest

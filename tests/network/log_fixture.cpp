@@ -41,8 +41,14 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+namespace {
+// Where the tests started: a relative source path is relative to it, and the
+// file tests move into temporary directories before they read golden files.
+const std::filesystem::path startDirectory = std::filesystem::current_path();
+}  // namespace
+
 std::string GoldenBytes(const std::string& name) {
-    const std::filesystem::path here = std::filesystem::path(__FILE__).parent_path();
+    const std::filesystem::path here = (startDirectory / __FILE__).parent_path();
     const std::filesystem::path file = here.parent_path() / "data" / "golden" / name;
     if (!std::filesystem::exists(file)) ADD_FAILURE() << "missing golden file " << file;
     return ReadFileBytes(file.string());

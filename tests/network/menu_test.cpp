@@ -337,4 +337,28 @@ TEST_F(MenuCommands, ChangeIpAddressStoresBothTexts) {
     EXPECT_EQ(program->link.portText, "4002");
 }
 
+TEST_F(MenuCommands, SaveAllListsEachRadiosOwnRows) {
+    network().radios[2].serialNumber = 2415000;  // a newer type: 39 parameters
+    program->setup.setupParamCount = 34;         // left by Screen2 showing an older radio
+    command(135);
+    EXPECT_NE(ReadFileBytes("2415000.dat").find("38       Xmit Power Cal.      XXX \r\n\r\nStart Time was "),
+              std::string::npos);
+    EXPECT_NE(ReadFileBytes("5000003.dat").find("33       Radio ID Super       XXX \r\n\r\nStart Time was "),
+              std::string::npos);
+}
+
+TEST(TypedNumbers, AHugeExponentNeverGivesNaN) {
+    const std::string manyDigits(400, '9');
+    struct Case {
+        std::string text;
+        double value;
+    };
+    const Case cases[] = {{"0e55015", 0.0},
+                          {"0.000e999", 0.0},
+                          {manyDigits + "e-999", HUGE_VAL},
+                          {"-" + manyDigits + "e-5", -HUGE_VAL},
+                          {"7e-999", 0.0}};
+    for (const Case& c : cases) EXPECT_EQ(ParseTypedNumber(c.text), c.value) << c.text;
+}
+
 }  // namespace

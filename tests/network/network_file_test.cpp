@@ -250,4 +250,30 @@ TEST_F(NetworkFile, SaveWritesUnderTheChosenName) {
     EXPECT_EQ(program->network.networkFileName, "copy.RAD");
 }
 
+TEST_F(NetworkFile, OpenThenSaveKeepsThePortLine) {
+    for (const char* port : {"PORT NUMBER 4000", "PORT NUMBER  4000"}) {
+        const std::string text = std::string("IP ADDRESS 10.0.0.7\r\n") + port + "\r\n  123456  0 A       \r\n";
+        ASSERT_TRUE(read(text));
+        EXPECT_EQ(NetworkFileText(*program), text);
+    }
+}
+
+TEST_F(NetworkFile, RepeaterNumbersAbove255AreRefusedByLine) {
+    std::string error;
+    ASSERT_TRUE(read("  100001  7 A\r\n  100002300 B\r\n  100003255 C\r\n  100004999 D\r\n", error));
+    ASSERT_EQ(program->network.radioCount, 2);
+    EXPECT_EQ(serial(2), 100003u);
+    EXPECT_EQ(repeater(2), 255);
+    EXPECT_EQ(error,
+              "in.RAD line 2: repeater number 300 is above 255; that radio was not loaded\n"
+              "in.RAD line 4: repeater number 999 is above 255; that radio was not loaded");
+}
+
+TEST_F(NetworkFile, ASmallerFileKeepsTheSelectedRadioInTheList) {
+    for (int i = 0; i < 5; ++i) addRadio(200000 + i, 0, "R");
+    program->network.selectedRadio = 5;
+    ASSERT_TRUE(read("  123456  0 A\r\n  123457  0 B\r\n"));
+    EXPECT_EQ(program->network.selectedRadio, 2);
+}
+
 }  // namespace

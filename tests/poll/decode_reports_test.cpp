@@ -26,7 +26,7 @@ TEST_F(ReportTest, LinkReportAddsANewRadioAndItsValues) {
     EXPECT_EQ(std::string(radio(1).timeReceived.begin(), radio(1).timeReceived.end()), "12:00:00");
     EXPECT_EQ(radio(1).dataBytes, 20);
     EXPECT_EQ(p->network.master.dataBytesTotal, 10);
-    EXPECT_EQ(live.calls, (std::vector<std::string>{"numberRadios 1", "reportNoise 20", "radioRow 1"}));
+    EXPECT_EQ(live.calls, (std::vector<std::string>{"numberRadios 1", "reportNoise 20", "reportFields 1"}));
 }
 
 TEST_F(ReportTest, SequenceNibblesCountEachReportOnce) {
@@ -83,7 +83,7 @@ TEST_F(ReportTest, TrafficReportCountsIntoRadioAndMaster) {
     EXPECT_EQ(radio(1).dataBytes, 0x0102);
     EXPECT_EQ(radio(1).distanceRaw, 10417);
     EXPECT_EQ(p->network.master.dataRateAccumulator, 0x0102);
-    EXPECT_EQ(live.calls, (std::vector<std::string>{"numberRadios 1", "reportNoise 18", "radioRow 1"}));
+    EXPECT_EQ(live.calls, (std::vector<std::string>{"numberRadios 1", "reportNoise 18", "reportFields 1"}));
 }
 
 TEST_F(ReportTest, TrafficCountsGoIntoOpenSamplesOnlyOnceARadioHasHistory) {

@@ -1,8 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
 
 #include "app/program.h"
@@ -97,4 +106,109 @@ TEST_F(Shell, TimerTicksDrawTheClockIntoTheWindowImage) {
     // The time of day stands at row 1 from column 73.
     EXPECT_TRUE(cellHasInk(1, 73));
     EXPECT_TRUE(cellHasInk(1, 80));
+}
+
+// Menu help comes through the menu itself: Qt's own status tip for the item must
+// not wipe what the window shows for it.
+TEST_F(Shell, MenuHelpShowsWhileTheMenuIsOpen) {
+    struct Case {
+        int id;
+        const char* help;
+    };
+    const Case cases[] = {{3081, "About Diagnostics 2.16"}, {3073, "Open existing file"}, {201, ""}};
+    for (const Case& c : cases) {
+        QAction* action = window->actionFor(c.id);
+        ASSERT_NE(action, nullptr);
+        QMenu* menu = nullptr;
+        for (QObject* o : action->associatedObjects())
+            if (auto* m = qobject_cast<QMenu*>(o)) menu = m;
+        ASSERT_NE(menu, nullptr);
+        QMenuBar* bar = nullptr;
+        for (QObject* o : menu->menuAction()->associatedObjects())
+            if (auto* b = qobject_cast<QMenuBar*>(o)) bar = b;
+        ASSERT_NE(bar, nullptr);
+        window->statusBar()->showMessage("before");
+        bar->setActiveAction(menu->menuAction());  // opens the menu as a click on its title does
+        QApplication::processEvents();
+        ASSERT_TRUE(menu->isVisible()) << c.id;
+        const QPoint at = menu->actionGeometry(action).center();
+        QMouseEvent move(QEvent::MouseMove, at, menu->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(menu, &move);
+        QApplication::processEvents();
+        EXPECT_EQ(menu->activeAction(), action) << c.id;
+        EXPECT_EQ(window->statusBar()->currentMessage(), QString(c.help)) << c.id;
+        menu->hide();
+        bar->setActiveAction(nullptr);
+        QApplication::processEvents();
+    }
+}
+
+// The status bar's overlap is known before the first paint, so the first layout
+// is the one every later resize gives.
+TEST(ShellStart, FirstPaintHasTheFinalGeometry) {
+    ManualClock clock{LocalTime{2026, 12, 8, 10, 15, 0, 0}};
+    std::unique_ptr<Program> program = CreateProgram(clock);
+    QtHost host;
+    MainWindow window(*program, host);
+    window.show();
+    QApplication::processEvents();
+    window.client()->paintPending();
+    const int firstRows = program->display.rowsPerPage;
+    const Rect firstClient = program->display.clientRect;
+    window.resize(808, 640);
+    QApplication::processEvents();
+    window.resize(808, 600);
+    QApplication::processEvents();
+    window.client()->paintPending();
+    EXPECT_EQ(program->display.rowsPerPage, firstRows);
+    EXPECT_EQ(program->display.clientRect, firstClient);
+    window.sendMessage(msg::destroy, 0, 0);
+}
+
+// File names cross between Qt and the core as the file system's bytes (UTF-8).
+TEST_F(Shell, FileDialogsKeepNonAsciiNames) {
+    char dirTemplate[] = "/tmp/corvane-names-XXXXXX";
+    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
+    const std::string dir = dirTemplate;
+    // An earlier window's destroy asked the application to quit, which ends every
+    // dialog's loop at once; one pass of the main loop clears that.
+    QTimer::singleShot(0, [] { QApplication::exit(0); });
+    QApplication::exec();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(QString::fromUtf8(dir.c_str()));
+    struct Case {
+        const char* name;
+        bool save;
+    };
+    const Case cases[] = {{"r\xC3\xA9seau.RAD", false}, {"\xD1\x81\xD0\xB5\xD1\x82\xD1\x8C.RAD", true}};
+    for (const Case& c : cases) {
+        if (!c.save) std::fclose(std::fopen((dir + "/" + c.name).c_str(), "w"));
+        QTimer accept;  // presses OK once the dialog is up, with the name it was given
+        int ticks = 0;
+        const QString typed = QString::fromUtf8(c.name);  // what the technician types
+        bool typedIn = false;
+        QObject::connect(&accept, &QTimer::timeout, [&ticks, &typedIn, typed] {
+            // A name the dialog cannot find brings up a warning; then give up.
+            const bool giveUp = ++ticks > 300;
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* d = qobject_cast<QDialog*>(w);
+                if (!d || !d->isVisible()) continue;
+                if (giveUp || !qobject_cast<QFileDialog*>(d))
+                    d->reject();
+                else if (!typedIn) {
+                    if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit")) edit->setText(typed);
+                    typedIn = true;
+                } else
+                    QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+            }
+        });
+        accept.start(10);
+        FileDialogRequest request{"Radio File", "Radio Files|*.RAD|All Files|*.*", "RAD", "NONAME.RAD"};
+        std::string path;
+        const bool accepted = c.save ? host.saveFileDialog(request, path) : host.openFileDialog(request, path);
+        EXPECT_TRUE(accepted) << c.name;
+        EXPECT_EQ(path, dir + "/" + c.name);
+    }
+    QDir::setCurrent(previous);
+    std::filesystem::remove_all(dir);
 }

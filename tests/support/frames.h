@@ -52,6 +52,7 @@ public:
         calls.push_back("radioRow " + std::to_string(radio));
         rows.push_back(radio);
     }
+    void reportFields(int radio) override { calls.push_back("reportFields " + std::to_string(radio)); }
     void masterRow() override { calls.push_back("masterRow"); }
     void reportNoise(int noise) override { calls.push_back("reportNoise " + std::to_string(noise)); }
     void statusUpdate(int index) override { calls.push_back("statusUpdate " + std::to_string(index)); }
