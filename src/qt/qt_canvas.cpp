@@ -2,8 +2,13 @@
 
 #include <QFontMetrics>
 
-QtCanvas::QtCanvas(QImage& image) : image(image), painter(&image) {
-    client = {0, 0, image.width(), image.height()};
+#include "qt/screen_text.h"
+
+// The painter works in logical pixels; on a high-density screen the image has more
+// device pixels per logical one and text and lines are drawn at that resolution.
+QtCanvas::QtCanvas(QImage& image, ScreenText* text) : image(image), screenText(text), painter(&image) {
+    const QSizeF logical = image.deviceIndependentSize();
+    client = {0, 0, static_cast<int>(logical.width()), static_cast<int>(logical.height())};
     painter.setFont(textFont());
     QFontMetrics metrics(painter.font());
     descent = metrics.descent();
@@ -25,8 +30,17 @@ QFont QtCanvas::textFont() {
 
 QColor QtCanvas::toQColor(Color c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
+QPen QtCanvas::penFor(Pen p) const {
+    // One logical pixel wide: one device pixel on a plain screen, more on a dense one.
+    const qreal ratio = image.devicePixelRatio();
+    QPen qpen(toQColor(PenColor(p)), ratio > 1 ? ratio : 0);
+    qpen.setCosmetic(true);
+    return qpen;
+}
+
 void QtCanvas::drawText(const Rect& r, std::string_view text) {
     if (text.empty()) return;
+    if (screenText) screenText->put(r.left, r.bottom, text);
     const int width = 10 * static_cast<int>(text.size());
     // Opaque: the cells behind the text turn white first, so newer text erases older.
     // Only the 16-pixel row is cleared, so the row above keeps its descenders.
@@ -42,8 +56,9 @@ void QtCanvas::drawText(const Rect& r, std::string_view text) {
 }
 
 void QtCanvas::rectangle(const Rect& r) {
-    painter.setPen(QPen(toQColor(PenColor(pen)), 0));
+    painter.setPen(penFor(pen));
     painter.setBrush(toQColor(BrushColor(brush)));
+    if (screenText) screenText->cover(r.left, r.top, r.right, r.bottom);
     // The outline includes the left/top edges and stops one pixel short of right/bottom.
     painter.drawRect(QRect(r.left, r.top, r.right - r.left - 1, r.bottom - r.top - 1));
     painter.setBrush(Qt::NoBrush);
@@ -55,10 +70,13 @@ void QtCanvas::moveTo(int x, int y) {
 }
 
 void QtCanvas::lineTo(int x, int y) {
-    painter.setPen(QPen(toQColor(PenColor(pen)), 0));
+    painter.setPen(penFor(pen));
     painter.drawLine(penX, penY, x, y);
     penX = x;
     penY = y;
 }
 
-void QtCanvas::erase() { image.fill(Qt::white); }
+void QtCanvas::erase() {
+    image.fill(Qt::white);
+    if (screenText) screenText->clear();
+}
