@@ -62,5 +62,10 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "init-system-helpers")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
 ${CORVANE_PACKAGING}/debian/postinst ${CORVANE_PACKAGING}/debian/prerm ${CORVANE_PACKAGING}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 include(CPack)
+
+# Packs this build and checks the unpacked package (a quick test, no root needed).
+if(TARGET corvane-diagnostics AND NOT CORVANE_SANITIZE)
+  add_test(NAME package COMMAND ${CMAKE_SOURCE_DIR}/tests/package/package_test.sh ${CMAKE_BINARY_DIR})
+  set_tests_properties(package PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
+endif()
