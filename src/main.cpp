@@ -45,10 +45,13 @@ int AnswerCommandLine(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     if (int code = AnswerCommandLine(argc, argv); code >= 0) return code;
-    PrepareQtStart();
-    QApplication app(argc, argv);
     SystemClock clock;
-    auto program = CreateProgram(clock);
+    std::unique_ptr<Program> program;
+    StartupWork startup;
+    // The tables (about 13 MB, every page written) are made while Qt connects to the display.
+    startup.alongside([&] { program = CreateProgram(clock); });
+    QApplication app(argc, argv);
+    startup.finish();
     StartProgram(*program);
     QtHost host;
     int code = 0;

@@ -18,7 +18,9 @@
 MainWindow::MainWindow(Program& program, QtHost& host) : program(program), host(host) {
     setObjectName("Linkscope");
     setWindowTitle("Corvane Diagnostics 2.16");
-    setWindowIcon(AppIcon());
+    // The icon's images are read once the window is up: reading them first would
+    // hold back the window's first appearance.
+    QTimer::singleShot(0, this, [this] { setWindowIcon(AppIcon()); });
     host.attach(this);
     clientWidget = new ClientWidget(program, host, this);
     setCentralWidget(clientWidget);

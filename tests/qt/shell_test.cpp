@@ -144,6 +144,7 @@ TEST_F(Shell, GraphExportWritesThePaintedImageAsPng) {
 }
 
 TEST_F(Shell, WindowShowsTheProgramIcon) {
+    QApplication::processEvents();
     const QList<QSize> sizes = window->windowIcon().availableSizes();
     EXPECT_TRUE(sizes.contains(QSize(16, 16)));
     EXPECT_TRUE(sizes.contains(QSize(256, 256)));
