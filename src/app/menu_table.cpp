@@ -11,6 +11,8 @@ constexpr MenuItem fileItems[] = {
     {204, "&Write Log File to CSV", ""},
     {123, "Save &Radio Settings", ""},
     {135, "Save ALL Radio Settings", "", true},
+    {160, "Export &Graph...", ""},
+    {161, "Export &History...", "", true},
     {3076, "E&xit", "Alt+F4"},
 };
 

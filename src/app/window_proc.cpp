@@ -6,6 +6,7 @@
 #include "app/program.h"
 #include "display/screens.h"
 #include "link/links.h"
+#include "network/export_commands.h"
 #include "network/menu_commands.h"
 #include "network/radio_table.h"
 #include "platform/host.h"
@@ -106,7 +107,7 @@ intptr_t windowProc(Program& program, Host& host, unsigned message, uintptr_t wP
             PollTick(program, host);
             return 0;
         case msg::command:
-            OnMenuCommand(program, host, lowWord(wParam));
+            if (!OnMenuCommand(program, host, lowWord(wParam))) OnExportCommand(program, host, lowWord(wParam));
             return 0;
         case msg::keyDown:
             onKeyDown(program, host, static_cast<int>(wParam));

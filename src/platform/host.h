@@ -47,6 +47,13 @@ public:
 
     virtual bool openFileDialog(const FileDialogRequest& request, std::string& path) = 0;
     virtual bool saveFileDialog(const FileDialogRequest& request, std::string& path) = 0;
+    // Saves the window's client area, as painted, as a PNG file replaced whole.
+    // Returns false with `error` saying why; a host without a window has none to save.
+    virtual bool saveWindowImage(const std::string& path, std::string& error) {
+        (void)path;
+        error = "there is no window image";
+        return false;
+    }
     // The About box; closes itself after 4000 ms or on OK.
     virtual void aboutDialog() = 0;
 

@@ -11,8 +11,17 @@ ClientWidget::ClientWidget(Program& program, Host& host, QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    backing = QImage(808, 600, QImage::Format_RGB32);
-    backing.fill(Qt::white);
+    backing = newBacking(808, 600);
+}
+
+QImage ClientWidget::newBacking(int w, int h) const {
+    // Device pixels follow the screen's ratio so text and lines are drawn sharp on
+    // a dense screen; every position stays in logical pixels.
+    const qreal ratio = devicePixelRatioF();
+    QImage image(qRound(w * ratio), qRound(h * ratio), QImage::Format_RGB32);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::white);
+    return image;
 }
 
 ClientWidget::~ClientWidget() = default;
@@ -20,7 +29,7 @@ ClientWidget::~ClientWidget() = default;
 Rect ClientWidget::clientRect() const { return {0, 0, width(), height() + overlapBelow}; }
 
 QtCanvas* ClientWidget::canvas() {
-    if (!liveCanvas) liveCanvas = std::make_unique<QtCanvas>(backing);
+    if (!liveCanvas) liveCanvas = std::make_unique<QtCanvas>(backing, &screenText);
     liveCanvas->setClientRect(clientRect());
     return liveCanvas.get();
 }
@@ -49,7 +58,21 @@ void ClientWidget::paintPending() {
     windowProc(program, host, msg::paint, 0, 0);
 }
 
+QImage ClientWidget::paintedImage() {
+    paintPending();
+    liveCanvas.reset();
+    return backing;
+}
+
 void ClientWidget::paintEvent(QPaintEvent*) {
+    if (backing.devicePixelRatio() != devicePixelRatioF()) {
+        // Moved to a screen of another density: draw everything again at its resolution.
+        liveCanvas.reset();
+        backing = newBacking(backing.deviceIndependentSize().toSize().width(),
+                             backing.deviceIndependentSize().toSize().height());
+        screenText.clear();
+        invalidate(true);
+    }
     paintPending();
     liveCanvas.reset();  // ends the painter on the image before it is copied
     QPainter p(this);
@@ -66,8 +89,7 @@ void ClientWidget::resizeEvent(QResizeEvent*) {
 // The backing image takes the client area's size, keeping what it shows.
 void ClientWidget::growBacking() {
     liveCanvas.reset();
-    QImage bigger(std::max(width(), 1), std::max(height() + overlapBelow, 1), QImage::Format_RGB32);
-    bigger.fill(Qt::white);
+    QImage bigger = newBacking(std::max(width(), 1), std::max(height() + overlapBelow, 1));
     {
         QPainter p(&bigger);
         p.drawImage(0, 0, backing);

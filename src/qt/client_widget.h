@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "qt/qt_canvas.h"
+#include "qt/screen_text.h"
 
 struct Program;
 class Host;
@@ -23,6 +24,10 @@ public:
     // Extra height below the widget that counts as client area (the status bar overlaps it).
     void setOverlapBelow(int pixels);
     const QImage& image() const { return backing; }
+    // The image as painted, with any pending repaint done first.
+    QImage paintedImage();
+    // The characters on the client area, one line per text row.
+    std::string text() const { return screenText.text(); }
     // Paints into the backing image now if a repaint is pending.
     void paintPending();
 
@@ -35,10 +40,13 @@ protected:
 private:
     Rect clientRect() const;
     void growBacking();
+    // A white image of the client area at the screen's device pixel ratio.
+    QImage newBacking(int width, int height) const;
 
     Program& program;
     Host& host;
     QImage backing;
+    ScreenText screenText;
     std::unique_ptr<QtCanvas> liveCanvas;
     bool pending = true;
     bool erasePending = true;

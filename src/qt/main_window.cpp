@@ -1,5 +1,6 @@
 #include "qt/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenuBar>
@@ -9,12 +10,17 @@
 #include "app/program.h"
 #include "app/window_proc.h"
 #include "qt/client_widget.h"
+#include "qt/exports.h"
 #include "qt/key_map.h"
 #include "qt/qt_host.h"
+#include "qt/startup.h"
 
 MainWindow::MainWindow(Program& program, QtHost& host) : program(program), host(host) {
     setObjectName("Linkscope");
     setWindowTitle("Corvane Diagnostics 2.16");
+    // The icon's images are read once the window is up: reading them first would
+    // hold back the window's first appearance.
+    QTimer::singleShot(0, this, [this] { setWindowIcon(AppIcon()); });
     host.attach(this);
     clientWidget = new ClientWidget(program, host, this);
     setCentralWidget(clientWidget);
@@ -84,6 +90,11 @@ void MainWindow::buildMenus() {
 QAction* MainWindow::actionFor(int id) const { return findChild<QAction*>(QString("menu%1").arg(id)); }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // Ctrl+C copies the text screen; a plain C keeps its meaning.
+    if (event->matches(QKeySequence::Copy)) {
+        if (!CopyScreenText(*clientWidget, program.display.screenNumber)) QApplication::beep();
+        return;
+    }
     int vk = VirtualKeyFor(event->key(), event->modifiers() & Qt::KeypadModifier);
     if (vk == 0) {
         QMainWindow::keyPressEvent(event);

@@ -1,12 +1,47 @@
 #include "qt/qt_canvas.h"
 
 #include <QFontMetrics>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <array>
 
-QtCanvas::QtCanvas(QImage& image) : image(image), painter(&image) {
-    client = {0, 0, image.width(), image.height()};
-    painter.setFont(textFont());
-    QFontMetrics metrics(painter.font());
-    descent = metrics.descent();
+#include "qt/screen_text.h"
+
+namespace {
+
+// The text font's glyphs for every Latin-1 character, looked up once: a text run
+// is then drawn with its glyphs placed straight into their 10-pixel cells, with no
+// text layout per character.
+struct TextGlyphs {
+    QRawFont font;
+    std::array<quint32, 256> index{};
+    int descent = 0;
+};
+
+const TextGlyphs& Glyphs() {
+    // Made once and kept for the life of the process (the font outlives every window).
+    static const TextGlyphs* glyphs = [] {
+        auto* g = new TextGlyphs;
+        const QFont font = QtCanvas::textFont();
+        g->font = QRawFont::fromFont(font);
+        g->descent = QFontMetrics(font).descent();
+        QString all;
+        for (int c = 0; c < 256; ++c) all += QChar::fromLatin1(static_cast<char>(c));
+        const QList<quint32> indexes = g->font.glyphIndexesForString(all);
+        for (int c = 0; c < 256 && c < indexes.size(); ++c) g->index[static_cast<size_t>(c)] = indexes[c];
+        return g;
+    }();
+    return *glyphs;
+}
+
+}  // namespace
+
+// The painter works in logical pixels; on a high-density screen the image has more
+// device pixels per logical one and text and lines are drawn at that resolution.
+QtCanvas::QtCanvas(QImage& image, ScreenText* text) : image(image), screenText(text), painter(&image) {
+    const QSizeF logical = image.deviceIndependentSize();
+    client = {0, 0, static_cast<int>(logical.width()), static_cast<int>(logical.height())};
+    descent = Glyphs().descent;
 }
 
 QtCanvas::~QtCanvas() { painter.end(); }
@@ -25,8 +60,17 @@ QFont QtCanvas::textFont() {
 
 QColor QtCanvas::toQColor(Color c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
+QPen QtCanvas::penFor(Pen p) const {
+    // One logical pixel wide: one device pixel on a plain screen, more on a dense one.
+    const qreal ratio = image.devicePixelRatio();
+    QPen qpen(toQColor(PenColor(p)), ratio > 1 ? ratio : 0);
+    qpen.setCosmetic(true);
+    return qpen;
+}
+
 void QtCanvas::drawText(const Rect& r, std::string_view text) {
     if (text.empty()) return;
+    if (screenText) screenText->put(r.left, r.bottom, text);
     const int width = 10 * static_cast<int>(text.size());
     // Opaque: the cells behind the text turn white first, so newer text erases older.
     // Only the 16-pixel row is cleared, so the row above keeps its descenders.
@@ -34,16 +78,29 @@ void QtCanvas::drawText(const Rect& r, std::string_view text) {
     painter.setPen(toQColor(color));
     const int baseline = r.bottom - descent;
     // One glyph per 10-pixel cell, whatever the font's own advance.
+    const TextGlyphs& glyphs = Glyphs();
+    QList<quint32> indexes;
+    QList<QPointF> positions;
+    indexes.reserve(static_cast<qsizetype>(text.size()));
+    positions.reserve(static_cast<qsizetype>(text.size()));
     for (size_t i = 0; i < text.size(); ++i) {
-        char ch = text[i];
+        const auto ch = static_cast<unsigned char>(text[i]);
         if (ch == ' ') continue;
-        painter.drawText(r.left + 10 * static_cast<int>(i), baseline, QString(QChar::fromLatin1(ch)));
+        indexes.append(glyphs.index[ch]);
+        positions.append(QPointF(r.left + 10 * static_cast<int>(i), baseline));
     }
+    if (indexes.isEmpty()) return;
+    QGlyphRun run;
+    run.setRawFont(glyphs.font);
+    run.setGlyphIndexes(indexes);
+    run.setPositions(positions);
+    painter.drawGlyphRun(QPointF(0, 0), run);
 }
 
 void QtCanvas::rectangle(const Rect& r) {
-    painter.setPen(QPen(toQColor(PenColor(pen)), 0));
+    painter.setPen(penFor(pen));
     painter.setBrush(toQColor(BrushColor(brush)));
+    if (screenText) screenText->cover(r.left, r.top, r.right, r.bottom);
     // The outline includes the left/top edges and stops one pixel short of right/bottom.
     painter.drawRect(QRect(r.left, r.top, r.right - r.left - 1, r.bottom - r.top - 1));
     painter.setBrush(Qt::NoBrush);
@@ -55,10 +112,13 @@ void QtCanvas::moveTo(int x, int y) {
 }
 
 void QtCanvas::lineTo(int x, int y) {
-    painter.setPen(QPen(toQColor(PenColor(pen)), 0));
+    painter.setPen(penFor(pen));
     painter.drawLine(penX, penY, x, y);
     penX = x;
     penY = y;
 }
 
-void QtCanvas::erase() { image.fill(Qt::white); }
+void QtCanvas::erase() {
+    image.fill(Qt::white);
+    if (screenText) screenText->clear();
+}

@@ -5,10 +5,13 @@
 
 #include "display/canvas.h"
 
+class ScreenText;
+
 // Draws on the window's backing image. Text cells are 10 x 16 pixels.
 class QtCanvas : public Canvas {
 public:
-    explicit QtCanvas(QImage& image);
+    // `text`, when given, keeps the characters drawn as a grid beside the image.
+    explicit QtCanvas(QImage& image, ScreenText* text = nullptr);
     ~QtCanvas() override;
 
     Rect clientRect() const override { return client; }
@@ -27,7 +30,10 @@ public:
     static QColor toQColor(Color c);
 
 private:
+    QPen penFor(Pen p) const;
+
     QImage& image;
+    ScreenText* screenText;
     QPainter painter;
     Rect client;
     Color color = 0;

@@ -11,6 +11,7 @@
 #include "app/window_proc.h"
 #include "qt/client_widget.h"
 #include "qt/dialogs.h"
+#include "qt/exports.h"
 #include "qt/main_window.h"
 
 namespace {
@@ -119,6 +120,14 @@ bool QtHost::openFileDialog(const FileDialogRequest& request, std::string& path)
 
 bool QtHost::saveFileDialog(const FileDialogRequest& request, std::string& path) {
     return runFileDialog(window, request, path, true);
+}
+
+bool QtHost::saveWindowImage(const std::string& path, std::string& error) {
+    if (!window) {
+        error = "there is no window";
+        return false;
+    }
+    return SaveImageAsPng(window->client()->paintedImage(), path, error);
 }
 
 void QtHost::aboutDialog() { RunAboutDialog(window); }

@@ -28,6 +28,7 @@ public:
     void pumpEvents() override;
     bool openFileDialog(const FileDialogRequest& request, std::string& path) override;
     bool saveFileDialog(const FileDialogRequest& request, std::string& path) override;
+    bool saveWindowImage(const std::string& path, std::string& error) override;
     void aboutDialog() override;
     void watchUdpSocket(int fd) override;
     void quit(int exitCode) override;

@@ -104,7 +104,12 @@ TEST(MenuTable, EveryMenuInOrderWithItsIds) {
     const char* titles[] = {"&File", "&EditRadio", "&Communication", "&Show", "P&oll Options", "&Help"};
     for (size_t i = 0; i < menus.size(); ++i) EXPECT_EQ(menus[i].title, titles[i]);
     EXPECT_TRUE(menus[5].rightAligned);
-    EXPECT_EQ(menus[0].items.size(), 9u);
+    // The nine File items, then Export Graph... and Export History... before Exit.
+    EXPECT_EQ(menus[0].items.size(), 11u);
+    EXPECT_EQ(menus[0].items[8].id, 160);
+    EXPECT_EQ(menus[0].items[9].id, 161);
+    EXPECT_TRUE(menus[0].items[9].separatorAfter);
+    EXPECT_EQ(menus[0].items[10].id, 3076);
     EXPECT_EQ(menus[0].items[2].id, 3074);
     EXPECT_TRUE(menus[0].items[2].greyed);
     EXPECT_TRUE(menus[0].items[2].separatorAfter);
@@ -114,7 +119,7 @@ TEST(MenuTable, EveryMenuInOrderWithItsIds) {
     EXPECT_EQ(menus[4].items[3].id, 152);
     int ids = 0;
     for (const auto& m : menus) ids += static_cast<int>(m.items.size());
-    EXPECT_EQ(ids, 40);
+    EXPECT_EQ(ids, 42);
 }
 
 TEST_F(WindowFixture, TimerTicksDrawTheLiveUpdatesOnTheWindow) {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <QClipboard>
+#include <QTemporaryDir>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,7 +47,12 @@ struct Shell : ::testing::Test {
         QKeyEvent e(QEvent::KeyPress, key, mods);
         QApplication::sendEvent(window.get(), &e);
     }
-    QColor pixel(int x, int y) { return window->client()->image().pixelColor(x, y); }
+    // Colour at logical pixel (x, y), whatever the image's device pixel ratio.
+    QColor pixel(int x, int y) {
+        const QImage& image = window->client()->image();
+        const qreal ratio = image.devicePixelRatio();
+        return image.pixelColor(qRound(x * ratio), qRound(y * ratio));
+    }
     bool cellHasInk(int row, int column) {
         for (int y = row * 16 - 14; y < row * 16; ++y)
             for (int x = (column - 1) * 10; x < column * 10; ++x)
@@ -211,4 +218,68 @@ TEST_F(Shell, FileDialogsKeepNonAsciiNames) {
     }
     QDir::setCurrent(previous);
     std::filesystem::remove_all(dir);
+namespace {
+
+QString clipboardLine(int row) {
+    const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
+    return row - 1 < lines.size() ? lines[row - 1] : QString();
+}
+
+}  // namespace
+
+TEST_F(Shell, CtrlCCopiesTheTextScreenAsShownLiveUpdatesIncluded) {
+    window->client()->paintPending();
+    window->sendMessage(msg::timer, 1, 0);  // the clock is a live update
+    press(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboardLine(1).mid(29, 10), "NONAME.RAD");
+    EXPECT_EQ(clipboardLine(1).mid(72, 8), "10:15:00");
+    // A graph is not a text screen: the clipboard keeps what it had.
+    press(Qt::Key_3);
+    QGuiApplication::clipboard()->setText("kept");
+    press(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "kept");
+    EXPECT_EQ(program->display.screenNumber, 3);
+}
+
+TEST_F(Shell, GraphExportWritesThePaintedImageAsPng) {
+    press(Qt::Key_4);
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("graph.png").toStdString();
+    std::string error;
+    ASSERT_TRUE(host.saveWindowImage(path, error)) << error;
+    const QImage saved(QString::fromStdString(path));
+    const QImage shown = window->client()->image().convertToFormat(saved.format());
+    EXPECT_EQ(saved.size(), shown.size());
+    EXPECT_TRUE(saved == shown);
+    EXPECT_FALSE(host.saveWindowImage(dir.filePath("missing/graph.png").toStdString(), error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+}
+
+TEST_F(Shell, WindowShowsTheProgramIcon) {
+    QApplication::processEvents();
+    const QList<QSize> sizes = window->windowIcon().availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    EXPECT_TRUE(sizes.contains(QSize(256, 256)));
+}
+
+// Run with QT_SCALE_FACTOR=2 (a test of its own in CMake).
+using HiDpiShell = Shell;
+
+TEST_F(HiDpiShell, TextIsDrawnAtDeviceResolutionOnTheSameGrid) {
+    ASSERT_EQ(window->devicePixelRatio(), 2);
+    window->client()->paintPending();
+    const QImage grab = window->client()->grab().toImage();
+    EXPECT_EQ(grab.size(), 2 * window->client()->size());
+    // The grid stays in logical pixels: "NONAME.RAD" still starts at column 30 of row 1.
+    EXPECT_TRUE(cellHasInk(1, 30));
+    EXPECT_FALSE(cellHasInk(1, 29));
+    // A sharp glyph edge jumps from paper to ink between the two device pixels of one
+    // logical pixel, which no upscaled copy of a plain-density image can do.
+    int sharpEdges = 0;
+    for (int y = 2; y < 32; ++y)
+        for (int x = 2 * 290; x < 2 * 390; x += 2) {
+            const int a = grab.pixelColor(x, y).lightness(), b = grab.pixelColor(x + 1, y).lightness();
+            if ((a > 200 && b < 60) || (a < 60 && b > 200)) ++sharpEdges;
+        }
+    EXPECT_GT(sharpEdges, 0);
 }

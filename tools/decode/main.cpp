@@ -45,6 +45,7 @@ const char* const kHelp =
     "            noiseLevel, goodPacketsRaw, freqOffsetCode, hopRepeater (4),\n"
     "            hopSignalAvg (4), historyCount and eepromValue (read rows: value)\n"
     "  --help    this text\n"
+    "  --version the program's version\n"
     "\n"
     "Exit status: 0 decoded, 2 bad arguments or unreadable input.\n";
 
@@ -66,6 +67,10 @@ int main(int argc, char** argv) {
         std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             std::cout << kHelp;
+            return 0;
+        }
+        if (arg == "--version") {
+            std::cout << "corvane-decode " CORVANE_VERSION "\n";
             return 0;
         }
         if (arg == "--table") {

@@ -24,6 +24,12 @@ int main(int argc, char** argv) {
     using namespace radiosim;
     Options options;
     std::string error;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("corvane-radiosim %s\n", CORVANE_VERSION);
+            return 0;
+        }
+    }
     switch (ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
         case ParseResult::Help:
             std::fputs(HelpText(), stdout);

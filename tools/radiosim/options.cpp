@@ -84,6 +84,7 @@ Output:
   --summary                print counts of requests, replies and faults on
                            standard output at exit
   --help                   this text
+  --version                print the version and exit
 
 Standard output starts with one line per link, then "ready":
   pty /dev/pts/N

@@ -1,0 +1,29 @@
+#include "qt/exports.h"
+
+#include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImageWriter>
+
+#include "network/file_safety.h"
+#include "qt/client_widget.h"
+
+bool SaveImageAsPng(const QImage& image, const std::string& path, std::string& error) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image)) {
+        error = "PNG encoding failed: " + writer.errorString().toStdString();
+        return false;
+    }
+    return WriteFileAtomically(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), error) == 0;
+}
+
+bool CopyScreenText(ClientWidget& client, int screenNumber) {
+    if (screenNumber < 0 || screenNumber > 2) return false;
+    client.paintedImage();  // brings the characters up to date with a pending repaint
+    const std::string text = client.text();
+    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    return true;
+}
