@@ -90,7 +90,9 @@ TEST_F(MonitorMetricsTest, ARadioThatNeverRepliedHasOnlyItsInfo) {
     const auto m = scrape();
     EXPECT_EQ(m.count(R"(corvane_radio_info{serial="7000000",name="NewRadio",fn="S"})"), 1u);
     for (const auto& [series, value] : m) {
-        if (series.find("7000000") != std::string::npos) EXPECT_EQ(series.rfind("corvane_radio_info", 0), 0u) << series;
+        if (series.find("7000000") != std::string::npos) {
+            EXPECT_EQ(series.rfind("corvane_radio_info", 0), 0u) << series;
+        }
     }
 }
 
