@@ -84,7 +84,8 @@ bool LinkSupervisor::open(std::string& reason) {
                 reason = "cannot open the modem " + DeviceProblem(SerialDevicePath(link.commPortName));
             break;
         default:
-            reason = "cannot open " + deviceText() + " " + DeviceProblem(SerialDevicePath(link.commPortName));
+            reason = "cannot open " + (options.comPort > 0 ? deviceText() + " as " : std::string()) +
+                     DeviceProblem(SerialDevicePath(link.commPortName));
             break;
     }
     close();

@@ -280,5 +280,10 @@ int main(int argc, char** argv) {
     program.frameObserver = nullptr;
     publish(false, "stopped");
     if (!terminal || exitCode == 0) Event("stopped");
+    std::fflush(stdout);
+    // The exporter's web server notices a stop only after its socket time-out (up to
+    // 2 s). Its threads hold nothing that needs closing: the link is closed and the
+    // log written, so the process ends without waiting for them.
+    if (exposer) std::_Exit(exitCode);
     return exitCode;
 }
