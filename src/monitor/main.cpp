@@ -1,5 +1,6 @@
 // corvane-monitor: the program's engine without a window, for unattended sites.
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,6 +33,13 @@ namespace {
 std::atomic<bool> stopRequested{false};
 
 void OnStopSignal(int) { stopRequested = true; }
+
+// Rows of the terminal, 24 when it does not say.
+int TerminalRows() {
+    winsize size{};
+    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 6) return size.ws_row;
+    return 24;
+}
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -241,7 +249,7 @@ int main(int argc, char** argv) {
         if (terminal) {
             if (now >= nextDraw) {
                 nextDraw = now + 1;
-                std::string text = "\x1b[H\x1b[2J" + LiveTableText(*published, false, 40, true);
+                std::string text = "\x1b[H\x1b[2J" + LiveTableText(*published, TerminalRows() - 4, true);
                 std::fputs(text.c_str(), stdout);
                 std::fflush(stdout);
             }

@@ -6,9 +6,13 @@
 
 namespace {
 
-std::string Identity(const RadioSnapshot& r, bool showNames) {
-    if (showNames) return TrimmedName(r.name);
-    return std::to_string(r.serial);
+// The serial, and the name when the network file gave one.
+std::string Identity(const RadioSnapshot& r) {
+    std::string name = TrimmedName(r.name);
+    if (name == "NewRadio") name.clear();
+    char text[32];
+    std::snprintf(text, sizeof text, "%8u %-8s", r.serial, name.c_str());
+    return text;
 }
 
 std::string AgeText(double seconds) {
@@ -34,7 +38,7 @@ std::string AlarmRuleText(uint8_t rules) {
     return out;
 }
 
-std::string LiveTableText(const MonitorSnapshot& s, bool showNames, int maxRows, bool colour) {
+std::string LiveTableText(const MonitorSnapshot& s, int maxRows, bool colour) {
     std::string out;
     char line[256];
     const int64_t errors = [&] {
@@ -47,17 +51,17 @@ std::string LiveTableText(const MonitorSnapshot& s, bool showNames, int maxRows,
                   static_cast<long long>(s.counters.reconnects), static_cast<long long>(errors));
     out += line;
     out += EventTracker::ErrorSummary(s) + "\n";
-    out += "  Radio    Fn   Sig Nse    %   ppm     km  Dis Poll%   Age\n";
+    out += "     Radio          Fn   Sig Nse    %   ppm     km  Dis Poll%   Age\n";
     int rows = 0;
     for (const RadioSnapshot& r : s.radios) {
         if (rows++ >= maxRows) {
             out += "  ... " + std::to_string(s.radios.size() - static_cast<size_t>(maxRows)) + " more\n";
             break;
         }
-        const std::string id = Identity(r, showNames);
+        const std::string id = Identity(r);
         const std::string fn = FnText(r.repeaterNumber);
         if (!r.replied) {
-            std::snprintf(line, sizeof line, "  %-8s %-4s\n", id.c_str(), fn.c_str());
+            std::snprintf(line, sizeof line, "  %s %-4s\n", id.c_str(), fn.c_str());
             out += line;
             continue;
         }
@@ -66,7 +70,7 @@ std::string LiveTableText(const MonitorSnapshot& s, bool showNames, int maxRows,
                                    formatNumber(r.goodRatio * 100, "* ####") + formatNumber(r.ppm, "* ##.0") +
                                    formatNumber(r.km, "* ###.0") + formatNumber(r.disconnects, "* ###") +
                                    formatNumber(r.pollRatio * 100, "* #####");
-        std::snprintf(line, sizeof line, "%s%c %-8s %-4s%s %5s%s\n", r.alarm && colour ? "\x1b[31m" : "",
+        std::snprintf(line, sizeof line, "%s%c %s %-4s%s %5s%s\n", r.alarm && colour ? "\x1b[31m" : "",
                       r.alarm ? '!' : ' ', id.c_str(), fn.c_str(), values.c_str(), AgeText(r.ageSeconds).c_str(),
                       r.alarm && colour ? "\x1b[0m" : "");
         out += line;

@@ -7,8 +7,8 @@
 #include "monitor/monitor_snapshot.h"
 
 // The compact live table for a terminal: link state and error counts on top, one
-// row per radio; alarm rows marked with '!' (and red when `colour`).
-std::string LiveTableText(const MonitorSnapshot& snapshot, bool showNames, int maxRows, bool colour);
+// row per radio (serial and name); alarm rows marked with '!' (and red when `colour`).
+std::string LiveTableText(const MonitorSnapshot& snapshot, int maxRows, bool colour);
 
 // Turns successive snapshots into one line per event, for a log or the journal:
 // radios added, alarms raised and cleared with the rule that fired.
