@@ -194,7 +194,27 @@ int main(int argc, char** argv) {
     double nextDraw = start;
     double nextErrorLine = start + 60;
     int exitCode = 0;
-    host.whileWaiting = [&] { publish(false, "dialling"); };
+    // Closing as the window closes: the link first, then the last Current.log.
+    auto shutDown = [&](int code) {
+        windowProc(program, host, msg::destroy, 0, 0);
+        StopProgram(program, host);
+        program.log.lastLogMinute = -1;
+        LoggingStep(program);
+        program.errors.observer = nullptr;
+        program.frameObserver = nullptr;
+        publish(false, "stopped");
+        if (!terminal || code == 0) Event("stopped");
+        std::fflush(stdout);
+        // The exporter's web server notices a stop only after its socket time-out (up
+        // to 2 s). Its threads hold nothing that needs closing: the link is closed and
+        // the log written, so the process ends without waiting for them.
+        std::_Exit(code);
+    };
+    host.whileWaiting = [&] {
+        // A stop during the modem's answer (up to a minute) does not wait for it.
+        if (stopRequested) shutDown(0);
+        publish(false, "dialling");
+    };
 
     while (!stopRequested) {
         const double now = SteadySeconds();
@@ -279,19 +299,5 @@ int main(int argc, char** argv) {
         if (SteadySeconds() - nextTick > 1) nextTick = SteadySeconds();
     }
 
-    // Closing as the window closes: the link first, then the last Current.log.
-    windowProc(program, host, msg::destroy, 0, 0);
-    StopProgram(program, host);
-    program.log.lastLogMinute = -1;
-    LoggingStep(program);
-    program.errors.observer = nullptr;
-    program.frameObserver = nullptr;
-    publish(false, "stopped");
-    if (!terminal || exitCode == 0) Event("stopped");
-    std::fflush(stdout);
-    // The exporter's web server notices a stop only after its socket time-out (up to
-    // 2 s). Its threads hold nothing that needs closing: the link is closed and the
-    // log written, so the process ends without waiting for them.
-    if (exposer) std::_Exit(exitCode);
-    return exitCode;
+    shutDown(exitCode);
 }
