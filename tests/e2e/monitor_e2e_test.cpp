@@ -65,8 +65,8 @@ protected:
         if (!kMonitorBuilt) GTEST_SKIP() << "corvane-monitor is not built (prometheus-cpp missing)";
     }
 
-    MonitorProcess& startMonitor(std::vector<std::string> args) {
-        args.insert(args.end(), {"--metrics", "127.0.0.1:0", "--reconnect", "1"});
+    MonitorProcess& startMonitor(std::vector<std::string> args, const std::string& reconnect = "1") {
+        args.insert(args.end(), {"--metrics", "127.0.0.1:0", "--reconnect", reconnect});
         monitor = std::make_unique<MonitorProcess>(args);
         EXPECT_TRUE(monitor->waitForLine("metrics at", 10)) << Output();
         return *monitor;
@@ -257,7 +257,8 @@ TEST_F(MonitorE2E, ALostLinkComesBackAndNoRadioIsLost) {
             ASSERT_EQ(symlink(sim->endpoint("pty").c_str(), link.c_str()), 0);
             args = {"--serial", link};
         }
-        startMonitor(args);
+        // Slow enough retries for a scrape to see the link down.
+        startMonitor(args, "3");
         const std::string linkUp = std::string("corvane_link_up{link=\"") + loss.name + "\"}";
         ASSERT_TRUE(Eventually([&] { return Scrape(monitor->metricsPort())["corvane_radios"] >= 4; }, 60)) << Output();
         const double before = Scrape(monitor->metricsPort())["corvane_radios"];
@@ -272,6 +273,7 @@ TEST_F(MonitorE2E, ALostLinkComesBackAndNoRadioIsLost) {
             ASSERT_EQ(symlink(sim->endpoint("pty").c_str(), link.c_str()), 0);
         } else {
             ASSERT_TRUE(monitor->waitForLine("link tcp down", 20, mark)) << Output();
+            EXPECT_TRUE(Eventually([&] { return Scrape(monitor->metricsPort())[linkUp] == 0; }, 3));
         }
         ASSERT_TRUE(monitor->waitForLine("link " + std::string(loss.name) + " up", 20, mark)) << Output();
         ASSERT_TRUE(Eventually([&] { return Scrape(monitor->metricsPort())[linkUp] == 1; }, 10));
