@@ -96,7 +96,6 @@ protected:
         const auto sent = RepliesSent(simLog());
         const uint32_t master = radios.at(0).serial;
         EXPECT_EQ(Get(s, "corvane_radios"), double(radios.size() - 1));
-        const auto fn = ByLabel(s, "corvane_radio_info", "fn");
         for (const auto& r : radios) {
             if (r.index == 0) continue;
             const std::string serial = std::to_string(r.serial);
@@ -247,7 +246,6 @@ TEST_F(MonitorE2E, ALostLinkComesBackAndNoRadioIsLost) {
     for (const Loss& loss : losses) {
         SCOPED_TRACE(loss.name);
         ASSERT_TRUE(startSim(loss.simArgs).ready());
-        const auto radios = simRadios();
         const std::string link = dir.path() + "/ttyRADIO";
         std::vector<std::string> args;
         if (std::string(loss.name) == "tcp") {
@@ -282,7 +280,6 @@ TEST_F(MonitorE2E, ALostLinkComesBackAndNoRadioIsLost) {
         EXPECT_GE(Get(after, "corvane_link_reconnects_total"), 1);
         double took = 0;
         EXPECT_EQ(monitor->stop(took), 0);
-        (void)radios;
     }
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/exposition.h"
+
 // corvane-monitor run as a child process, its event lines read as they come.
 class MonitorProcess {
 public:
@@ -34,9 +36,6 @@ private:
     std::vector<std::string> seen;
 };
 
-// "name{labels}" -> value for every sample of an exposition text.
-using Samples = std::map<std::string, double>;
-Samples ParseExposition(const std::string& text);
 // GET http://127.0.0.1:port/path; the body, or empty on a failure.
 std::string HttpGet(int port, const std::string& path);
 Samples Scrape(int port);

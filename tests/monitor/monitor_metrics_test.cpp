@@ -7,6 +7,7 @@
 #include "monitor/metrics.h"
 #include "monitor/monitor_view.h"
 #include "poll/protocol_fixture.h"
+#include "support/exposition.h"
 
 namespace {
 
@@ -27,24 +28,12 @@ protected:
     }
 
     // "name{labels}" -> value, from the exposition text.
-    std::map<std::string, double> scrape() {
+    Samples scrape() {
         MonitorSnapshot s;
         TakeSnapshot(*p, 1000000.0, s);
         s.linkName = "tcp";
         s.linkUp = true;
-        prometheus::TextSerializer serializer;
-        const std::string text = serializer.Serialize(RenderMetrics(s));
-        std::map<std::string, double> out;
-        size_t at = 0;
-        while (at < text.size()) {
-            size_t end = text.find('\n', at);
-            const std::string line = text.substr(at, end - at);
-            at = end == std::string::npos ? text.size() : end + 1;
-            if (line.empty() || line[0] == '#') continue;
-            const size_t space = line.rfind(' ');
-            out[line.substr(0, space)] = std::stod(line.substr(space + 1));
-        }
-        return out;
+        return ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
     }
 };
 
