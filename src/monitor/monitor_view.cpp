@@ -88,17 +88,20 @@ std::string EventTracker::ErrorSummary(const MonitorSnapshot& s) {
 
 std::vector<std::string> EventTracker::changes(const MonitorSnapshot& s) {
     std::vector<std::string> out;
+    // Words only for the radios that changed: this runs after every tick.
+    auto who = [](const RadioSnapshot& r) {
+        return "radio " + std::to_string(r.serial) + " (" + FnText(r.repeaterNumber) + " " + TrimmedName(r.name) + ")";
+    };
     for (const RadioSnapshot& r : s.radios) {
-        const std::string who = "radio " + std::to_string(r.serial) + " (" + FnText(r.repeaterNumber) + " " +
-                                TrimmedName(r.name) + ")";
         auto [it, added] = alarms.try_emplace(r.serial, 0);
-        if (added) out.push_back(who + " added");
+        if (added) out.push_back(who(r) + " added");
         const uint8_t before = it->second;
         const uint8_t now = r.alarmRules;
+        if (before == now) continue;
         if (const uint8_t raised = static_cast<uint8_t>(now & ~before))
-            out.push_back(who + " alarm raised: " + AlarmRuleText(raised));
+            out.push_back(who(r) + " alarm raised: " + AlarmRuleText(raised));
         if (const uint8_t cleared = static_cast<uint8_t>(before & ~now))
-            out.push_back(who + " alarm cleared: " + AlarmRuleText(cleared));
+            out.push_back(who(r) + " alarm cleared: " + AlarmRuleText(cleared));
         it->second = now;
     }
     return out;
