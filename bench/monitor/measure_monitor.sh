@@ -11,12 +11,12 @@ trap 'kill $mon $sim 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$wor
 cd "$work"
 "$build/tools/radiosim/corvane-radiosim" --pty --radios 2047 --log /dev/null --network-file NET.RAD >sim.out 2>&1 &
 sim=$!
-until grep -qx ready sim.out; do sleep 0.1; done
+until grep -qx ready sim.out 2>/dev/null; do sleep 0.1; done
 pty=$(awk '$1 == "pty" {print $2}' sim.out)
 "$build/src/monitor/corvane-monitor" --serial "$pty" --network NET.RAD --mode sequential --interval 0 \
   --metrics 127.0.0.1:0 >mon.out 2>&1 &
 mon=$!
-until grep -q "metrics at" mon.out; do sleep 0.1; done
+until grep -q "metrics at" mon.out 2>/dev/null; do sleep 0.1; done
 url=$(grep -o 'http://[^ ]*/metrics' mon.out | head -1)
 ticks=$(getconf CLK_TCK)
 cpu() { awk '{print $14 + $15}' "/proc/$mon/stat"; }
