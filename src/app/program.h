@@ -13,6 +13,8 @@
 #include "poll/request_frame.h"
 #include "setup/setup_state.h"
 
+class FrameObserver;
+
 // All program-wide state, created once with fixed sizes. main() makes one;
 // tests make as many as they like (allocate on the heap: it is large).
 struct Program {
@@ -29,6 +31,8 @@ struct Program {
     Clock* clock = nullptr;          // never null after CreateProgram
     LiveListener* live = &SilentLiveListener();  // never null
     ByteSource* replySource = nullptr;  // the link's reply bytes; set by CreateProgram
+    // Watches every reply the poll cycle reads (the headless monitor counts them); may be null.
+    FrameObserver* frameObserver = nullptr;
 
     // What CreateProgram made for the pointers above.
     std::unique_ptr<LiveListener> ownedLive;

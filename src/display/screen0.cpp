@@ -7,14 +7,6 @@
 #include "display/text_grid.h"
 #include "network/derived_values.h"
 
-namespace {
-
-bool GoodPacketsAlarm(int raw) { return raw < 192; }
-// Beyond plus or minus 5.0 ppm.
-bool FrequencyAlarm(int code) { return code > 178 || code < 78; }
-
-}  // namespace
-
 // Draws radio `radio`'s Screen0 row at the text cursor, which the caller has put at
 // column 1 of the row.
 void DrawScreen0Row(Program& program, int radio) {

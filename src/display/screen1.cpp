@@ -14,8 +14,7 @@ void DrawScreen1Row(Program& program, int radio) {
     drawText(program, RadioIdText(r, "* ####", "XXXXXX"));
     drawText(program, formatNumber(r.revision, "* ##"));
 
-    const bool freqAlarm = r.freqOffsetCode > 178 || r.freqOffsetCode < 78;
-    setTextColor(program, freqAlarm ? colors::alarmRed : colors::darkGreen);
+    setTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
     drawText(program, formatNumber((r.freqOffsetCode - 128) / 10.0, "* ##.0"));
 
     setTextColor(program, colors::darkGreen);

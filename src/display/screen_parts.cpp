@@ -45,9 +45,7 @@ double NowSecondsOfDay(const Program& program) {
 }
 
 void DrawTimeReceived(Program& program, const RadioRecord& radio) {
-    double age = NowSecondsOfDay(program) - radio.lastReplySeconds;
-    // A reply from before midnight.
-    if (age < -0.5) age += 86400.0;
+    const double age = ReplyAgeSeconds(NowSecondsOfDay(program), radio);
     setTextColor(program, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
     drawText(program, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
 }

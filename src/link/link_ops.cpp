@@ -70,7 +70,10 @@ void SendUdpRequest(Program& program) {
     peer.sin_port = htons(static_cast<uint16_t>(port));
     ssize_t sent = sendto(link.udpSocket, datagram, 8 + passwordBytes, MSG_NOSIGNAL,
                           reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
-    if (sent < 0) RecordFailure(program.errors, errno, linkerr::udpSend);
+    if (sent < 0)
+        RecordFailure(program.errors, errno, linkerr::udpSend);
+    else
+        ++link.requestsSent;
 }
 
 void SendTcpRequest(Program& program) {
@@ -79,7 +82,7 @@ void SendTcpRequest(Program& program) {
     // At most one request per clock second, and only one that waits.
     const std::string now = TimeText(program.clock->now());
     if (now == program.poll.lastTcpSendTime || program.poll.requestState >= 8) return;
-    TcpSend(program, program.request.bytes.data(), 8);
+    if (TcpSend(program, program.request.bytes.data(), 8)) ++program.link.requestsSent;
     program.poll.lastTcpSendTime = now;
     program.poll.requestState = 8;
 }
@@ -95,7 +98,7 @@ void linkSendRequest(Program& program) {
             SendUdpRequest(program);
             break;
         default:
-            RingAppendMain(program.ring, program.request.bytes.data(), 8);
+            if (RingAppendMain(program.ring, program.request.bytes.data(), 8)) ++program.link.requestsSent;
             WakeSerialWriter(program);
             break;
     }

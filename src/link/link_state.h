@@ -29,6 +29,9 @@ struct LinkState {
     std::thread keepAlive;
     std::atomic<bool> keepAliveStop{false};
 
+    // Request frames handed to the link (main thread only).
+    int64_t requestsSent = 0;
+
     // Datagrams from an address other than the peer, dropped.
     std::atomic<int32_t> foreignDatagrams{0};
 

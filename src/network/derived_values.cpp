@@ -60,6 +60,16 @@ double FreqPpm(int freqOffsetCode) { return (freqOffsetCode - 128) / 10.0; }
 
 double HopSignal(uint16_t hopSignalAvg) { return hopSignalAvg / 256.0; }
 
+bool GoodPacketsAlarm(int goodPacketsRaw) { return goodPacketsRaw < 192; }
+
+bool FrequencyAlarm(int freqOffsetCode) { return freqOffsetCode > 178 || freqOffsetCode < 78; }
+
+double ReplyAgeSeconds(double nowSecondsOfDay, const RadioRecord& radio) {
+    double age = nowSecondsOfDay - radio.lastReplySeconds;
+    if (age < -0.5) age += 86400.0;
+    return age;
+}
+
 int64_t SecondsClock(const LocalTime& t) {
     // Leap days are not counted; only differences of this clock are used.
     static constexpr int daysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};

@@ -25,6 +25,12 @@ double GoodPercentLog(int goodPacketsRaw);     // / 2.55
 double GoodPercentScreen(int goodPacketsRaw);  // / 2.56
 double FreqPpm(int freqOffsetCode);
 double HopSignal(uint16_t hopSignalAvg);
+// The alarm rules of the radio lists: good packets below 75 %, frequency beyond
+// plus or minus 5.0 ppm, a last reply older than the alarm time.
+bool GoodPacketsAlarm(int goodPacketsRaw);
+bool FrequencyAlarm(int freqOffsetCode);
+// Seconds since the radio's last reply; a reply from before midnight counts from then.
+double ReplyAgeSeconds(double nowSecondsOfDay, const RadioRecord& radio);
 // Whole seconds; only differences are used.
 int64_t SecondsClock(const LocalTime& t);
 

@@ -22,7 +22,7 @@ void BuildPollByNumber(RequestFrame& frame, uint8_t n) {
     BuildRequest(frame, 0xF8, 0xFFFF00u | n, kEepromBase >> 8, kEepromBase & 0xFF);
 }
 
-void ReadReplies(Program& program) { ReadRepliesObserved(program, nullptr); }
+void ReadReplies(Program& program) { ReadRepliesObserved(program, program.frameObserver); }
 
 namespace {
 

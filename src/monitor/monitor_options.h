@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// How the monitor reaches the master radio.
+enum class MonitorLink { serial, tcp, udp, dialup };
+
+struct MonitorOptions {
+    MonitorLink link = MonitorLink::serial;
+    std::string device;      // --serial (also the modem's port for --dial)
+    int comPort = 0;         // --com N: "ComN"
+    std::string host;        // --tcp / --udp HOST (empty: from the network file)
+    std::string port;
+    bool hasPassword = false;
+    std::string password;
+    std::string dialNumber;
+    std::string networkFile;
+    bool sequential = false;  // --mode; random otherwise
+    bool hasInterval = false;
+    double intervalSeconds = 0.2;
+    double alarmTimeSeconds = 60;
+    std::string metricsAddress;  // "ADDRESS:PORT", empty: no exporter
+    std::string workDir;         // empty: the current folder
+    double reconnectSeconds = 10;
+    double durationSeconds = 0;  // 0: until stopped
+};
+
+// Reads the command line (without the program name). Returns false with a
+// one-line reason in `error`; `help` is set for --help.
+bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& options, std::string& error,
+                         bool& help);
+const char* MonitorUsage();
+// "serial", "tcp", "udp", "dialup"
+const char* MonitorLinkName(MonitorLink link);

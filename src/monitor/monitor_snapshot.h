@@ -1,0 +1,73 @@
+#pragma once
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct Program;
+
+// One radio as the lists show it, in the window's units and scaling.
+struct RadioSnapshot {
+    uint32_t serial = 0;
+    std::array<char, 8> name{};
+    uint8_t repeaterNumber = 0;
+    bool replied = false;
+    bool alarm = false;
+    uint8_t alarmRules = 0;  // AlarmRule bits
+    int signal = 0;
+    int noise = 0;
+    double goodRatio = 0;   // Screen0 % / 100
+    double ppm = 0;
+    double km = 0;
+    int disconnects = 0;
+    int temperatureC = 0;
+    double volts = 0;
+    int64_t dataBytes = 0;
+    double pollRatio = 0;   // Poll % / 100
+    double ageSeconds = 0;  // since the last reply
+    int replyCount = 0;
+    // The path: up to four hops, the repeater's serial (the master's for a direct
+    // link) and the signal it hears.
+    int hopCount = 0;
+    std::array<int, 4> hopNumber{};  // 1..4, the column on Screen0
+    std::array<uint32_t, 4> hopRepeaterSerial{};
+    std::array<double, 4> hopSignal{};
+};
+
+// The rules that colour a row as an alarm.
+enum AlarmRule : uint8_t { kAlarmGoodPackets = 1, kAlarmFrequency = 2, kAlarmReplyAge = 4 };
+
+// Counts the monitor keeps beside the program's own tables.
+struct MonitorCounters {
+    std::array<int64_t, 12> framesByType{};  // 0xF0..0xFB
+    std::map<int, int64_t> errorsByCode;
+    int64_t reconnects = 0;
+};
+
+// What one tick left in the tables, for the exporter and the terminal.
+struct MonitorSnapshot {
+    std::string linkName;  // serial, tcp, udp, dialup
+    bool linkUp = false;
+    std::string linkState;  // "up", "down: <reason>", "connecting"
+    int64_t requestsSent = 0;
+    MonitorCounters counters;
+    double nowEpochSeconds = 0;
+    bool masterSeen = false;
+    uint32_t masterSerial = 0;
+    int masterNoise = 0;
+    int masterTemperatureC = 0;
+    double masterVolts = 0;
+    int64_t masterDataBytes = 0;
+    double masterAgeSeconds = 0;
+    std::vector<RadioSnapshot> radios;  // table order, slots 1..radioCount
+};
+
+// Reads the program's tables into `out` (whose radio vector keeps its capacity).
+// `nowEpochSeconds` and the program's clock give the reply timestamps.
+void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapshot& out);
+
+// "S", "R1".."RF", ... as the Fn column shows it.
+std::string FnText(uint8_t repeaterNumber);
+// The name trimmed of its padding blanks.
+std::string TrimmedName(const std::array<char, 8>& name);
