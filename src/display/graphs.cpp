@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "app/program.h"
 #include "display/format_number.h"
@@ -112,6 +113,19 @@ void PlotLineTo(Program& program, double x, double y) {
     program.display.canvas->lineTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
 }
 
+namespace {
+
+// Stepping radios repaints without erasing: a value that can be shorter than the
+// last radio's is drawn over blanks.
+void DrawOverBlanks(Program& program, int width, const std::string& text) {
+    const Rect at = program.display.textCursor;
+    drawText(program, std::string(static_cast<size_t>(width), ' '));
+    program.display.textCursor = at;
+    drawText(program, text);
+}
+
+}  // namespace
+
 void DrawGraphHeader(Program& program, const char* title, int titleColumn, const char* nameLabel,
                      const int* gridY, int gridCount) {
     const int selected = program.network.selectedRadio;
@@ -124,7 +138,7 @@ void DrawGraphHeader(Program& program, const char* title, int titleColumn, const
     textAt(program, 2, 1);
     drawText(program, "Serial Number: ");
     setTextColor(program, colors::brightGreen);
-    drawText(program, formatNumber(r.serialNumber, "########"));
+    DrawOverBlanks(program, 8, formatNumber(r.serialNumber, "########"));
     setTextColor(program, colors::black);
 
     textAt(program, 2, 61);
@@ -137,13 +151,13 @@ void DrawGraphHeader(Program& program, const char* title, int titleColumn, const
     textAt(program, 3, 61);
     drawText(program, "Radio ID: ");
     setTextColor(program, colors::brightGreen);
-    drawText(program, RadioIdText(r, "####### ", " XXXXXX "));
+    DrawOverBlanks(program, 8, RadioIdText(r, "####### ", " XXXXXX "));
     setTextColor(program, colors::black);
 
     textAt(program, 3, 1);
     drawText(program, "Radio Number :");
     setTextColor(program, colors::brightGreen);
-    drawText(program, formatNumber(selected, " ####"));
+    DrawOverBlanks(program, 5, formatNumber(selected, " ####"));
     setTextColor(program, colors::black);
 
     if (canvas == nullptr) return;

@@ -342,6 +342,21 @@ TEST_F(GraphTest, SteppingRadiosLeavesNoOldLegendText) {
     program->network.selectedRadio = 1;
     PaintWindow(*program, canvas);
     EXPECT_EQ(canvas.text(11, 72, 9), std::string(9, ' '));
+    // The header's values too: radio 1 (7 digits, no ID), then 1024, the master.
+    RadioRecord& master = program->network.radios[0];
+    master.serialNumber = 12345678;
+    master.eepromValid[29] = master.eepromValid[30] = master.eepromValid[33] = 1;
+    master.eepromValue[30] = 5;
+    master.eepromValue[33] = 255;
+    program->network.selectedRadio = 1024;
+    PaintWindow(*program, canvas);
+    program->network.selectedRadio = 0;
+    PaintWindow(*program, canvas);
+    EXPECT_EQ(canvas.text(3, 15, 5), " 0   ");
+    EXPECT_EQ(canvas.text(3, 71, 8), "5       ");
+    program->network.selectedRadio = 1;
+    PaintWindow(*program, canvas);
+    EXPECT_EQ(canvas.text(2, 16, 8), "9200000 ");
     EXPECT_EQ(canvas.text(14, 71, 10), " 37  37 37");
     EXPECT_EQ(canvas.text(9, 71, 10), " 37  37 37");
 
