@@ -218,6 +218,8 @@ TEST_F(Shell, FileDialogsKeepNonAsciiNames) {
     }
     QDir::setCurrent(previous);
     std::filesystem::remove_all(dir);
+}
+
 namespace {
 
 QString clipboardLine(int row) {
