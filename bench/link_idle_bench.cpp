@@ -1,6 +1,6 @@
 // CPU cost of an open link on which nothing happens: the serial writer thread
-// polling its empty queue, the TCP reader waiting in its receive, the keep-alive
-// thread waiting for its period. Reported as per cent of one core over the
+// waiting on its empty queue, the TCP thread waiting in poll, the UDP socket left
+// to the window's event loop, the keep-alive thread waiting for its period. Reported as per cent of one core over the
 // measured wall time (process CPU from getrusage), so the figure covers every
 // thread of the program while the main thread sleeps.
 #include <benchmark/benchmark.h>
@@ -98,6 +98,30 @@ void BM_IdleTcpLink(benchmark::State& state) {
     close(listener);
 }
 BENCHMARK(BM_IdleTcpLink)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+void BM_IdleUdpLink(benchmark::State& state) {
+    int peer = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(peer, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(peer, reinterpret_cast<sockaddr*>(&address), &length);
+
+    SystemClock clock;
+    ScriptedHost host;
+    auto program = CreateProgram(clock);
+    program->link.ipAddressText = "127.0.0.1";
+    program->link.portText = std::to_string(ntohs(address.sin_port));
+    host.answer(true, "");
+    openUdpLink(*program, host);  // no thread: the window's event loop watches the socket
+    startKeepAlive(*program);
+    MeasureIdle(state);
+    stopKeepAlive(*program);
+    closeUdpLink(*program, host);
+    close(peer);
+}
+BENCHMARK(BM_IdleUdpLink)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 

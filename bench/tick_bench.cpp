@@ -140,8 +140,8 @@ struct TickFixture {
     void tick() {
         source.nextTick();
         PollTick(*program, host);
-        // The writer thread's part: the request leaves the ring.
-        RingDrainLink(program->ring, [](const uint8_t*, int n) { return n; });
+        // The writer thread's part: the request leaves the transmit queue.
+        RingDrainLink(program->link.transmit, [](const uint8_t*, int n) { return n; });
         // Stay inside one minute so the per-minute log file is not part of the figure.
         tickInMinute = (tickInMinute + 1) % 500;
         clock.setTimeOfDay(12, 0, tickInMinute / 10, (tickInMinute % 10) * 100);

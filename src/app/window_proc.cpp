@@ -60,16 +60,9 @@ void onRightButton(Program& program, Host& host, int y) {
 }
 
 void onDestroy(Program& program, Host& host) {
-    if (program.link.serialPortOpen) {
-        closeSerialLink(program, host);
-        program.link.serialPortOpen = 0;
-    } else if (program.link.linkKind == kLinkTcp) {
-        closeTcpLink(program);
-        program.link.linkKind = kLinkSerial;
-    } else if (program.link.linkKind == kLinkUdp) {
-        closeUdpLink(program, host);
-        program.link.linkKind = kLinkSerial;
-    }
+    // Also reached from inside the dial-up wait, which then ends without a word.
+    program.link.windowClosing = true;
+    closeAllLinks(program, host);
     host.quit(0);
 }
 

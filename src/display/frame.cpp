@@ -5,6 +5,7 @@
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
+#include "link/links.h"
 #include "setup/remote_setup.h"
 
 namespace {
@@ -21,19 +22,8 @@ void DrawLinkStatus(Program& program) {
     LinkState& link = program.link;
     setTextColor(program, colors::navy);
     statusLineBottom(program, 0);
-    std::string text;
-    int16_t up = 1;
-    if (link.serialPortOpen.load() != 0)
-        text = link.commPortName + "  Opened";
-    else if (link.linkKind.load() == kLinkTcp)
-        text = link.ipAddressText + " OpenedTCP";
-    else if (link.linkKind.load() == kLinkUdp)
-        text = link.ipAddressText + " OpenedUDP";
-    else {
-        text = "No Connection";
-        up = 0;
-    }
-    drawText(program, text);
+    const int16_t up = LinkIsUp(program) ? 1 : 0;
+    drawText(program, LinkStatusText(program));
     // The window keeps painting while the modem dials; a carriage return from the
     // keep-alive would end the call, so the flag stays 0 until the modem answers.
     // Otherwise the paint sets it, also after a dial-up whose port never opened

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <string>
 
 #include "app/program.h"
@@ -27,7 +28,7 @@ void ReadModemReplies(Program& program, std::string& reply) {
 
 enum class DialOutcome { connected, redial, done };
 
-// Marks the wait for the modem's answer; cleared on every way out of it.
+// Marks the dialogue with the modem; cleared on every way out of it.
 class DiallingWait {
 public:
     explicit DiallingWait(LinkState& link) : link(link) { link.dialling = true; }
@@ -39,19 +40,18 @@ private:
     LinkState& link;
 };
 
-enum class ModemAnswer { connect, noDialtone, busy, silent };
+enum class ModemAnswer { connect, noDialtone, busy, silent, windowClosed, portFailed };
 
 // Reads the modem's replies until one is recognised or 60 seconds have passed.
 // The tests run in this order, so "CONNECT" wins when several are present.
 ModemAnswer WaitForModem(Program& program, Host& host) {
-    // The window keeps painting while the modem works, but no poll tick may read
-    // the modem's answer or queue a request into the dialogue.
-    DiallingWait wait(program.link);
     const int start = SecondsSinceMidnight(*program.clock);
     std::string reply;
     program.link.linkUp = 0;
     for (;;) {
         ReadModemReplies(program, reply);
+        // A port that went away (adapter pulled out) was closed by the read.
+        if (program.link.commHandle < 0) return ModemAnswer::portFailed;
         if (reply.find("CONNECT") != std::string::npos) return ModemAnswer::connect;
         if (reply.find("NO DIALTONE") != std::string::npos) return ModemAnswer::noDialtone;
         if (reply.find("BUSY") != std::string::npos) return ModemAnswer::busy;
@@ -60,20 +60,28 @@ ModemAnswer WaitForModem(Program& program, Host& host) {
         if (elapsed > kDialLimitSeconds) return ModemAnswer::silent;
         program.clock->sleepMs(5);
         host.pumpEvents();
+        // Closing the window reaches us inside the pump: it has closed the port.
+        if (program.link.windowClosing) return ModemAnswer::windowClosed;
     }
 }
 
 // One dialling attempt, from opening the port to the modem's verdict.
 DialOutcome DialOnce(Program& program, Host& host) {
     LinkState& link = program.link;
+    // The window keeps handling events (the number prompt, the "Dialing" box) while
+    // the port belongs to the dialogue: no poll tick may read the modem's answer or
+    // queue a request behind the dial command, where it would abort the call.
+    DiallingWait dialogue(link);
     link.linkUp = 3;
-    int fd = OpenConfiguredSerialPort(program, link.commPortName);
+    std::string failure;
+    int fd = OpenConfiguredSerialPort(program, link.commPortName, failure);
     if (fd < 0) {
-        host.messageBox("Could not open comm port!", "Error!");
+        host.messageBox(failure, "Error!");
         return DialOutcome::done;
     }
     link.commHandle = fd;
     link.serialPortOpen = 1;
+    link.portFailure = 0;
 
     std::string number;
     if (!host.prompt("Phone Number To Dial", number)) {
@@ -89,10 +97,23 @@ DialOutcome DialOnce(Program& program, Host& host) {
 
     const ModemAnswer answer = WaitForModem(program, host);
     host.showDialing(false);
+    if (answer == ModemAnswer::windowClosed) {
+        CloseSerialPort(program);
+        link.linkUp = 0;
+        return DialOutcome::done;
+    }
     if (answer == ModemAnswer::connect) {
         link.serialPortOpen = 1;
         link.linkUp = 1;
         return DialOutcome::connected;
+    }
+    if (answer == ModemAnswer::portFailed) {
+        link.serialPortOpen = 0;
+        link.linkUp = 0;
+        host.messageBox("Comm port failed!\n" + SerialDevicePath(link.commPortName) + ": " +
+                            std::strerror(link.portFailure.load()),
+                        "Error!");
+        return DialOutcome::done;
     }
     closeSerialLink(program, host);
     if (answer == ModemAnswer::silent) {

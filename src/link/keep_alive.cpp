@@ -1,35 +1,23 @@
 #include <chrono>
 #include <mutex>
+#include <stop_token>
+#include <thread>
 
 #include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
 
-void keepAliveStep(Program& program) {
-    LinkState& link = program.link;
-    static const uint8_t carriageReturn = 13;
-    if (link.serialPortOpen == 1) {
-        if (link.rxActivity == 1)
-            link.rxActivity = 0;
-        else if (link.linkUp == 1)
-            queueSerialText(program, "\r");
-    }
-    if (link.linkKind == kLinkTcp) {
-        if (link.rxActivity == 1)
-            link.rxActivity = 0;
-        else if (link.linkUp == 1)
-            TcpSend(program, &carriageReturn, 1);
-    }
-}
-
 namespace {
 
-void KeepAliveLoop(Program& program) {
+// Every period, one keep-alive step for whichever link is open; a stop request
+// wakes the wait at once.
+void KeepAliveLoop(std::stop_token stop, Program& program) {
     LinkState& link = program.link;
     std::unique_lock<std::mutex> lock(link.keepAliveLock);
-    for (;;) {
+    while (!stop.stop_requested()) {
         const auto period = std::chrono::milliseconds(link.keepAlivePeriodMs.load());
-        if (link.keepAliveWake.wait_for(lock, period, [&] { return link.keepAliveStop.load(); })) return;
+        link.keepAliveWake.wait_for(lock, stop, period, [] { return false; });
+        if (stop.stop_requested()) return;
         lock.unlock();
         keepAliveStep(program);
         lock.lock();
@@ -41,16 +29,12 @@ void KeepAliveLoop(Program& program) {
 void startKeepAlive(Program& program) {
     LinkState& link = program.link;
     if (link.keepAlive.joinable()) return;
-    link.keepAliveStop = false;
-    link.keepAlive = std::thread(KeepAliveLoop, std::ref(program));
+    link.keepAlive = std::jthread(KeepAliveLoop, std::ref(program));
 }
 
 void stopKeepAlive(Program& program) {
     LinkState& link = program.link;
-    {
-        std::lock_guard<std::mutex> hold(link.keepAliveLock);
-        link.keepAliveStop = true;
-    }
-    link.keepAliveWake.notify_all();
-    if (link.keepAlive.joinable()) link.keepAlive.join();
+    if (!link.keepAlive.joinable()) return;
+    link.keepAlive.request_stop();
+    link.keepAlive.join();
 }

@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "link/link_backend.h"
 #include "link/link_internal.h"
 #include "link/links.h"
 #include "platform/host.h"
@@ -13,38 +14,33 @@ void Repaint(Host& host) {
     host.update();
 }
 
-// Closes a TCP or UDP link, whichever is open.
+// Closes a TCP or UDP link, whichever is open; an open serial port stays open.
 void CloseNetworkLink(Program& program, Host& host) {
-    if (program.link.linkKind == kLinkTcp)
-        closeTcpLink(program);
-    else if (program.link.linkKind == kLinkUdp)
-        closeUdpLink(program, host);
+    if (program.link.linkKind != kLinkSerial) CurrentBackend(program).close(program, host);
     program.link.linkKind = kLinkSerial;
 }
 
 }  // namespace
 
 void closeAllLinks(Program& program, Host& host) {
-    LinkState& link = program.link;
-    if (link.serialPortOpen) {
-        closeSerialLink(program, host);
-        link.serialPortOpen = 0;
-    } else if (link.linkKind == kLinkTcp) {
-        closeTcpLink(program);
-        link.linkKind = kLinkSerial;
-    } else if (link.linkKind == kLinkUdp) {
-        closeUdpLink(program, host);
-    }
+    CurrentBackend(program).close(program, host);
+    program.link.linkKind = kLinkSerial;
 }
 
 void commandChangeCommPort(Program& program, Host& host) {
     static const std::vector<std::string> ports = {"Com1", "Com2", "Com3", "Com4",
                                                    "Com5", "Com6", "Com7", "Com8"};
+    // Each line shows the device the name maps to now, so a technician sees which
+    // adapter is which before choosing.
+    std::vector<std::string> lines;
+    for (const auto& port : ports) lines.push_back(port + "  " + SerialDeviceLabel(port));
     const std::string& current = program.link.commPortName;
     int preselected = -1;
-    if (current.size() > 3 && current[3] >= '0' && current[3] <= '9') preselected = current[3] - '0';
+    // "ComN" is row N - 1 of the list: the current port is the one preselected.
+    if (current.size() == 4 && current[3] >= '1' && current[3] <= '8') preselected = current[3] - '1';
     std::string chosen;
-    if (!host.listDialog("Select Comm Port", ports, preselected, chosen)) return;
+    if (!host.listDialog("Select Comm Port", lines, preselected, chosen)) return;
+    chosen = chosen.substr(0, chosen.find(' '));
     bool known = false;
     for (const auto& port : ports) known = known || port == chosen;
     if (!known) return;

@@ -18,6 +18,9 @@ constexpr int udpOpen = 321;
 constexpr int udpSend = 322;
 constexpr int udpReceive = 323;
 constexpr int udpClose = 324;
+// A datagram from a host other than the peer, dropped: recorded as this code with
+// the sender's IPv4 address (host order) as the value.
+constexpr int udpForeign = 325;
 }  // namespace linkerr
 
 // Decimal value of a typed number: leading blanks, optional sign, digits; else 0.
@@ -26,8 +29,9 @@ long DecimalValue(const std::string& text);
 void ResetReceiveState(Program& program);
 
 // Opens the device of `commPortName` and sets raw 115200 8N1, no flow control,
-// DTR asserted. Returns the descriptor (non-blocking) or -1.
-int OpenConfiguredSerialPort(Program& program, const std::string& commPortName);
+// DTR asserted. Returns the descriptor (non-blocking) or -1 with the message
+// box text of the failure in `failure`.
+int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, std::string& failure);
 // Ring reset and writer thread for an already opened port in link.commHandle.
 void StartSerialWriter(Program& program);
 // Wakes the serial writer after bytes were queued or the ring was stopped.
@@ -39,7 +43,7 @@ int SerialBytesWaiting(Program& program);
 // Reads exactly n bytes from the port (waiting briefly for stragglers).
 void SerialRead(Program& program, uint8_t* destination, int n);
 
-// Sends bytes on the TCP socket under the send lock; errors recorded.
+// Queues bytes for the TCP thread to send; never waits. False when refused.
 bool TcpSend(Program& program, const uint8_t* bytes, int n);
 // Closes a TCP link whose reader saw the peer go, once its bytes are taken.
 void ReapDeadTcpLink(Program& program);

@@ -6,8 +6,10 @@
 #include <sys/socket.h>
 
 #include "app/program.h"
+#include "link/link_backend.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "platform/host.h"
 #include "poll/ring.h"
 
 long DecimalValue(const std::string& text) {
@@ -21,26 +23,30 @@ long DecimalValue(const std::string& text) {
     return negative ? -value : value;
 }
 
-int linkBytesAvailable(Program& program) {
+namespace {
+
+constexpr uint8_t kCarriageReturn = 13;
+
+// Received bytes of the network links wait in the receive ring.
+int RingBytesAvailable(Program& program) {
     if (program.link.linkKind == kLinkTcp) ReapDeadTcpLink(program);
-    const int kind = program.link.linkKind;
-    if (kind == kLinkTcp || kind == kLinkUdp) return std::max(program.ring.ringCount.load(), 0);
-    if (program.link.serialPortOpen) return SerialBytesWaiting(program);
-    return 0;
+    return std::max(program.ring.ringCount.load(), 0);
 }
 
-void linkReceive(Program& program, uint8_t* destination, int n) {
-    if (n <= 0) return;
-    const int kind = program.link.linkKind;
-    if (kind == kLinkTcp || kind == kLinkUdp) {
-        // Raising the process to a real-time class around the take is not open to a
-        // normal user on Linux; the take is a short copy on the main thread anyway.
-        if (!RingTakeMain(program.ring, destination, n)) {
-            std::memset(destination, 0, static_cast<size_t>(n));
-            if (kind == kLinkUdp) RecordFault(program.errors, ProtocolFault::ReceiveBeyondRing, n);
-        }
-        return;
+void RingReceive(Program& program, uint8_t* destination, int n) {
+    // Raising the process to a real-time class around the take is not open to a
+    // normal user on Linux; the take is a short copy on the main thread anyway.
+    if (!RingTakeMain(program.ring, destination, n)) {
+        std::memset(destination, 0, static_cast<size_t>(n));
+        if (program.link.linkKind == kLinkUdp) RecordFault(program.errors, ProtocolFault::ReceiveBeyondRing, n);
     }
+}
+
+int SerialBytesAvailable(Program& program) {
+    return program.link.serialPortOpen ? SerialBytesWaiting(program) : 0;
+}
+
+void SerialReceive(Program& program, uint8_t* destination, int n) {
     if (!program.link.serialPortOpen) {
         std::memset(destination, 0, static_cast<size_t>(n));
         return;
@@ -49,7 +55,28 @@ void linkReceive(Program& program, uint8_t* destination, int n) {
     program.link.rxActivity = 1;
 }
 
-namespace {
+bool SerialSendsOnInterval(const Program& program) {
+    // The serial writer thread drains the transmit queue; queue only into an empty one.
+    return program.link.transmit.ringCount.load() == 0 && program.poll.masterBusy == 0;
+}
+
+void SerialSendRequest(Program& program) {
+    if (RingAppendMain(program.link.transmit, program.request.bytes.data(), 8)) ++program.link.requestsSent;
+    WakeSerialWriter(program);
+}
+
+void SerialKeepAlive(Program& program) {
+    LinkState& link = program.link;
+    if (link.serialPortOpen != 1) return;
+    if (link.rxActivity == 1)
+        link.rxActivity = 0;
+    else if (link.linkUp == 1)
+        queueSerialText(program, "\r");
+}
+
+std::string SerialStatusText(const Program& program) {
+    return program.link.serialPortOpen ? program.link.commPortName + "  Opened" : std::string();
+}
 
 void SendUdpRequest(Program& program) {
     LinkState& link = program.link;
@@ -76,10 +103,19 @@ void SendUdpRequest(Program& program) {
         ++link.requestsSent;
 }
 
+std::string UdpStatusText(const Program& program) {
+    std::string text = program.link.ipAddressText + " OpenedUDP";
+    // Datagrams from other hosts are dropped; the technician sees how many.
+    if (const int dropped = program.link.foreignDatagrams.load(); dropped > 0)
+        text += "  Dropped " + std::to_string(dropped);
+    return text;
+}
+
+// The one place TCP requests are paced: at most one per clock second, only one
+// that waits, and only when a master status frame asks for it.
 void SendTcpRequest(Program& program) {
     ReapDeadTcpLink(program);
     if (program.link.linkKind != kLinkTcp) return;
-    // At most one request per clock second, and only one that waits.
     const std::string now = TimeText(program.clock->now());
     if (now == program.poll.lastTcpSendTime || program.poll.requestState >= 8) return;
     if (TcpSend(program, program.request.bytes.data(), 8)) ++program.link.requestsSent;
@@ -87,21 +123,68 @@ void SendTcpRequest(Program& program) {
     program.poll.requestState = 8;
 }
 
+void TcpKeepAlive(Program& program) {
+    LinkState& link = program.link;
+    if (link.rxActivity == 1)
+        link.rxActivity = 0;
+    else if (link.linkUp == 1)
+        TcpSend(program, &kCarriageReturn, 1);
+}
+
+std::string TcpStatusText(const Program& program) { return program.link.ipAddressText + " OpenedTCP"; }
+
+bool Always(const Program&) { return true; }
+bool Never(const Program&) { return false; }
+void Nothing(Program&) {}
+
+void SerialClose(Program& program, Host& host) {
+    if (program.link.serialPortOpen) closeSerialLink(program, host);
+    program.link.serialPortOpen = 0;
+}
+void TcpClose(Program& program, Host&) { closeTcpLink(program); }
+
+const LinkBackend kSerialBackend{SerialBytesAvailable, SerialReceive,   SerialSendsOnInterval, SerialSendRequest,
+                                 Nothing,              SerialKeepAlive, SerialStatusText,      SerialClose};
+const LinkBackend kTcpBackend{RingBytesAvailable, RingReceive,  Never,         SendTcpRequest,
+                              SendTcpRequest,     TcpKeepAlive, TcpStatusText, TcpClose};
+const LinkBackend kUdpBackend{RingBytesAvailable, RingReceive, Always,        SendUdpRequest,
+                              Nothing,            Nothing,     UdpStatusText, closeUdpLink};
+
 }  // namespace
 
-void linkSendRequest(Program& program) {
+const LinkBackend& CurrentBackend(const Program& program) {
     switch (program.link.linkKind.load()) {
-        case kLinkTcp:
-            SendTcpRequest(program);
-            break;
-        case kLinkUdp:
-            SendUdpRequest(program);
-            break;
-        default:
-            if (RingAppendMain(program.ring, program.request.bytes.data(), 8)) ++program.link.requestsSent;
-            WakeSerialWriter(program);
-            break;
+        case kLinkTcp: return kTcpBackend;
+        case kLinkUdp: return kUdpBackend;
+        default: return kSerialBackend;  // a serial port, a dial-up modem, or nothing
     }
+}
+
+int linkBytesAvailable(Program& program) { return CurrentBackend(program).bytesAvailable(program); }
+
+void linkReceive(Program& program, uint8_t* destination, int n) {
+    if (n <= 0) return;
+    CurrentBackend(program).receive(program, destination, n);
+}
+
+void linkSendRequest(Program& program) { CurrentBackend(program).sendRequest(program); }
+
+bool LinkSendsOnInterval(const Program& program) { return CurrentBackend(program).sendsOnInterval(program); }
+
+void LinkOnMasterStatus(Program& program) { CurrentBackend(program).onMasterStatus(program); }
+
+std::string LinkStatusText(const Program& program) {
+    std::string text = CurrentBackend(program).statusText(program);
+    return text.empty() ? "No Connection" : text;
+}
+
+bool LinkIsUp(const Program& program) { return !CurrentBackend(program).statusText(program).empty(); }
+
+void keepAliveStep(Program& program) { CurrentBackend(program).keepAlive(program); }
+
+void queueSerialText(Program& program, std::string_view text) {
+    RingAppendMain(program.link.transmit, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
+    WakeSerialWriter(program);
 }
 
 void ResetReceiveState(Program& program) {
@@ -109,7 +192,4 @@ void ResetReceiveState(Program& program) {
     program.poll.pendingFrameType = 0;
 }
 
-void queueSerialText(Program& program, std::string_view text) {
-    RingAppendMain(program.ring, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
-    WakeSerialWriter(program);
-}
+bool TakeLinkStatusChange(Program& program) { return program.link.statusChanged.exchange(false); }

@@ -49,19 +49,19 @@ int WriteWithTimeout(int fd, const uint8_t* bytes, int n, ProtocolError& errors,
 // Longest idle wait of the writer; appends and the stop signal wake it sooner.
 constexpr auto kIdleWait = std::chrono::milliseconds(20);
 
-// Drains the transmit ring into the port until the count goes negative. An empty
-// queue is waited for on a condition that every append signals, so an idle port
-// costs next to nothing and queued bytes still leave at once; a write that moved
-// nothing (time-out, line held) is retried after 1 ms.
-void SerialWriterLoop(ReceiveRing& ring, LinkState& link, int fd, ProtocolError& errors) {
+// Drains the transmit queue into the port until asked to stop. An empty queue is
+// waited for on a condition that every append and the stop signal, so an idle
+// port costs next to nothing and queued bytes still leave at once; a write that
+// moved nothing (time-out, line held) is retried after 1 ms.
+void SerialWriterLoop(std::stop_token stop, ReceiveRing& ring, LinkState& link, int fd, ProtocolError& errors) {
     bool failing = false;
     const auto write = [&](const uint8_t* bytes, int n) {
         return WriteWithTimeout(fd, bytes, n, errors, failing);
     };
-    while (ring.ringCount.load() >= 0) {
+    while (!stop.stop_requested() && ring.ringCount.load() >= 0) {
         if (ring.ringCount.load() == 0) {
             std::unique_lock<std::mutex> lock(link.serialWriterLock);
-            link.serialWriterWake.wait_for(lock, kIdleWait, [&] { return ring.ringCount.load() != 0; });
+            link.serialWriterWake.wait_for(lock, stop, kIdleWait, [&] { return ring.ringCount.load() != 0; });
             continue;
         }
         if (RingDrainLink(ring, write) <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -70,17 +70,22 @@ void SerialWriterLoop(ReceiveRing& ring, LinkState& link, int fd, ProtocolError&
 
 }  // namespace
 
-int OpenConfiguredSerialPort(Program& program, const std::string& commPortName) {
+int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, std::string& failure) {
     const std::string path = SerialDevicePath(commPortName);
-    if (path.empty()) return -1;
+    const auto fail = [&](int code) {
+        failure = SerialOpenFailureText(commPortName, path, code);
+        return -1;
+    };
+    if (path.empty()) return fail(ENOENT);
     // Non-blocking so the writer can honour its write time-out and a read never hangs.
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return -1;
+    if (fd < 0) return fail(errno);
 
     termios settings{};
     if (tcgetattr(fd, &settings) != 0) {  // not a serial line at all
+        const int code = errno;
         close(fd);
-        return -1;
+        return fail(code);
     }
     cfmakeraw(&settings);
     cfsetispeed(&settings, B115200);
@@ -91,8 +96,9 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName) 
     settings.c_cc[VMIN] = 0;
     settings.c_cc[VTIME] = 0;
     if (tcsetattr(fd, TCSANOW, &settings) != 0) {
+        const int code = errno;
         close(fd);
-        return -1;
+        return fail(code);
     }
     // Receive and transmit queue sizes belong to the driver on this platform.
     // DTR held asserted while the port is open; a pseudo-terminal has no modem lines.
@@ -103,8 +109,9 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName) 
 }
 
 void StartSerialWriter(Program& program) {
+    RingReset(program.link.transmit);
     ResetReceiveState(program);
-    program.link.serialWriter = std::thread(SerialWriterLoop, std::ref(program.ring), std::ref(program.link),
+    program.link.serialWriter = std::jthread(SerialWriterLoop, std::ref(program.link.transmit), std::ref(program.link),
                                             program.link.commHandle, std::ref(program.errors));
 }
 
@@ -116,9 +123,12 @@ void WakeSerialWriter(Program& program) {
 
 bool CloseSerialPort(Program& program) {
     LinkState& link = program.link;
-    program.ring.ringCount.store(ReceiveRing::kSerialStop);
-    WakeSerialWriter(program);
-    if (link.serialWriter.joinable()) link.serialWriter.join();
+    // The stopped queue refuses later appends (a keep-alive byte queued late).
+    link.transmit.ringCount.store(ReceiveRing::kSerialStop);
+    if (link.serialWriter.joinable()) {
+        link.serialWriter.request_stop();
+        link.serialWriter.join();
+    }
     bool closed = true;
     if (link.commHandle >= 0) closed = close(link.commHandle) == 0;
     link.commHandle = -1;
@@ -143,6 +153,8 @@ int SerialBytesWaiting(Program& program) {
         RecordFailure(program.errors, EIO, linkerr::serialRead);
         CloseSerialPort(program);
         program.link.linkUp = 0;
+        program.link.portFailure = EIO;
+        program.link.statusChanged = true;
     }
     return 0;
 }
@@ -174,13 +186,15 @@ void SerialRead(Program& program, uint8_t* destination, int n) {
 bool openSerialLink(Program& program, Host& host) {
     LinkState& link = program.link;
     if (link.serialPortOpen) return true;
-    int fd = OpenConfiguredSerialPort(program, link.commPortName);
+    std::string failure;
+    int fd = OpenConfiguredSerialPort(program, link.commPortName, failure);
     if (fd < 0) {
-        host.messageBox("Could not open comm port!", "Error!");
+        host.messageBox(failure, "Error!");
         return false;
     }
     link.linkUp = 1;
     link.commHandle = fd;
+    link.portFailure = 0;
     StartSerialWriter(program);
     link.serialPortOpen = 1;
     return true;

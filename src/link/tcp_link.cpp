@@ -1,10 +1,12 @@
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
+#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -17,34 +19,115 @@
 namespace {
 
 constexpr int kReaderHighWater = 1000;  // leaves headroom in the 1024-byte ring
+// The link's time-out: a connect, and a send that makes no progress, give up after it.
+constexpr auto kTcpTimeout = std::chrono::milliseconds(1000);
 
-// Appends the peer's bytes to the ring until the count goes negative. A peer that
-// hangs up or a hard socket error ends the thread and marks the link dead, so the
-// main thread closes it instead of this thread spinning on a dead descriptor.
-void TcpReaderLoop(Program& program, int fd) {
-    ReceiveRing& ring = program.ring;
-    while (ring.ringCount.load() >= 0) {
-        if (ring.ringCount.load() >= kReaderHighWater) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+void Wake(int wake) {
+    const uint64_t one = 1;
+    if (wake >= 0) (void)!write(wake, &one, sizeof one);
+}
+
+// The link is dead from here on; the main thread closes it at its next look.
+void MarkDead(Program& program, int code, int where) {
+    RecordFailure(program.errors, code, where);
+    program.link.tcpPeerClosed = true;
+}
+
+// Sends what the transmit queue holds without waiting; false when the link died.
+bool SendQueued(Program& program, int fd, bool& progressed) {
+    LinkState& link = program.link;
+    std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
+    while (link.tcpTransmitCount > 0) {
+        ssize_t w = send(fd, link.tcpTransmit.data(), static_cast<size_t>(link.tcpTransmitCount),
+                         MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (w > 0) {
+            std::memmove(link.tcpTransmit.data(), link.tcpTransmit.data() + w,
+                         static_cast<size_t>(link.tcpTransmitCount - w));
+            link.tcpTransmitCount -= static_cast<int>(w);
+            progressed = true;
             continue;
         }
-        uint8_t byte = 0;
-        ssize_t got = recv(fd, &byte, 1, 0);
-        if (got == 1) {
-            RingAppendLink(ring, &byte, 1);
-            program.link.rxActivity = 1;
-            continue;
-        }
-        int code = got == 0 ? ECONNRESET : errno;
-        if (ring.ringCount.load() < 0) break;  // our own shutdown while closing
-        if (got < 0 && (code == EAGAIN || code == EWOULDBLOCK || code == EINTR)) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-            continue;
-        }
-        RecordFailure(program.errors, code, linkerr::tcpReceive);
-        program.link.tcpPeerClosed = true;
-        break;
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+        MarkDead(program, w < 0 ? errno : EIO, linkerr::tcpSend);
+        return false;
     }
+    return true;
+}
+
+int PendingTransmit(LinkState& link) {
+    std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
+    return link.tcpTransmitCount;
+}
+
+// The TCP link's one thread: it waits on the socket and on its wake-up descriptor,
+// appends what the peer sends to the receive ring (holding off at 1000 bytes) and
+// sends what the transmit queue holds as the socket takes it. The window's thread
+// only queues; it never waits on the peer. A hang-up, a hard error or a send that
+// makes no progress within the time-out marks the link dead and ends the thread.
+void TcpLinkLoop(std::stop_token stop, Program& program, int fd, int wake) {
+    using Clock = std::chrono::steady_clock;
+    ReceiveRing& ring = program.ring;
+    Clock::time_point stalledSince{};
+    bool stalled = false;
+    while (!stop.stop_requested()) {
+        const int held = ring.ringCount.load();
+        if (held < 0) break;
+        const bool wantRead = held < kReaderHighWater;
+        const bool wantWrite = PendingTransmit(program.link) > 0;
+        int waitMs = wantRead ? 1000 : 5;  // a full ring is looked at again shortly
+        if (wantWrite && stalled) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                kTcpTimeout - (Clock::now() - stalledSince));
+            waitMs = std::clamp(static_cast<int>(left.count()) + 1, 0, waitMs);
+        }
+        pollfd waits[2] = {{fd, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
+                           {wake, POLLIN, 0}};
+        if (poll(waits, 2, waitMs) < 0 && errno != EINTR) {
+            MarkDead(program, errno, linkerr::tcpReceive);
+            break;
+        }
+        if (waits[1].revents & POLLIN) {
+            uint64_t count = 0;
+            (void)!read(wake, &count, sizeof count);
+        }
+        if (stop.stop_requested()) break;
+        if (waits[0].revents & POLLERR) {
+            int code = 0;
+            socklen_t length = sizeof code;
+            getsockopt(fd, SOL_SOCKET, SO_ERROR, &code, &length);
+            MarkDead(program, code != 0 ? code : EIO, linkerr::tcpReceive);
+            break;
+        }
+        if (wantRead && (waits[0].revents & (POLLIN | POLLHUP))) {
+            uint8_t bytes[256];
+            const size_t room = static_cast<size_t>(kReaderHighWater - held);
+            ssize_t got = recv(fd, bytes, std::min(room, sizeof bytes), MSG_DONTWAIT);
+            if (got > 0) {
+                RingAppendLink(ring, bytes, static_cast<int>(got));
+                program.link.rxActivity = 1;
+            } else if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
+                MarkDead(program, got == 0 ? ECONNRESET : errno, linkerr::tcpReceive);
+                break;
+            }
+        }
+        if (wantWrite) {
+            bool progressed = false;
+            if (!SendQueued(program, fd, progressed)) break;
+            if (PendingTransmit(program.link) == 0) {
+                stalled = false;
+            } else if (progressed || !stalled) {
+                stalled = true;
+                stalledSince = Clock::now();
+            } else if (Clock::now() - stalledSince >= kTcpTimeout) {
+                MarkDead(program, ETIMEDOUT, linkerr::tcpSend);
+                break;
+            }
+        }
+    }
+    // Closing: what is queued goes out if the socket takes it now; nothing waits.
+    bool progressed = false;
+    if (!program.link.tcpPeerClosed) SendQueued(program, fd, progressed);
 }
 
 // Non-blocking connect bounded by `timeoutMs`; returns the connected socket or -1
@@ -81,8 +164,7 @@ int ConnectWithTimeout(const addrinfo& address, int timeoutMs, int& code) {
             return -1;
         }
     }
-    // Back to blocking: the reader waits in recv with the receive time-out.
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Stays non-blocking: the link's thread waits in poll, never in recv or send.
     return fd;
 }
 
@@ -104,14 +186,12 @@ int ConnectTcp(Program& program) {
     }
     int fd = -1;
     int code = EHOSTUNREACH;
-    for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) fd = ConnectWithTimeout(*a, 1000, code);
+    for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) fd = ConnectWithTimeout(*a, static_cast<int>(kTcpTimeout.count()), code);
     freeaddrinfo(found);
     if (fd < 0) {
         RecordFailure(program.errors, code, linkerr::tcpConnect);
         return -1;
     }
-    timeval wait{1, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
     int on = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return fd;
@@ -132,55 +212,89 @@ bool openTcpLink(Program& program) {
 
     int fd = ConnectTcp(program);
     if (fd < 0) return false;
+    const int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wake < 0) {
+        RecordFailure(program.errors, errno, linkerr::tcpConnect);
+        close(fd);
+        return false;
+    }
     ResetReceiveState(program);
     link.tcpPeerClosed = false;
     {
-        std::lock_guard<std::mutex> hold(link.tcpSendLock);
+        std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
+        link.tcpTransmitCount = 0;
         link.tcpSocket = fd;
+        link.tcpWake = wake;
     }
-    link.tcpReader = std::thread(TcpReaderLoop, std::ref(program), fd);
+    link.tcpThread = std::jthread(TcpLinkLoop, std::ref(program), fd, wake);
     link.linkKind = kLinkTcp;
+    link.linkUp = 1;  // may be kept alive from now on, painted or not
     return true;
 }
 
 void closeTcpLink(Program& program) {
     LinkState& link = program.link;
     program.ring.ringCount.store(ReceiveRing::kTcpStop);
-    // Shutting the socket wakes the reader from its receive wait at once.
-    if (link.tcpSocket >= 0) shutdown(link.tcpSocket, SHUT_RDWR);
-    if (link.tcpReader.joinable()) link.tcpReader.join();
-    {
-        std::lock_guard<std::mutex> hold(link.tcpSendLock);
-        if (link.tcpSocket >= 0 && close(link.tcpSocket) != 0)
-            RecordFailure(program.errors, errno, linkerr::tcpClose);
-        link.tcpSocket = -1;
+    if (link.tcpThread.joinable()) {
+        link.tcpThread.request_stop();
+        Wake(link.tcpWake);
+        link.tcpThread.join();
     }
+    std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
+    if (link.tcpSocket >= 0 && close(link.tcpSocket) != 0) RecordFailure(program.errors, errno, linkerr::tcpClose);
+    if (link.tcpWake >= 0) close(link.tcpWake);
+    link.tcpSocket = -1;
+    link.tcpWake = -1;
+    link.tcpTransmitCount = 0;
     link.tcpPeerClosed = false;
     link.linkKind = kLinkSerial;
 }
 
 bool TcpSend(Program& program, const uint8_t* bytes, int n) {
     LinkState& link = program.link;
-    std::lock_guard<std::mutex> hold(link.tcpSendLock);
-    // A closing link (stopped ring) takes no more bytes: no send into a shut socket.
-    if (link.tcpSocket < 0 || program.ring.ringCount.load() < 0) return false;
-    int sent = 0;
-    while (sent < n) {
-        ssize_t w = send(link.tcpSocket, bytes + sent, static_cast<size_t>(n - sent), MSG_NOSIGNAL);
-        if (w > 0) {
-            sent += static_cast<int>(w);
-            continue;
+    {
+        std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
+        // A closed or dying link takes no more bytes.
+        if (link.tcpSocket < 0 || link.tcpPeerClosed || program.ring.ringCount.load() < 0) return false;
+        // With nothing queued ahead, the bytes leave at once if the socket takes
+        // them without waiting; only a remainder waits for the TCP thread.
+        int sent = 0;
+        while (link.tcpTransmitCount == 0 && sent < n) {
+            ssize_t w = send(link.tcpSocket, bytes + sent, static_cast<size_t>(n - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (w > 0) {
+                sent += static_cast<int>(w);
+                continue;
+            }
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+            MarkDead(program, w < 0 ? errno : EIO, linkerr::tcpSend);
+            return false;
         }
-        if (w < 0 && errno == EINTR) continue;
-        int code = w < 0 ? errno : EIO;
-        RecordFailure(program.errors, code, linkerr::tcpSend);
-        if (code == EPIPE || code == ECONNRESET) link.tcpPeerClosed = true;
-        return false;
+        if (sent == n) return true;
+        if (n - sent > static_cast<int>(link.tcpTransmit.size()) - link.tcpTransmitCount) {
+            RecordFailure(program.errors, ENOBUFS, linkerr::tcpSend);
+            return false;
+        }
+        std::memcpy(link.tcpTransmit.data() + link.tcpTransmitCount, bytes + sent, static_cast<size_t>(n - sent));
+        link.tcpTransmitCount += n - sent;
     }
+    Wake(link.tcpWake);
+    return true;
+}
+
+bool CloseDeadLinks(Program& program) {
+    if (program.link.linkKind != kLinkTcp || !program.link.tcpPeerClosed) return false;
+    closeTcpLink(program);
+    // A frame cut off by the hang-up is dropped with the link.
+    program.poll.pendingFrameType = 0;
+    program.link.statusChanged = true;
     return true;
 }
 
 void ReapDeadTcpLink(Program& program) {
     // Bytes that arrived before the hang-up are still handed out first.
-    if (program.link.tcpPeerClosed && program.ring.ringCount.load() <= 0) closeTcpLink(program);
+    if (program.link.tcpPeerClosed && program.ring.ringCount.load() <= 0) {
+        closeTcpLink(program);
+        program.link.statusChanged = true;
+    }
 }

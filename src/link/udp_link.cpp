@@ -61,6 +61,7 @@ void openUdpLink(Program& program, Host& host) {
     }
     // A socket that could not be made shows up as no replies; the link still counts as UDP.
     link.udpSocket = fd;
+    link.foreignDatagrams = 0;
     ResetReceiveState(program);
     if (fd >= 0) host.watchUdpSocket(fd);
     link.linkKind = kLinkUdp;
@@ -84,12 +85,15 @@ void onUdpReadable(Program& program) {
             RecordFailure(program.errors, errno, linkerr::udpReceive);
         return;
     }
-    // Only the radio we talk to may put bytes into the ring; anything else is counted.
+    // Only the host we talk to may put bytes into the ring; its port may differ
+    // (serial-to-IP gateways and NAT answer from another one). Anything else is
+    // untrusted: dropped, recorded with its sender and counted on the status line.
     uint32_t peerAddress = 0;
     std::memcpy(&peerAddress, &from.sin_addr.s_addr, 4);
-    const long port = DecimalValue(link.portText);
-    if (from.sin_family != AF_INET || peerAddress != link.udpPeerAddress || ntohs(from.sin_port) != port) {
+    if (from.sin_family != AF_INET || peerAddress != link.udpPeerAddress) {
         link.foreignDatagrams.fetch_add(1);
+        RecordFailure(program.errors, linkerr::udpForeign, static_cast<int>(ntohl(from.sin_addr.s_addr)));
+        link.statusChanged = true;
         return;
     }
     UdpDatagramIntake(program, datagram.data(), static_cast<int>(length));

@@ -109,7 +109,7 @@ void FrameFields(const Program& program, std::span<const uint8_t> f, uint8_t che
         case 0xF1:
         case 0xF4:
             if (auto r = ParseLinkReport(f, check)) {
-                o.number("serial", LinkReportSerial(*r, master))
+                o.number("serial", LinkReportSerial(*r, master).value_or(r->serial))
                     .number("sequence", r->sequence)
                     .number("masterBytes", r->masterBytes)
                     .number("slaveBytes", r->slaveBytes)

@@ -63,7 +63,7 @@ void ApplyMasterStatus(DecodeContext& context, const MasterStatusFrame& frame) {
     if (screen == 0 || screen == 1) context.live.masterRow();
     context.live.statusSlot(frame.slot);
 
-    if (context.tcpLink) context.hooks.masterStatusOverTcp();
+    context.hooks.masterStatus();
 }
 
 void ApplyMemoryEcho(DecodeContext& context, const MemoryEchoFrame& frame) {

@@ -18,7 +18,7 @@ public:
     void writeConfirmation(int radio, int offset, int value) override {
         WriteConfirmation(program, radio, offset, value);
     }
-    void masterStatusOverTcp() override { OnMasterStatusFrame(program); }
+    void masterStatus() override { OnMasterStatusFrame(program); }
 
 private:
     Program& program;
@@ -35,7 +35,6 @@ void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check
                           program.live ? *program.live : SilentLiveListener(),
                           program.poll,
                           program.display.screenNumber,
-                          program.link.linkKind == kLinkTcp,
                           hooks};
     DecodeReply(context, frame, check);
 }

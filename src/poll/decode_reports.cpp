@@ -19,7 +19,10 @@ void ShowReport(DecodeContext& context, int radio, int noise) {
 void ApplyLinkReport(DecodeContext& context, const LinkReportFrame& frame) {
     if (!frame.ok()) return;  // dropped without a record
     RadioNetwork& network = context.network;
-    int r = FindOrAppendReported(context, LinkReportSerial(frame, MasterSerial(context)));
+    // A short serial before the master's status would add a radio that is not there.
+    std::optional<uint32_t> serial = LinkReportSerial(frame, MasterSerial(context));
+    if (!serial) return;
+    int r = FindOrAppendReported(context, *serial);
     if (r < 1) return;
     RadioRecord& radio = network.radios[size_t(r)];
     radio.timeReceived = TimeField(context.clock.now());

@@ -27,7 +27,8 @@ public:
     virtual int storeSetupValue(int radio, int address, uint8_t value, ProtocolFault fault) = 0;
     virtual void readConfirmation(int radio, int offset) = 0;
     virtual void writeConfirmation(int radio, int offset, int value) = 0;
-    virtual void masterStatusOverTcp() = 0;
+    // The link decides what a master status means to it (TCP sends its waiting request).
+    virtual void masterStatus() = 0;
 };
 
 // What applying a reply reads and writes.
@@ -39,7 +40,6 @@ struct DecodeContext {
     LiveListener& live;
     PollState& poll;  // masterBusy, repaintRequested, traceRow
     int screenNumber;
-    bool tcpLink;
     DecodeHooks& hooks;
 };
 

@@ -45,23 +45,13 @@ void SendStep(Program& program) {
     PollState& poll = program.poll;
     poll.tickAccumulator += 0.1f;
     if (!(poll.tickAccumulator > poll.pollInterval)) return;
-    const int32_t kind = program.link.linkKind.load();
-    if (kind == kLinkSerial) {
-        // The serial writer thread drains the ring; queue only into an empty one.
-        if (program.ring.ringCount.load() == 0 && poll.masterBusy == 0 &&
-            poll.requestState < kRequestSent) {
-            linkSendRequest(program);
-            poll.requestState = kRequestSent;
-            poll.tickAccumulator = 0.01f;
-        }
-    } else if (kind == kLinkUdp) {
-        if (poll.requestState < kRequestSent) {
-            linkSendRequest(program);
-            poll.requestState = kRequestSent;
-            poll.tickAccumulator = 0.01f;
-        }
+    // Serial: into an empty transmit queue while the master is not busy; UDP: always;
+    // TCP: never here, the master's status frames pace it (OnMasterStatusFrame).
+    if (poll.requestState < kRequestSent && LinkSendsOnInterval(program)) {
+        linkSendRequest(program);
+        poll.requestState = kRequestSent;
+        poll.tickAccumulator = 0.01f;
     }
-    // TCP: the master's status frames pace the requests (OnMasterStatusFrame).
 }
 
 // Rule 1: "Poll Radio Value" repetitions of one parameter.
@@ -175,6 +165,7 @@ void PollTick(Program& program, Host& host) {
 
     SendStep(program);
     ReadReplies(program);
+    CloseDeadLinks(program);
 
     if (poll.requestState == kRequestSent &&
         BuildStep(program, host) == BuildOutcome::aborted)
@@ -183,7 +174,12 @@ void PollTick(Program& program, Host& host) {
     LoggingStep(program);
 
     program.display.canvas = nullptr;
-    if (poll.repaintRequested) {
+    if (TakeLinkStatusChange(program)) {
+        // A link closed itself: the status line shows it now, old letters erased.
+        host.invalidate(true);
+        host.update();
+        poll.repaintRequested = false;
+    } else if (poll.repaintRequested) {
         host.invalidate(false);
         host.update();
         poll.repaintRequested = false;
@@ -192,13 +188,6 @@ void PollTick(Program& program, Host& host) {
 }
 
 void OnMasterStatusFrame(Program& program) {
-    if (program.link.linkKind.load() != kLinkTcp) return;
-    PollState& poll = program.poll;
-    if (poll.requestState >= kRequestSent) return;
-    // At most one request per clock second, and only while the master reports.
-    const std::string now = TimeText(program.clock->now());
-    if (now == poll.lastTcpSendTime) return;
-    linkSendRequest(program);
-    poll.lastTcpSendTime = now;
-    poll.requestState = kRequestSent;
+    // On TCP the waiting request goes out, at most one per clock second.
+    LinkOnMasterStatus(program);
 }

@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <mutex>
 
-// The one byte ring between the main thread and a link thread. On the serial link
-// it is the transmit queue; on TCP and UDP the receive queue.
+// A byte ring between the main thread and a link thread. Program::ring is the
+// receive queue of TCP and UDP; the serial link's transmit queue
+// (LinkState::transmit) is a second ring of the same shape.
 struct ReceiveRing {
     static constexpr int kSize = 1024;
     static constexpr int kSerialStop = -2;

@@ -114,12 +114,17 @@ std::optional<TraceFrame> ParseTrace(std::span<const uint8_t> f, uint8_t check) 
 
 int32_t HopDistance(const HopRecord& hop) { return DistanceFromWord(hop.distanceWord >> 8, hop.distanceWord & 0xFF); }
 
-uint32_t LinkReportSerial(const LinkReportFrame& report, uint32_t masterSerial) {
-    return report.shortSerial ? report.serial + (masterSerial & kMasterTopBits) : report.serial;
+std::optional<uint32_t> LinkReportSerial(const LinkReportFrame& report, uint32_t masterSerial) {
+    if (!report.shortSerial) return report.serial;
+    if (masterSerial == 0) return std::nullopt;
+    return report.serial + (masterSerial & kMasterTopBits);
 }
 
 std::optional<uint32_t> TrafficReportSerial(const TrafficReportFrame& report, uint32_t masterSerial) {
     if (report.serial < 0x10000) return std::nullopt;
-    if (report.serial < 0x100000) return report.serial + (masterSerial & kMasterTopBits);
+    if (report.serial < 0x100000) {
+        if (masterSerial == 0) return std::nullopt;
+        return report.serial + (masterSerial & kMasterTopBits);
+    }
     return report.serial;
 }

@@ -111,8 +111,10 @@ std::optional<MemoryEchoFrame> ParseMemoryEcho(std::span<const uint8_t> frame, u
 std::optional<DiagnosticsFrame> ParseDiagnostics(std::span<const uint8_t> frame, uint8_t check);
 std::optional<TraceFrame> ParseTrace(std::span<const uint8_t> frame, uint8_t check);
 
-// A link report's full serial: an F4 takes the master's top four bits.
-uint32_t LinkReportSerial(const LinkReportFrame& report, uint32_t masterSerial);
+// A link report's full serial: an F4 takes the master's top four bits, so it
+// names no radio before the master's own serial is known (0).
+std::optional<uint32_t> LinkReportSerial(const LinkReportFrame& report, uint32_t masterSerial);
 // A traffic report's full serial; nothing when it is too low to name a radio
-// (below 0x10000). From 0x10000 to 0xFFFFF the master's top bits complete it.
+// (below 0x10000). From 0x10000 to 0xFFFFF the master's top bits complete it,
+// which they cannot before the master's serial is known.
 std::optional<uint32_t> TrafficReportSerial(const TrafficReportFrame& report, uint32_t masterSerial);

@@ -1,5 +1,7 @@
 #include "qt/dialogs.h"
 
+#include <algorithm>
+
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -45,12 +47,18 @@ bool RunListDialog(QWidget* parent, const QString& title, const QStringList& ite
                    QString& chosen) {
     QDialog d(parent);
     d.setWindowTitle(title);
-    d.setFixedSize(80 * unitX, 120 * unitY);
     auto* list = new QListWidget(&d);
-    list->setGeometry(20 * unitX, 10 * unitY, 40 * unitX, 80 * unitY);
+    // The lines carry the device beside each port name: widen to the longest one.
+    int listWidth = 40 * unitX;
+    for (const QString& item : items)
+        listWidth = std::max(listWidth, list->fontMetrics().horizontalAdvance(item) + 12 * unitX);
+    const int widthExtra = listWidth - 40 * unitX;
+    d.setFixedSize(80 * unitX + widthExtra, 120 * unitY);
+    list->setGeometry(20 * unitX, 10 * unitY, listWidth, 80 * unitY);
     list->addItems(items);
     if (preselected >= 0 && preselected < items.size()) list->setCurrentRow(preselected);
     QPushButton* cancel = button(&d, "Cancel", 25, 90, 30, 14);
+    cancel->move(cancel->x() + widthExtra / 2, cancel->y());
     QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
     bool picked = false;
     auto pick = [&](QListWidgetItem* item) {

@@ -104,15 +104,25 @@ void QtHost::showDialing(bool shown) {
     if (shown) {
         if (!dialing) dialing = MakeDialingDialog(window);
         dialing->show();
-    } else if (dialing) {
-        dialing->hide();
-        dialing->deleteLater();
-        dialing = nullptr;
+    } else {
+        if (dialing) {
+            dialing->hide();
+            dialing->deleteLater();
+            dialing = nullptr;
+        }
+        if (window) window->setEnabled(true);  // the wait is over
     }
     QApplication::processEvents();
 }
 
-void QtHost::pumpEvents() { QApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+void QtHost::pumpEvents() {
+    // The dial-up wait. Qt counts a close request as user input, so excluding input
+    // would hold the close back until the wait ended. Instead the window takes no
+    // input while the wait lasts (disabled) and everything else, the close
+    // included, is handled now; the wait then ends at once.
+    if (window && window->isEnabled()) window->setEnabled(false);
+    QApplication::processEvents(QEventLoop::AllEvents);
+}
 
 bool QtHost::openFileDialog(const FileDialogRequest& request, std::string& path) {
     return runFileDialog(window, request, path, false);

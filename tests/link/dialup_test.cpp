@@ -1,3 +1,4 @@
+#include <functional>
 #include <sys/ioctl.h>
 
 #include "link_fixture.h"
@@ -8,12 +9,15 @@ namespace {
 // Plays the modem on the far side of the pseudo-terminal while the dial-up wait
 // pumps the window: it takes the dial command, then answers chunk by chunk, each
 // chunk delivered before the next pump so that every chunk lands in its own read.
+// Like a real modem it abandons the call when any byte follows the dial command
+// before it has answered, and says "NO CARRIER" instead.
 class ModemHost : public ScriptedHost {
 public:
     ModemHost(const Pty& pty, const std::unique_ptr<Program>& program) : pty(pty), program(program) {}
 
     void pumpEvents() override {
         ScriptedHost::pumpEvents();
+        if (duringWait && !awaitingCommand) duringWait();
         // The window's timer keeps firing while the wait lets the window breathe.
         if (timerFires) windowProc(*program, *this, msg::timer, 1, 0);
         if (pumps > 40000) {  // a wait that never ends would hang the suite: end it
@@ -21,18 +25,16 @@ public:
             return;
         }
         if (awaitingCommand) {
-            std::string command;
-            while (command.empty() || command.back() != '\r') {
-                std::string more = ReadBytes(pty.master, 1);
-                if (more.empty()) return;
-                command += more;
-            }
-            commands.push_back(command);
-            awaitingCommand = false;
+            takeCommand();
             return;
         }
         if (attempt >= answers.size()) return;
         if (chunk < answers[attempt].size()) {
+            if (chunk == 0 && !ReadWhatever(pty.master, 50).empty()) {
+                pty.write("\r\nNO CARRIER\r\n");  // the stray byte ended the call
+                answers[attempt].clear();
+                return;
+            }
             const std::string& text = answers[attempt][chunk++];
             pty.write(text);
             WaitFor([&] {
@@ -48,12 +50,36 @@ public:
         }
     }
 
+    // The window handles what waits while the "Dialing" box opens: the timer too.
+    void showDialing(bool shown) override {
+        ScriptedHost::showDialing(shown);
+        if (!shown || !tickAsDialingShows) return;
+        takeCommand();  // the command has left for the modem when the tick comes
+        WaitFor([&] { return program->link.transmit.ringCount == 0; });
+        windowProc(*program, *this, msg::timer, 1, 0);
+    }
+
     // The modem's answers per dialling attempt; an empty list is a silent modem.
     std::vector<std::vector<std::string>> answers;
     std::vector<std::string> commands;
     bool timerFires = false;
+    bool tickAsDialingShows = false;
+    // Runs at every pump once the modem has the dial command.
+    std::function<void()> duringWait;
 
 private:
+    void takeCommand() {
+        if (!awaitingCommand) return;
+        std::string command;
+        while (command.empty() || command.back() != '\r') {
+            std::string more = ReadBytes(pty.master, 1);
+            if (more.empty()) return;
+            command += more;
+        }
+        commands.push_back(command);
+        awaitingCommand = false;
+    }
+
     const Pty& pty;
     const std::unique_ptr<Program>& program;
     bool awaitingCommand = true;
@@ -112,6 +138,53 @@ TEST_F(Dialup, TimerTicksDuringTheWaitNeitherReadTheAnswerNorQueueRequests) {
     EXPECT_EQ(ReadBytes(pty.master, 8).size(), 8u);
 }
 
+TEST_F(Dialup, ATickAsTheDialingBoxOpensSendsNothingAfterTheDialCommand) {
+    usePty(pty);
+    modem.tickAsDialingShows = true;
+    program->poll.pollInterval = 0;
+    program->poll.requestState = 0;  // a request waits to go out
+    modem.answer(true, "5551234");
+    modem.answers = {{"CONNECT 9600\r\n"}};
+    dialUp(*program, modem);
+    EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r"}));
+    EXPECT_EQ(modem.messages(), std::vector<std::string>{});
+    EXPECT_EQ(program->link.linkUp, 1);
+}
+
+TEST_F(Dialup, ClosingTheWindowDuringTheWaitEndsTheDialAndQuits) {
+    usePty(pty);
+    modem.answer(true, "5551234");
+    modem.answers = {{}};  // the modem is still dialling when the window closes
+    modem.duringWait = [&] {
+        if (!modem.quitCalled) windowProc(*program, modem, msg::destroy, 0, 0);
+    };
+    dialUp(*program, modem);
+    EXPECT_TRUE(modem.quitCalled);
+    EXPECT_EQ(modem.messages(), std::vector<std::string>{});
+    EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:"}));
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(TimeText(clock.now()), "10:00:00");
+}
+
+TEST_F(Dialup, APortThatVanishesDuringTheWaitEndsItAtOnce) {
+    usePty(pty);
+    modem.answer(true, "5551234");
+    modem.answers = {{}};
+    modem.duringWait = [&] {  // the adapter is pulled out
+        if (pty.master < 0) return;
+        close(pty.master);
+        close(pty.slave);
+        pty.master = pty.slave = -1;
+    };
+    dialUp(*program, modem);
+    EXPECT_EQ(modem.messages(),
+              (std::vector<std::string>{"Error!: Comm port failed!\n" + pty.slaveName + ": Input/output error"}));
+    EXPECT_EQ(program->link.serialPortOpen, 0);
+    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(TimeText(clock.now()), "10:00:00");
+}
+
 TEST_F(Dialup, BusyThenRedialAsksTheNumberAgain) {
     usePty(pty);
     modem.answer(true, "5551234");
@@ -163,7 +236,8 @@ TEST_F(Dialup, SilentModemTimesOutSixtySecondsLaterAcrossMidnight) {
 TEST_F(Dialup, PortThatWillNotOpenAndCancelledNumber) {
     setenv("CORVANE_COM1", "/nonexistent/modem", 1);
     dialUp(*program, modem);
-    EXPECT_EQ(modem.messages(), (std::vector<std::string>{"Error!: Could not open comm port!"}));
+    EXPECT_EQ(modem.messages(), (std::vector<std::string>{
+                                    "Error!: Could not open comm port!\n/nonexistent/modem: No such file or directory"}));
     EXPECT_EQ(program->link.linkUp, 3);
     EXPECT_EQ(modem.shown.size(), 1u);
 

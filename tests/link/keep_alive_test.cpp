@@ -25,7 +25,7 @@ TEST_F(KeepAlive, NothingWhileDiallingOrWithoutALink) {
     Pty pty;
     usePty(pty);
     keepAliveStep(*program);  // no link at all
-    EXPECT_EQ(program->ring.ringCount, 0);
+    EXPECT_EQ(program->link.transmit.ringCount, 0);
     ASSERT_TRUE(openSerialLink(*program, host));
     for (int16_t state : {3, 0}) {
         program->link.linkUp = state;
@@ -48,6 +48,23 @@ TEST_F(KeepAlive, SilentTcpLinkGetsACarriageReturn) {
     closeTcpLink(*program);
     EXPECT_EQ(ReadBytes(peer, 10), "\r");
     close(peer);
+    close(listener);
+}
+
+TEST_F(KeepAlive, ACarriageReturnQueuedAsTheLinkSwitchesToTcpNeverLandsInItsReceiveQueue) {
+    Pty pty;
+    usePty(pty);
+    ASSERT_TRUE(openSerialLink(*program, host));
+    int listener = BoundSocket(SOCK_STREAM);
+    listen(listener, 1);
+    program->link.ipAddressText = "127.0.0.1";
+    program->link.portText = std::to_string(LocalPort(listener));
+    ASSERT_TRUE(openTcpLink(*program));  // closes the serial port
+    // The keep-alive saw the serial port open a moment ago and queues its byte now.
+    queueSerialText(*program, "\r");
+    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    EXPECT_EQ(program->ring.ringCount, 0);
+    closeTcpLink(*program);
     close(listener);
 }
 

@@ -41,16 +41,26 @@ TEST_F(LinkCommands, ChangeCommPortListsEightPortsAndClosesAnOpenPort) {
     host.answer(true, "Com3");
     commandChangeCommPort(*program, host);
     EXPECT_EQ(host.shown.back().title, "Select Comm Port");
-    EXPECT_EQ(host.listItems,
-              (std::vector<std::string>{"Com1", "Com2", "Com3", "Com4", "Com5", "Com6", "Com7", "Com8"}));
-    EXPECT_EQ(host.listPreselected, 1);
+    std::vector<std::string> names;  // each line: the name, then the device it maps to
+    for (const auto& line : host.listItems) names.push_back(line.substr(0, line.find(' ')));
+    EXPECT_EQ(names, (std::vector<std::string>{"Com1", "Com2", "Com3", "Com4", "Com5", "Com6", "Com7", "Com8"}));
+    EXPECT_EQ(host.listPreselected, 0);
     EXPECT_EQ(program->link.commPortName, "Com3");
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(host.invalidations, 0);
 
     commandChangeCommPort(*program, host);  // Cancel
-    EXPECT_EQ(host.listPreselected, 3);
+    EXPECT_EQ(host.listPreselected, 2);
     EXPECT_EQ(program->link.commPortName, "Com3");
+}
+
+TEST_F(LinkCommands, ChangeCommPortPreselectsTheCurrentPort) {
+    const std::pair<const char*, int> cases[] = {{"Com1", 0}, {"Com2", 1}, {"Com8", 7}};
+    for (const auto& [name, row] : cases) {
+        program->link.commPortName = name;
+        commandChangeCommPort(*program, host);  // Cancel
+        EXPECT_EQ(host.listPreselected, row) << name;
+    }
 }
 
 TEST_F(LinkCommands, OpenCommClosesANetworkLinkFirst) {
@@ -115,7 +125,7 @@ TEST_F(LinkCommands, ConnectUdpClosesSerialAndTcp) {
     EXPECT_EQ(program->link.serialPortOpen, 0);
     openUdp();
     EXPECT_EQ(program->link.tcpSocket, -1);
-    EXPECT_FALSE(program->link.tcpReader.joinable());
+    EXPECT_FALSE(program->link.tcpThread.joinable());
     EXPECT_EQ(program->link.udpPassword, "pw");
     EXPECT_EQ(program->link.udpPeerAddress, UdpPeerAddressFromText("127.0.0.1"));
     commandConnectUdp(*program, host);  // already open: no password prompt again
@@ -126,7 +136,7 @@ TEST_F(LinkCommands, ClosingAllLinksClosesWhicheverIsOpen) {
     openTcp();
     closeAllLinks(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
-    EXPECT_FALSE(program->link.tcpReader.joinable());
+    EXPECT_FALSE(program->link.tcpThread.joinable());
     openUdp();
     closeAllLinks(*program, host);
     EXPECT_EQ(program->link.udpSocket, -1);

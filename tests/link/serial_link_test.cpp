@@ -18,7 +18,7 @@ TEST_F(SerialLink, OpenRequestGoesOutAsTheEightFrameBytes) {
 
     linkSendRequest(*program);
     EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
-    EXPECT_TRUE(WaitFor([&] { return program->ring.ringCount == 0; }));
+    EXPECT_TRUE(WaitFor([&] { return program->link.transmit.ringCount == 0; }));
 
     queueSerialText(*program, "ATZ\r");
     EXPECT_EQ(ReadBytes(pty.master, 4), "ATZ\r");
@@ -29,13 +29,13 @@ TEST_F(SerialLink, QueuedBytesThatWrapPastTheRingEndArriveInOrder) {
     usePty(pty);
     ASSERT_TRUE(openSerialLink(*program, host));
     // The ring is empty and the writer idle: move both positions near the end.
-    program->ring.ringMainIndex = 1020;
-    program->ring.ringLinkIndex = 1020;
+    program->link.transmit.ringMainIndex = 1020;
+    program->link.transmit.ringLinkIndex = 1020;
     linkSendRequest(*program);
     EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
-    ASSERT_TRUE(WaitFor([&] { return program->ring.ringCount == 0; }));
-    EXPECT_EQ(program->ring.ringMainIndex, 4);
-    EXPECT_EQ(program->ring.ringLinkIndex, 4);
+    ASSERT_TRUE(WaitFor([&] { return program->link.transmit.ringCount == 0; }));
+    EXPECT_EQ(program->link.transmit.ringMainIndex, 4);
+    EXPECT_EQ(program->link.transmit.ringLinkIndex, 4);
 }
 
 TEST_F(SerialLink, ReplyBytesAreReadFromThePortAndMarkActivity) {
@@ -68,8 +68,9 @@ TEST_F(SerialLink, OpenFailureShowsTheMessageAndChangesNothing) {
     EXPECT_FALSE(openSerialLink(*program, host));
     setenv("CORVANE_COM1", "/dev/null", 1);  // exists, but is no serial line
     EXPECT_FALSE(openSerialLink(*program, host));
-    EXPECT_EQ(host.messages(), (std::vector<std::string>{"Error!: Could not open comm port!",
-                                                         "Error!: Could not open comm port!"}));
+    EXPECT_EQ(host.messages(),
+              (std::vector<std::string>{"Error!: Could not open comm port!\n/nonexistent/serial: No such file or directory",
+                                        "Error!: Could not open comm port!\n/dev/null: Inappropriate ioctl for device"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(program->link.linkUp, 0);
     EXPECT_EQ(program->link.commHandle, -1);
@@ -83,7 +84,7 @@ TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
     closeSerialLink(*program, host);
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(program->link.linkUp, 0);
-    EXPECT_EQ(program->ring.ringCount, ReceiveRing::kSerialStop);
+    EXPECT_EQ(program->link.transmit.ringCount, ReceiveRing::kSerialStop);
     EXPECT_FALSE(program->link.serialWriter.joinable());
     EXPECT_EQ(program->link.commHandle, -1);
 
@@ -93,7 +94,36 @@ TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
     EXPECT_TRUE(host.shown.empty());
     // A stopped ring takes nothing, so nothing reaches the line later.
     queueSerialText(*program, "\r");
-    EXPECT_EQ(program->ring.ringCount, ReceiveRing::kSerialStop);
+    EXPECT_EQ(program->link.transmit.ringCount, ReceiveRing::kSerialStop);
+}
+
+TEST(SerialOpenFailure, NamesTheDeviceTheReasonAndThePermissionRemedy) {
+    struct Case {
+        const char* port;
+        const char* path;
+        int code;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"Com3", "", ENOENT, "Could not open comm port!\nCom3: no device"},
+        {"Com1", "/dev/ttyUSB0", EBUSY, "Could not open comm port!\n/dev/ttyUSB0: Device or resource busy"},
+        {"Com1", "/nonexistent/tty", EACCES,
+         "Could not open comm port!\n/nonexistent/tty: Permission denied\nAdd your user to the group \"dialout\" "
+         "that owns the device (sudo usermod -aG dialout $USER), then log out and in again."},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SerialOpenFailureText(c.port, c.path, c.code), c.text) << c.path;
+}
+
+TEST_F(SerialLink, PortListShowsTheDeviceEachNameMapsTo) {
+    Pty pty;
+    usePty(pty);
+    setenv("CORVANE_COM2", "/nonexistent/tty", 1);
+    host.answer(true, "Com1  " + pty.slaveName);
+    commandChangeCommPort(*program, host);
+    ASSERT_EQ(host.listItems.size(), 8u);
+    EXPECT_EQ(host.listItems[0], "Com1  " + pty.slaveName);
+    EXPECT_EQ(host.listItems[1], "Com2  no device");
+    EXPECT_EQ(program->link.commPortName, "Com1");
 }
 
 TEST(SerialDevicePath, EnvironmentWinsAndOnlyCom1ToCom8HaveDevices) {

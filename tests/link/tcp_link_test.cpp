@@ -1,4 +1,7 @@
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <mutex>
 
 #include "link/link_internal.h"
 #include "link_fixture.h"
@@ -109,10 +112,61 @@ TEST_F(TcpLink, PeerHangingUpClosesTheLinkAfterItsLastBytes) {
     EXPECT_EQ(linkBytesAvailable(*program), 0);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(program->link.tcpSocket, -1);
-    EXPECT_FALSE(program->link.tcpReader.joinable());
+    EXPECT_FALSE(program->link.tcpThread.joinable());
     program->poll.requestState = 0;
     linkSendRequest(*program);  // goes nowhere, harms nothing
     EXPECT_EQ(program->poll.requestState, 0);
+}
+
+TEST_F(TcpLink, PeerHangingUpMidFrameClosesTheLinkAtTheNextTick) {
+    connect();
+    peerSends("\xF0\x12\x34");  // the first 3 of a 14-byte master status frame
+    close(peer);
+    peer = -1;
+    ASSERT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed.load(); }));
+    windowProc(*program, host, msg::timer, 1, 0);
+    EXPECT_EQ(program->link.linkKind, kLinkSerial);
+    EXPECT_EQ(program->link.tcpSocket, -1);
+}
+
+TEST_F(TcpLink, APeerThatStopsReadingNeverBlocksTheSenderAndTimesTheLinkOut) {
+    // Small socket buffers, so that a peer that reads nothing backs up quickly.
+    const int small = 1024;
+    setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    connect();
+    setsockopt(program->link.tcpSocket, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    static std::mutex recordedLock;
+    static std::vector<std::pair<int, int>> recorded;
+    recorded.clear();
+    program->errors.observer = [](void*, int code, int value) {
+        std::lock_guard<std::mutex> hold(recordedLock);
+        recorded.emplace_back(code, value);
+    };
+
+    std::atomic<bool> done{false};
+    std::atomic<bool> stopSending{false};
+    std::thread window([&] {  // the window's thread, sending a request every second
+        while (!stopSending) {
+            clock.advanceMs(1000);
+            program->poll.requestState = 0;
+            linkSendRequest(*program);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        done = true;
+    });
+    // The link dies by its time-out (the window's next send closes it).
+    EXPECT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed || program->link.linkKind == kLinkSerial; }));
+    stopSending = true;
+    const bool neverBlocked = WaitFor([&] { return done.load(); });
+    if (!neverBlocked) shutdown(program->link.tcpSocket, SHUT_RDWR);  // free the stuck send
+    window.join();
+    EXPECT_TRUE(neverBlocked);
+    linkBytesAvailable(*program);
+    EXPECT_EQ(program->link.linkKind, kLinkSerial);
+    std::lock_guard<std::mutex> hold(recordedLock);
+    EXPECT_NE(std::find(recorded.begin(), recorded.end(), std::make_pair(ETIMEDOUT, linkerr::tcpSend)),
+              recorded.end());
+    program->errors.observer = nullptr;
 }
 
 TEST_F(TcpLink, RefusedConnectionIsRecordedQuietly) {

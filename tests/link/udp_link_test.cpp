@@ -1,3 +1,4 @@
+#include "link/link_internal.h"
 #include "link_fixture.h"
 
 #include "display/screens.h"
@@ -39,6 +40,15 @@ protected:
         pollfd p{program->link.udpSocket, POLLIN, 0};
         ASSERT_EQ(poll(&p, 1, kWaitMs), 1);
         onUdpReadable(*program);
+    }
+
+    // A socket on another loopback address: another host as far as the link knows.
+    static int StrangerSocket() {
+        int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a = Loopback(0);
+        a.sin_addr.s_addr = htonl(0x7F000002);  // 127.0.0.2
+        bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        return fd;
     }
 
     int peer = -1;
@@ -91,7 +101,7 @@ TEST_F(UdpLink, PeerDatagramsReachTheRingAndForeignOnesAreDropped) {
     datagramFrom(peer, "\xF0\x01\x02");
     EXPECT_EQ(linkBytesAvailable(*program), 3);
 
-    int stranger = BoundSocket(SOCK_DGRAM);
+    int stranger = StrangerSocket();
     datagramFrom(stranger, "\xF8\x09");
     close(stranger);
     EXPECT_EQ(program->link.foreignDatagrams, 1);
@@ -102,7 +112,33 @@ TEST_F(UdpLink, PeerDatagramsReachTheRingAndForeignOnesAreDropped) {
     EXPECT_EQ(got[0], 0xF0);
     EXPECT_EQ(got[2], 0x02);
     onUdpReadable(*program);  // nothing waiting: returns at once
-    EXPECT_EQ(program->errors.count, 0);
+    EXPECT_EQ(program->errors.count, 1);  // the stranger's datagram, nothing more
+}
+
+TEST_F(UdpLink, RepliesFromThePeerHostOnAnyPortAreTakenOthersDroppedVisibly) {
+    connect(true, "");
+    struct Case {
+        const char* sender;
+        int (*open)();
+        int heldAfter;
+        int dropsAfter;
+    };
+    const Case cases[] = {
+        {"peer host, another port (gateway, NAT)", [] { return BoundSocket(SOCK_DGRAM); }, 2, 0},
+        {"another host", StrangerSocket, 2, 1},
+    };
+    for (const auto& c : cases) {
+        int from = c.open();
+        datagramFrom(from, "\xF0\x01");
+        close(from);
+        EXPECT_EQ(linkBytesAvailable(*program), c.heldAfter) << c.sender;
+        EXPECT_EQ(program->link.foreignDatagrams, c.dropsAfter) << c.sender;
+    }
+    EXPECT_EQ(program->errors.lastCode, linkerr::udpForeign);
+    EXPECT_EQ(program->errors.lastValue, 0x7F000002);  // the sender, 127.0.0.2
+    RecordingCanvas canvas;
+    PaintWindow(*program, canvas);
+    EXPECT_EQ(canvas.lineAtBottom(576), "127.0.0.1 OpenedUDP  Dropped 1");
 }
 
 TEST_F(UdpLink, NotificationBetweenTicksDrawsTheReadoutOnTheWindow) {

@@ -319,7 +319,7 @@ TEST_F(MenuCommands, ChangeCommPortClosesAnOpenPortAndKeepsItClosed) {
     command(119);
     EXPECT_FALSE(program->link.serialPortOpen.load());
     EXPECT_EQ(program->link.commPortName, "Com3");
-    EXPECT_EQ(host.listItems.front(), "Com1");
+    EXPECT_EQ(host.listItems.front(), std::string("Com1  ") + name);
 
     closeAllLinks(*program, host);
     ::unsetenv("CORVANE_COM1");

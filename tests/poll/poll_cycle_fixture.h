@@ -54,7 +54,7 @@ protected:
         PollTick(*program, host);
         clock.advanceMs(100);
         Frame out;
-        RingDrainLink(program->ring, [&](const uint8_t* b, int n) {
+        RingDrainLink(program->link.transmit, [&](const uint8_t* b, int n) {
             out.insert(out.end(), b, b + n);
             return n;
         });

@@ -35,7 +35,7 @@ TEST_F(PollCycleTest, OneSecondIntervalSendsEveryTenthTick) {
 TEST_F(PollCycleTest, NothingIsQueuedWhileTheRingStillHoldsTheLastRequest) {
     // No link drains the ring: the first request stays, no second one follows.
     for (int i = 0; i < 10; ++i) PollTick(*program, host);
-    EXPECT_EQ(program->ring.ringCount.load(), 8);
+    EXPECT_EQ(program->link.transmit.ringCount.load(), 8);
     EXPECT_EQ(program->poll.requestState, 0);
     EXPECT_GT(program->poll.tickAccumulator, 0.75f);
 }

@@ -46,17 +46,20 @@ TEST(ReplyFrames, MasterStatusTakesItsDataCountFromBytesEightFiveSix) {
 }
 
 TEST(ReplyFrames, ReportSerialsTakeTheMastersTopBitsOnlyWhenShort) {
-    const uint32_t master = 0x4A1234;
     struct Case {
         const char* hex;
+        uint32_t master;  // 0: no master status yet
         bool named;
         uint32_t serial;
     };
-    for (Case c : {Case{"F4 0C 4B 41 00 00 00 00 24 16 00", true, 0x4C4B41},
-                   {"F1 0C 4B 41 00 00 00 00 24 16 00", true, 0x0C4B41},
-                   {"F5 00 FF FF 00 00 00 00 24 16 00", false, 0},
-                   {"F5 01 00 00 00 00 00 00 24 16 00", true, 0x410000},
-                   {"F5 4C 4B 41 00 00 00 00 24 16 00", true, 0x4C4B41}}) {
+    for (Case c : {Case{"F4 0C 4B 41 00 00 00 00 24 16 00", 0x4A1234, true, 0x4C4B41},
+                   {"F4 0C 4B 41 00 00 00 00 24 16 00", 0, false, 0},
+                   {"F1 0C 4B 41 00 00 00 00 24 16 00", 0, true, 0x0C4B41},
+                   {"F5 00 FF FF 00 00 00 00 24 16 00", 0x4A1234, false, 0},
+                   {"F5 01 00 00 00 00 00 00 24 16 00", 0x4A1234, true, 0x410000},
+                   {"F5 01 00 00 00 00 00 00 24 16 00", 0, false, 0},
+                   {"F5 4C 4B 41 00 00 00 00 24 16 00", 0, true, 0x4C4B41}}) {
+        const uint32_t master = c.master;
         SCOPED_TRACE(c.hex);
         auto f = appendXor(frame(c.hex));
         std::optional<uint32_t> serial;

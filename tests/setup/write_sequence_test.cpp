@@ -72,7 +72,7 @@ protected:
     void tick() {
         PollTick(*program, host);
         std::vector<uint8_t> bytes;
-        RingDrainLink(program->ring, [&](const uint8_t* b, int n) {
+        RingDrainLink(program->link.transmit, [&](const uint8_t* b, int n) {
             bytes.insert(bytes.end(), b, b + n);
             return n;
         });
