@@ -126,7 +126,6 @@ private:
     int tcpListen_ = -1;
     uint16_t tcpPort_ = 0;
     StreamLink tcp_;
-    uint32_t tcpGeneration_ = 0;
 
     int udp_ = -1;
     uint16_t udpPort_ = 0;
