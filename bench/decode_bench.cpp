@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "app/program.h"
-#include "network/derived_values.h"
-#include "poll/protocol.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "protocol/protocol.h"
 #include "support/frames.h"
 #include "support/test_program.h"
 

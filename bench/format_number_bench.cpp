@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "display/format_number.h"
+#include "text/format_number.h"
 
 // The masks the screens format with on every repaint and live update.
 static void BM_FormatNumberScreenMasks(benchmark::State& state) {

@@ -15,9 +15,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "app/window_proc.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/clock.h"
 #include "support/scripted_host.h"
 

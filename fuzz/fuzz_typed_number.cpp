@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "display/format_number.h"
 #include "link/link_internal.h"
-#include "network/menu_commands.h"
+#include "text/format_number.h"
+#include "text/typed_number.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -1,10 +1,10 @@
 #include <memory>
 
-#include "app/program.h"
 #include "app/window_proc.h"
 #include "display/screens.h"
 #include "link/links.h"
-#include "setup/setup_table.h"
+#include "model/program.h"
+#include "model/setup_table.h"
 
 namespace {
 

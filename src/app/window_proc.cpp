@@ -2,16 +2,16 @@
 
 #include <string>
 
+#include "app/keyboard.h"
+#include "app/menu_commands.h"
 #include "app/menu_table.h"
-#include "app/program.h"
 #include "display/screens.h"
+#include "engine/poll_cycle.h"
+#include "files/export_commands.h"
 #include "link/links.h"
-#include "network/export_commands.h"
-#include "network/menu_commands.h"
-#include "network/radio_table.h"
+#include "model/program.h"
+#include "model/radio_table.h"
 #include "platform/host.h"
-#include "poll/poll_cycle.h"
-#include "setup/remote_setup.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
 #include "link/links.h"
-#include "setup/remote_setup.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 namespace {
 

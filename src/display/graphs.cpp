@@ -2,12 +2,12 @@
 #include <cmath>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/graph_parts.h"
 #include "display/screen_parts.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 const HistorySample& GraphHistory::sample(int s) const {
     return row->samples[static_cast<size_t>(s)];

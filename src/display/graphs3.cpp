@@ -3,11 +3,11 @@
 #include <limits>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/graph_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 #include <cmath>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/graph_parts.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 // The bar text is drawn first and the grey rectangles over its dashes, so only
 // the words and the number stay visible between the bars.

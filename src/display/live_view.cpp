@@ -1,13 +1,13 @@
 #include <memory>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
-#include "poll/live_listener.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "platform/live_listener.h"
+#include "text/format_number.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 // Draws radio `radio`'s Screen0 row at the text cursor, which the caller has put at
 // column 1 of the row.

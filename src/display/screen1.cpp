@@ -1,11 +1,11 @@
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 // Draws radio `radio`'s Screen1 row at the text cursor (column 1 of its row).
 void DrawScreen1Row(Program& program, int radio) {

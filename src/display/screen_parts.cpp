@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 std::string HexText(int n) {
     static const char digits[] = "0123456789ABCDEF";

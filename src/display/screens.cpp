@@ -1,8 +1,8 @@
 #include "display/screens.h"
 
-#include "app/program.h"
 #include "display/screen_parts.h"
 #include "display/text_grid.h"
+#include "model/program.h"
 
 void ComputePageGeometry(Program& program) {
     DisplayOptions& d = program.display;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/program.h"
+#include "model/program.h"
 
 void textAt(Program& program, double row, int column) {
     DisplayOptions& d = program.display;

@@ -1,9 +1,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
 
 namespace {

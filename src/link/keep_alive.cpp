@@ -3,9 +3,9 @@
 #include <stop_token>
 #include <thread>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 
 namespace {
 

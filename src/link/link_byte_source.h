@@ -1,6 +1,6 @@
 #pragma once
 #include "link/links.h"
-#include "poll/live_listener.h"
+#include "platform/live_listener.h"
 
 // The reply bytes of whichever link is open, for the frame assembler.
 class LinkByteSource : public ByteSource {

@@ -1,10 +1,10 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
 #include "link/link_backend.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include "app/program.h"
 #include "link/link_backend.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
-#include "poll/ring.h"
+#include "protocol/ring.h"
 
 long DecimalValue(const std::string& text) {
     size_t i = 0;

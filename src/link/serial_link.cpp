@@ -9,11 +9,11 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
-#include "poll/ring.h"
+#include "protocol/ring.h"
 
 namespace {
 

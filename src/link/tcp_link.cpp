@@ -11,10 +11,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
-#include "poll/ring.h"
+#include "model/program.h"
+#include "protocol/ring.h"
 
 namespace {
 

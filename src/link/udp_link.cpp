@@ -5,11 +5,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
-#include "poll/ring.h"
+#include "protocol/ring.h"
 
 uint32_t UdpPeerAddressFromText(const std::string& ipAddressText) {
     // Four parts split at the first three dots; the last part is all that follows.

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "monitor/headless_host.h"
 
 namespace {

@@ -16,17 +16,17 @@
 
 #include <prometheus/exposer.h>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "files/log_files.h"
+#include "files/network_file.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "monitor/headless_host.h"
 #include "monitor/link_supervisor.h"
 #include "monitor/metrics.h"
 #include "monitor/monitor_options.h"
 #include "monitor/monitor_view.h"
-#include "network/log_files.h"
-#include "network/network_file.h"
-#include "poll/frame_assembler.h"
+#include "protocol/frame_assembler.h"
 
 namespace {
 

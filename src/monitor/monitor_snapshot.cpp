@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/program.h"
 #include "display/screen_parts.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
 
 namespace {
 

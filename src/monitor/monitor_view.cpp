@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "display/format_number.h"
+#include "text/format_number.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 
 ClientWidget::ClientWidget(Program& program, Host& host, QWidget* parent)
     : QWidget(parent), program(program), host(host) {

@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QImageWriter>
 
-#include "network/file_safety.h"
+#include "files/file_safety.h"
 #include "qt/client_widget.h"
 
 bool SaveImageAsPng(const QImage& image, const std::string& path, std::string& error) {

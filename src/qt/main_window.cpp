@@ -7,8 +7,8 @@
 #include <QStatusBar>
 
 #include "app/menu_table.h"
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "qt/client_widget.h"
 #include "qt/exports.h"
 #include "qt/key_map.h"

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/menu_table.h"
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "support/recording_canvas.h"
 #include "support/scripted_host.h"
 

@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program.h"
 #include "e2e/radiosim_process.h"
+#include "model/program.h"
 #include "platform/clock.h"
 #include "support/recording_canvas.h"
 #include "support/scripted_host.h"

@@ -18,9 +18,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/program.h"
 #include "app/window_proc.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "support/scripted_host.h"
 
 namespace linktest {

@@ -2,7 +2,7 @@
 #include "link_fixture.h"
 
 #include "display/screens.h"
-#include "poll/protocol.h"
+#include "protocol/protocol.h"
 #include "support/recording_canvas.h"
 
 namespace linktest {

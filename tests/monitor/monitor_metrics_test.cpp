@@ -6,8 +6,8 @@
 #include "monitor/link_supervisor.h"
 #include "monitor/metrics.h"
 #include "monitor/monitor_view.h"
-#include "poll/protocol_fixture.h"
 #include "support/exposition.h"
+#include "support/protocol_fixture.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "qt/client_widget.h"
 #include "qt/main_window.h"
 #include "qt/qt_host.h"

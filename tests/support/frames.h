@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "poll/live_listener.h"
+#include "platform/live_listener.h"
 
 // Bytes from hexadecimal text: "F0 12 34 56" (blanks optional between pairs).
 std::vector<uint8_t> frame(std::string_view hex);
