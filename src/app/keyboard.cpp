@@ -10,41 +10,14 @@
 #include "files/network_file.h"
 #include "model/program.h"
 #include "platform/host.h"
+#include "platform/ids.h"
 
 namespace {
-
-namespace key {
-constexpr int escape = 27;
-constexpr int pageUp = 33;
-constexpr int pageDown = 34;
-constexpr int up = 38;
-constexpr int down = 40;
-constexpr int digit0 = 48;
-constexpr int digit4 = 52;
-constexpr int letterA = 65;
-constexpr int letterC = 67;
-constexpr int letterD = 68;
-constexpr int letterF = 70;
-constexpr int letterN = 78;
-constexpr int letterP = 80;
-constexpr int letterR = 82;
-constexpr int letterS = 83;
-constexpr int letterW = 87;
-constexpr int keypad0 = 96;
-constexpr int keypad4 = 100;
-constexpr int keypadPlus = 107;
-constexpr int keypadMinus = 109;
-constexpr int plus = 187;
-constexpr int minus = 189;
-}  // namespace key
-
-constexpr int kMenuDeleteRadio = 3077;
-constexpr int kMenuAddRadio = 3079;
 
 // Screens 2, 3 and 4 show one radio; the arrows step through the radios there.
 bool ShowsOneRadio(const Program& program) {
     const int screen = program.display.screenNumber;
-    return screen >= 2 && screen <= 4;
+    return screen >= screen::screen2 && screen <= screen::graphics4;
 }
 
 void Repaint(Host& host, bool erase) {
@@ -76,7 +49,7 @@ void StepSelectedRadio(Program& program, Host& host, int virtualKey) {
     }
     // A negative page (a window too small for one row) must not leave the table either.
     network.selectedRadio = std::clamp(radio, 0, last);
-    Repaint(host, program.display.screenNumber == 2);
+    Repaint(host, program.display.screenNumber == screen::screen2);
 }
 
 // Arrow and page keys on the list screens scroll the list.
@@ -119,8 +92,8 @@ void onKeyDown(Program& program, Host& host, int virtualKey) {
         case key::keypadMinus:
             if (display.alarmTimeSeconds > 1) display.alarmTimeSeconds -= 1;
             break;
-        case key::letterA: OnMenuCommand(program, host, kMenuAddRadio); break;
-        case key::letterD: OnMenuCommand(program, host, kMenuDeleteRadio); break;
+        case key::letterA: OnMenuCommand(program, host, menu::addRadio); break;
+        case key::letterD: OnMenuCommand(program, host, menu::deleteRadio); break;
         case key::letterC: changeSetupParameter(program, host); break;
         case key::escape:
             // Closing the window closes the link and ends the message loop.
@@ -129,13 +102,13 @@ void onKeyDown(Program& program, Host& host, int virtualKey) {
         case key::letterS: PollSequentialMode(program); break;
         case key::letterR: PollRandomMode(program); break;
         case key::letterP:
-            if (display.screenNumber == 2)
+            if (display.screenNumber == screen::screen2)
                 ReadAllSetupParameters(program);
             else if (program.poll.pollMode >= 0 && program.poll.pollMode <= 1)
                 PollSingleRadio(program, host);  // never while a sweep or a write runs
             break;
         case key::letterF:
-            if (display.screenNumber == 2) {
+            if (display.screenNumber == screen::screen2) {
                 WriteSettingsReport(program, &host, SelectedRadioInTable(program));
                 return;
             }

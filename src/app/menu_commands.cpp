@@ -12,6 +12,7 @@
 #include "model/radio_table.h"
 #include "model/setup_table.h"
 #include "platform/host.h"
+#include "platform/ids.h"
 #include "text/format_number.h"
 #include "text/typed_number.h"
 
@@ -20,47 +21,6 @@ namespace {
 // The maker's support line shown by Help.
 constexpr const char* kSupportNumber = "800-555-0199";
 
-namespace menu {
-constexpr int newNetwork = 3072;
-constexpr int openNetworkFile = 3073;
-constexpr int close = 3074;
-constexpr int saveNetworkFile = 3075;
-constexpr int exit = 3076;
-constexpr int deleteRadio = 3077;
-constexpr int pollRadio = 3078;
-constexpr int addRadio = 3079;
-constexpr int help = 3080;
-constexpr int about = 3081;
-constexpr int changeCommPort = 119;
-constexpr int closeComm = 120;
-constexpr int openComm = 121;
-constexpr int writeLogFile = 122;
-constexpr int saveRadioSettings = 123;
-constexpr int showNames = 124;
-constexpr int showSerialNumbers = 125;
-constexpr int rssiDbuv = 126;
-constexpr int rssiRegular = 127;
-constexpr int changeEprom = 128;
-constexpr int changeIpAddress = 129;
-constexpr int connectTcp = 130;
-constexpr int closeTcpUdp = 131;
-constexpr int metricUnits = 132;
-constexpr int americanUnits = 133;
-constexpr int resetDisconnectCount = 134;
-constexpr int saveAllRadioSettings = 135;
-constexpr int screen0 = 140;
-constexpr int graphics4 = 144;
-constexpr int connectUdp = 150;
-constexpr int locateRadio = 151;
-constexpr int setPollInterval = 152;
-constexpr int connectDialup = 200;
-constexpr int randomMode = 201;
-constexpr int sequentialMode = 202;
-constexpr int pollRadioValue = 203;
-constexpr int writeCsvFile = 204;
-}  // namespace menu
-
-constexpr int kScreen2 = 2;
 // Serial numbers are 24 bits on the wire.
 constexpr double kLargestSerial = 0xFFFFFF;
 
@@ -130,7 +90,7 @@ void LocateRadioCommand(Program& program, Host& host) {
 }
 
 void SaveRadioSettings(Program& program, Host& host) {
-    program.display.screenNumber = kScreen2;
+    program.display.screenNumber = screen::screen2;
     // The report lists the rows the shown radio has, as the Screen2 repaint sets them;
     // set them here too, for a window that paints later than it is asked to.
     const int radio = SelectedRadioInTable(program);
@@ -144,7 +104,7 @@ void SaveAllRadioSettings(Program& program, Host& host) {
     // shown: the same reason would otherwise pop up once per radio.
     Host* shownTo = &host;
     for (int r = 0; r <= program.network.radioCount && r < kRadioSlots; ++r) {
-        program.display.screenNumber = kScreen2;
+        program.display.screenNumber = screen::screen2;
         host.invalidate(true);
         program.network.selectedRadio = r;
         // Each report lists its own radio's rows, not those of the last Screen2 paint.
@@ -188,7 +148,7 @@ bool CommunicationCommands(Program& program, Host& host, int id) {
 bool PollCommands(Program& program, Host& host, int id) {
     switch (id) {
         case menu::pollRadio:
-            if (program.display.screenNumber == kScreen2)
+            if (program.display.screenNumber == screen::screen2)
                 ReadAllSetupParameters(program);
             else
                 PollSingleRadio(program, host);
@@ -196,7 +156,7 @@ bool PollCommands(Program& program, Host& host, int id) {
         case menu::randomMode: PollRandomMode(program); return true;
         case menu::sequentialMode: PollSequentialMode(program); return true;
         case menu::pollRadioValue:
-            if (program.display.screenNumber == kScreen2) PollRadioValue(program, host);
+            if (program.display.screenNumber == screen::screen2) PollRadioValue(program, host);
             return true;
         case menu::setPollInterval: SetPollInterval(program, host); return true;
         default: return false;

@@ -15,11 +15,6 @@
 
 namespace {
 
-constexpr int keyUp = 38;
-constexpr int keyDown = 40;
-constexpr int keyPageUp = 33;
-constexpr int keyPageDown = 34;
-
 int lowWord(uintptr_t v) { return static_cast<int>(v & 0xFFFF); }
 int highWord(uintptr_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
 // Mouse coordinates are signed 16-bit values.
@@ -45,18 +40,18 @@ void onLeftButton(Program& program, Host& host, int y) {
     const int top = program.display.clientRect.top;
     const int rows = program.display.rowsPerPage;
     if (top + 80 < y && y < top + 96)
-        onKeyDown(program, host, keyUp);
+        onKeyDown(program, host, key::up);
     else if (top + 112 + 16 * rows < y && y < top + 126 + 16 * rows)
-        onKeyDown(program, host, keyDown);
+        onKeyDown(program, host, key::down);
 }
 
 void onRightButton(Program& program, Host& host, int y) {
     const int top = program.display.clientRect.top;
     const int bottom = program.display.clientRect.bottom;
     if (top + 80 < y && y < top + 96)
-        onKeyDown(program, host, keyPageUp);
+        onKeyDown(program, host, key::pageUp);
     else if (bottom - 76 < y && y < bottom - 60)
-        onKeyDown(program, host, keyPageDown);
+        onKeyDown(program, host, key::pageDown);
 }
 
 void onDestroy(Program& program, Host& host) {

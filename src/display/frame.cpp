@@ -5,6 +5,7 @@
 #include "display/text_grid.h"
 #include "link/links.h"
 #include "model/program.h"
+#include "platform/ids.h"
 #include "text/format_number.h"
 
 namespace {
@@ -46,14 +47,14 @@ void PaintWindow(Program& program, Canvas& canvas) {
     ComputePageGeometry(program);
 
     switch (d.screenNumber) {
-        case 0: DrawRadioList(program, false); break;
-        case 1: DrawRadioList(program, true); break;
-        case 2:
+        case screen::screen0: DrawRadioList(program, false); break;
+        case screen::screen1: DrawRadioList(program, true); break;
+        case screen::screen2:
             drawScreen2Body(program);
             ListBars(program, false);
             break;
-        case 3: DrawGraphics3(program); break;
-        case 4: DrawGraphics4(program); break;
+        case screen::graphics3: DrawGraphics3(program); break;
+        case screen::graphics4: DrawGraphics4(program); break;
         default: break;
     }
 

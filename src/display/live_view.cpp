@@ -6,6 +6,7 @@
 #include "display/text_grid.h"
 #include "model/derived_values.h"
 #include "model/program.h"
+#include "platform/ids.h"
 #include "platform/live_listener.h"
 #include "text/format_number.h"
 
@@ -31,7 +32,7 @@ public:
         const RadioNetwork& n = program.network;
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
         textAt(program, 7 + radio - n.firstVisibleRow, 1);
-        if (program.display.screenNumber == 0)
+        if (program.display.screenNumber == screen::screen0)
             DrawScreen0Row(program, radio);
         else
             DrawScreen1Row(program, radio);
@@ -61,7 +62,7 @@ public:
     void masterRow() override {
         if (!drawing() || !onRadioList()) return;
         const MasterStatus& m = program.network.master;
-        const bool screen1 = program.display.screenNumber == 1;
+        const bool screen1 = program.display.screenNumber == screen::screen1;
         setTextColor(program, colors::darkGreen);
         textAt(program, 5, 1);
         drawText(program, formatNumber(m.serialNumber, "#######  ") + "M");
@@ -87,7 +88,7 @@ public:
     void reportNoise(int noiseLevel) override {
         if (!drawing() || !onRadioList()) return;
         // Column 14 holds the master's radio ID on Screen1, so the noise shows on Screen0 only.
-        if (program.display.screenNumber == 0) {
+        if (program.display.screenNumber == screen::screen0) {
             textAt(program, 5, 14);
             drawText(program, formatNumber(noiseLevel, "* # "));
         }
@@ -150,7 +151,7 @@ public:
     }
 
     void graphicsLiveValue(int first, int second) override {
-        if (!drawing() || program.display.screenNumber != 3) return;
+        if (!drawing() || program.display.screenNumber != screen::graphics3) return;
         setTextColor(program, colors::ochre);
         textAt(program, 27, 72);
         drawText(program, formatNumber(first, "* # ") + formatNumber(second, "* #"));
@@ -165,7 +166,7 @@ public:
 
 private:
     bool drawing() const { return program.display.canvas != nullptr; }
-    bool onRadioList() const { return program.display.screenNumber == 0 || program.display.screenNumber == 1; }
+    bool onRadioList() const { return program.display.screenNumber == screen::screen0 || program.display.screenNumber == screen::screen1; }
 
     Program& program;
 };

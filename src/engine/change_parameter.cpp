@@ -6,6 +6,7 @@
 #include "model/radio_table.h"
 #include "model/setup_table.h"
 #include "platform/host.h"
+#include "platform/ids.h"
 #include "text/typed_number.h"
 
 namespace {
@@ -125,13 +126,13 @@ bool AskWriteValue(Program& program, Host& host, int row, int radio, int& writeV
 
 void changeSetupParameter(Program& program, Host& host) {
     PollState& poll = program.poll;
-    if (program.display.screenNumber == 0) {
+    if (program.display.screenNumber == screen::screen0) {
         ResetDisconnectCounts(program.network);
         host.invalidate(true);
         host.update();
         return;
     }
-    if (program.display.screenNumber != 2) return;
+    if (program.display.screenNumber != screen::screen2) return;
     // A read-all sweep or a write already owns the poll cycle.
     if (poll.pollMode < 0 || poll.pollMode > 1) return;
 

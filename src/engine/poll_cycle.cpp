@@ -9,6 +9,7 @@
 #include "model/program.h"
 #include "model/setup_table.h"
 #include "platform/host.h"
+#include "platform/ids.h"
 #include "protocol/protocol.h"
 #include "text/format_number.h"
 #include "text/typed_number.h"
@@ -121,7 +122,7 @@ BuildOutcome BuildSequential(Program& program) {
     RadioRecord& record = network.radios[static_cast<size_t>(radio)];
     BuildRead(program, record.serialNumber, SweepAddress(program));
     const int screen = program.display.screenNumber;
-    if ((screen == 0 || screen == 1) && radio >= network.firstVisibleRow &&
+    if ((screen == screen::screen0 || screen == screen::screen1) && radio >= network.firstVisibleRow &&
         radio <= network.lastVisibleRow)
         program.live->radioRow(radio);
     Status(program, "Sequen" + formatNumber(radio, "* #"));

@@ -4,12 +4,12 @@
 #include "model/program.h"
 #include "model/radio_table.h"
 #include "platform/host.h"
+#include "platform/ids.h"
 #include "text/format_number.h"
 #include "text/typed_number.h"
 
 namespace {
 
-constexpr int kScreen2 = 2;
 // Serial numbers are 24 bits on the wire.
 constexpr double kLargestSerial = 0xFFFFFF;
 // Any number a float holds is accepted; a larger one cannot be stored at all.
@@ -38,7 +38,7 @@ void PollSequentialMode(Program& program) {
 }
 
 void PollRadioValue(Program& program, Host& host) {
-    if (program.display.screenNumber != kScreen2) return;
+    if (program.display.screenNumber != screen::screen2) return;
     PollState& poll = program.poll;
     std::string text = poll.singleParamText;
     if (host.prompt("EEPROM Location To Poll", text)) poll.singleParamText = text;

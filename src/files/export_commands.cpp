@@ -6,12 +6,13 @@
 #include "files/history_export.h"
 #include "model/program.h"
 #include "platform/host.h"
+#include "platform/ids.h"
 
 namespace {
 
 bool OnGraphScreen(Program& program, Host& host, const char* title) {
     const int screen = program.display.screenNumber;
-    if (screen == 3 || screen == 4) return true;
+    if (screen == screen::graphics3 || screen == screen::graphics4) return true;
     host.beep();
     host.messageBox("Show Graphics3 or Graphics4 first: the export saves the graph on the screen.", title);
     return false;
@@ -64,8 +65,8 @@ void ExportHistory(Program& program, Host& host) {
 
 bool OnExportCommand(Program& program, Host& host, int id) {
     switch (id) {
-        case exportMenu::graph: ExportGraph(program, host); return true;
-        case exportMenu::history: ExportHistory(program, host); return true;
+        case menu::exportGraph: ExportGraph(program, host); return true;
+        case menu::exportHistory: ExportHistory(program, host); return true;
         default: return false;
     }
 }

@@ -7,6 +7,7 @@
 
 #include "model/derived_values.h"
 #include "model/radio_network.h"
+#include "platform/ids.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ bool HistoryCsvText(const RadioNetwork& network, int radio, int graph, std::stri
         error = "the run's start time \"" + network.runStartDate + " " + network.runStartTime + "\" is unreadable";
         return false;
     }
-    csv = graph == 3 ? std::string("time,signal level,noise level,") + (radio == 0 ? "error %" : "receive %") +
+    csv = graph == screen::graphics3 ? std::string("time,signal level,noise level,") + (radio == 0 ? "error %" : "receive %") +
                            ",data rate kB/s,bad packets kB/s"
                      : "time,voltage V,temperature C,frequency offset ppm";
     csv += kLineEnd;
@@ -105,7 +106,7 @@ bool HistoryCsvText(const RadioNetwork& network, int radio, int graph, std::stri
     for (int s = 1; s <= count; ++s) {
         const HistorySample& v = row.samples[static_cast<size_t>(s)];
         csv += IsoTime(start + v.time);
-        if (graph == 3) {
+        if (graph == screen::graphics3) {
             csv += "," + Number(v.signal) + "," + Number(v.noise) + "," + Number(v.goodPackets / 2.56) + "," +
                    DataRate(row, s, count) + "," + BadPacketRate(row, s, count);
         } else {

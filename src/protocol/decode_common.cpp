@@ -1,6 +1,7 @@
 #include "model/radio_network.h"
 #include "model/radio_table.h"
 #include "platform/clock.h"
+#include "platform/ids.h"
 #include "platform/live_listener.h"
 #include "protocol/decoders.h"
 
@@ -27,7 +28,7 @@ std::array<char, 8> TimeField(const LocalTime& time) {
 
 bool RowShownLive(const DecodeContext& context, int radio) {
     int screen = context.screenNumber;
-    if (screen != 0 && screen != 1) return false;
+    if (screen != screen::screen0 && screen != screen::screen1) return false;
     return radio >= context.network.firstVisibleRow && radio <= context.network.lastVisibleRow;
 }
 

@@ -7,6 +7,7 @@
 #include "model/protocol_error.h"
 #include "model/radio_table.h"
 #include "model/setup_table.h"
+#include "platform/ids.h"
 #include "platform/live_listener.h"
 #include "protocol/decoders.h"
 #include "protocol/protocol.h"
@@ -162,11 +163,11 @@ void ApplyDiagnostics(DecodeContext& context, const DiagnosticsFrame& frame) {
 
     int screen = context.screenNumber;
     bool selected = r == network.selectedRadio;
-    if (screen == 2 && selected) {
+    if (screen == screen::screen2 && selected) {
         if (row >= 0) context.live.statusUpdate(row);
         context.poll.repaintRequested = true;
     }
-    if ((screen == 3 || screen == 4) && selected) context.poll.repaintRequested = true;
+    if ((screen == screen::graphics3 || screen == screen::graphics4) && selected) context.poll.repaintRequested = true;
     if (RowShownLive(context, r)) context.live.radioRow(r);
 }
 

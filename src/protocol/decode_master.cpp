@@ -4,6 +4,7 @@
 #include "model/poll_state.h"
 #include "model/radio_network.h"
 #include "model/setup_table.h"
+#include "platform/ids.h"
 #include "platform/live_listener.h"
 #include "protocol/decoders.h"
 #include "protocol/protocol.h"
@@ -59,8 +60,8 @@ void ApplyMasterStatus(DecodeContext& context, const MasterStatusFrame& frame) {
     MasterHistorySample(network, now);
 
     int screen = context.screenNumber;
-    if ((screen == 3 || screen == 4) && network.selectedRadio == 0) context.poll.repaintRequested = true;
-    if (screen == 0 || screen == 1) context.live.masterRow();
+    if ((screen == screen::graphics3 || screen == screen::graphics4) && network.selectedRadio == 0) context.poll.repaintRequested = true;
+    if (screen == screen::screen0 || screen == screen::screen1) context.live.masterRow();
     context.live.statusSlot(frame.slot);
 
     context.hooks.masterStatus();
@@ -79,7 +80,7 @@ void ApplyMemoryEcho(DecodeContext& context, const MemoryEchoFrame& frame) {
         row = RowOfAddress(context.setup, frame.address);
         context.hooks.writeConfirmation(0, offset, frame.value);
     }
-    if (context.screenNumber == 2 && context.network.selectedRadio == 0) {
+    if (context.screenNumber == screen::screen2 && context.network.selectedRadio == 0) {
         if (row >= 0) context.live.statusUpdate(row);
         context.poll.repaintRequested = true;
     }

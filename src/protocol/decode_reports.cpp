@@ -1,5 +1,6 @@
 #include "model/radio_network.h"
 #include "platform/clock.h"
+#include "platform/ids.h"
 #include "platform/live_listener.h"
 #include "protocol/decoders.h"
 
@@ -9,7 +10,7 @@ uint32_t MasterSerial(const DecodeContext& context) { return uint32_t(context.ne
 
 void ShowReport(DecodeContext& context, int radio, int noise) {
     int screen = context.screenNumber;
-    if (screen != 0 && screen != 1) return;
+    if (screen != screen::screen0 && screen != screen::screen1) return;
     context.live.reportNoise(noise);
     if (RowShownLive(context, radio)) context.live.reportFields(radio);
 }
@@ -71,5 +72,5 @@ void ApplyTrafficReport(DecodeContext& context, const TrafficReportFrame& frame)
         }
     }
     ShowReport(context, r, frame.noise);
-    if (context.screenNumber == 3 && r == network.selectedRadio) context.live.graphicsLiveValue(frame.bad, frame.good);
+    if (context.screenNumber == screen::graphics3 && r == network.selectedRadio) context.live.graphicsLiveValue(frame.bad, frame.good);
 }

@@ -5,6 +5,7 @@
 #include "files/export_commands.h"
 #include "files/history_export.h"
 #include "model/derived_values.h"
+#include "platform/ids.h"
 #include "support/log_fixture.h"
 
 namespace {
@@ -100,10 +101,10 @@ TEST_F(HistoryExport, CommandsWriteTheChosenFileOrSayWhyNot) {
         std::string message;  // empty: the file is written
     };
     const Case cases[] = {
-        {1, exportMenu::history, "h.csv", "Export History: Show Graphics3 or Graphics4 first"},
-        {4, exportMenu::history, "h.csv", ""},
-        {3, exportMenu::history, "missing/h.csv", "Export History: Could not write missing/h.csv: "},
-        {3, exportMenu::graph, "g.png", "Export Graph: Could not write g.png: there is no window image"},
+        {1, menu::exportHistory, "h.csv", "Export History: Show Graphics3 or Graphics4 first"},
+        {4, menu::exportHistory, "h.csv", ""},
+        {3, menu::exportHistory, "missing/h.csv", "Export History: Could not write missing/h.csv: "},
+        {3, menu::exportGraph, "g.png", "Export Graph: Could not write g.png: there is no window image"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path + " on screen " + std::to_string(c.screen));
