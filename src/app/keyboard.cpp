@@ -20,11 +20,6 @@ bool ShowsOneRadio(const Program& program) {
     return screen >= screen::screen2 && screen <= screen::graphics4;
 }
 
-void Repaint(Host& host, bool erase) {
-    host.invalidate(erase);
-    host.update();
-}
-
 void LastRowRule(RadioNetwork& network, int rowsPerPage) {
     network.lastVisibleRow = std::min(rowsPerPage + network.firstVisibleRow, network.radioCount);
 }

@@ -24,11 +24,6 @@ constexpr const char* kSupportNumber = "800-555-0199";
 // Serial numbers are 24 bits on the wire.
 constexpr double kLargestSerial = 0xFFFFFF;
 
-void Repaint(Host& host) {
-    host.invalidate(true);
-    host.update();
-}
-
 // A typed serial number, or false (with the usual refusal) when it cannot be one.
 bool TypedSerial(Host& host, const std::string& text, uint32_t& serial) {
     const double value = ParseTypedNumber(text);

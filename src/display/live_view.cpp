@@ -9,6 +9,7 @@
 #include "platform/ids.h"
 #include "platform/live_listener.h"
 #include "text/format_number.h"
+#include "text/hex.h"
 
 namespace {
 

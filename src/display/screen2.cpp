@@ -8,6 +8,7 @@
 #include "model/program.h"
 #include "model/setup_table.h"
 #include "text/format_number.h"
+#include "text/hex.h"
 
 namespace {
 
@@ -15,16 +16,6 @@ namespace {
 bool NewTypePower(uint32_t serial) { return serial > 9110000 || serial == 0; }
 
 bool SilverRow(int row) { return row == 6 || row == 7 || row == 8 || row == 34 || row == 38; }
-
-std::string Hex(unsigned value) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    do {
-        out.insert(out.begin(), digits[value % 16]);
-        value /= 16;
-    } while (value != 0);
-    return out;
-}
 
 std::string LineSettings(unsigned v) {
     std::string text;
@@ -83,7 +74,7 @@ std::string DecodedText(const RadioRecord& radio, int row) {
             return "Network ID=" + formatNumber(((p[26] + 1) & 15) * 256 + v, "####");
         case 28:
             if (v == 255) return "Disabled            ";
-            return "Rcv=" + Hex(v & 15) + " Xmit=" + Hex(v / 16);
+            return "Rcv=" + HexText(v & 15) + " Xmit=" + HexText(v / 16);
         case 30:
             if (!ok[29] || !ok[30] || !ok[33]) return {};
             return "Rad Id=" + formatNumber(p[29] * 256.0 + v + ((p[33] + 1) & 255) * 65536.0, "#######");

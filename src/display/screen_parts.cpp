@@ -6,17 +6,7 @@
 #include "model/derived_values.h"
 #include "model/program.h"
 #include "text/format_number.h"
-
-std::string HexText(int n) {
-    static const char digits[] = "0123456789ABCDEF";
-    unsigned v = static_cast<unsigned>(n);
-    std::string out;
-    do {
-        out.insert(out.begin(), digits[v & 15u]);
-        v >>= 4;
-    } while (v != 0);
-    return out;
-}
+#include "text/hex.h"
 
 char HopDigit(int n) {
     int code = 48 + n;

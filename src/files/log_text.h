@@ -19,8 +19,6 @@ constexpr int kNetworkFileWriteError = 9005;
 
 // The three title lines (banner, network file, date/time/elapsed), each with its line end.
 std::string TitleLines(const Program& program);
-// Upper-case hexadecimal without leading zeros.
-std::string Hex(unsigned value);
 // radioCount held within the table, so a damaged count never reads past it.
 int RadiosInTable(const RadioNetwork& network);
 

@@ -141,11 +141,6 @@ LoadedFile ParseNetworkFile(std::string_view text) {
     return file;
 }
 
-void Repaint(Host& host) {
-    host.invalidate(true);
-    host.update();
-}
-
 }  // namespace
 
 bool ReadNetworkFile(Program& program, const std::string& path, std::string& error) {

@@ -5,6 +5,7 @@
 #include "model/derived_values.h"
 #include "model/program.h"
 #include "text/format_number.h"
+#include "text/hex.h"
 
 namespace logtext {
 
@@ -17,17 +18,6 @@ std::string TitleLines(const Program& program) {
     out += std::string(37, ' ') + DateText(now) + "  " + TimeText(now) + std::string(8, ' ') +
            formatNumber(static_cast<double>(elapsed), "########") + kLineEnd;
     return out;
-}
-
-std::string Hex(unsigned value) {
-    static const char digits[] = "0123456789ABCDEF";
-    char text[2 * sizeof value];
-    size_t first = sizeof text;
-    do {
-        text[--first] = digits[value & 15];
-        value >>= 4;
-    } while (value != 0);
-    return std::string(text + first, text + sizeof text);
 }
 
 int RadiosInTable(const RadioNetwork& network) {
@@ -63,7 +53,7 @@ std::string SnapshotRadioLine(const RadioRecord& r) {
     if (r.repeaterNumber == 0)
         line += " S  ";
     else
-        line.append(" R").append(logtext::Hex(r.repeaterNumber)).append(" ");
+        line.append(" R").append(HexText(r.repeaterNumber)).append(" ");
     line += RadioIdValid(r) ? formatNumber(static_cast<double>(RadioId(r)), "* #### ") : " XXXXXX";
     line += formatNumber(r.revision, "* ## ");
     line += formatNumber(TemperatureFromRaw(r.temperatureRaw), "* # ");
@@ -119,7 +109,7 @@ std::string CsvRadioLine(const RadioRecord& r) {
     };
     field(formatNumber(r.serialNumber, "########"));
     field(Fixed8(r.name));
-    field(r.repeaterNumber == 0 ? "S" : std::string("R").append(logtext::Hex(r.repeaterNumber)));
+    field(r.repeaterNumber == 0 ? "S" : std::string("R").append(HexText(r.repeaterNumber)));
     field(RadioIdValid(r) ? formatNumber(static_cast<double>(RadioId(r)), "* ####") : "XXXXXX");
     field(formatNumber(r.revision, "* ##"));
     field(formatNumber(TemperatureFromRaw(r.temperatureRaw), "* #"));

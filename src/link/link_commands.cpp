@@ -9,11 +9,6 @@
 
 namespace {
 
-void Repaint(Host& host) {
-    host.invalidate(true);
-    host.update();
-}
-
 // Closes a TCP or UDP link, whichever is open; an open serial port stays open.
 void CloseNetworkLink(Program& program, Host& host) {
     if (program.link.linkKind != kLinkSerial) CurrentBackend(program).close(program, host);

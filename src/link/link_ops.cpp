@@ -11,17 +11,7 @@
 #include "model/program.h"
 #include "platform/host.h"
 #include "protocol/ring.h"
-
-long DecimalValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    long value = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && value < 100000000)
-        value = value * 10 + (text[i++] - '0');
-    return negative ? -value : value;
-}
+#include "text/typed_number.h"
 
 namespace {
 

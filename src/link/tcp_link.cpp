@@ -15,6 +15,7 @@
 #include "link/links.h"
 #include "model/program.h"
 #include "protocol/ring.h"
+#include "text/typed_number.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include "model/program.h"
 #include "platform/host.h"
 #include "protocol/ring.h"
+#include "text/typed_number.h"
 
 uint32_t UdpPeerAddressFromText(const std::string& ipAddressText) {
     // Four parts split at the first three dots; the last part is all that follows.

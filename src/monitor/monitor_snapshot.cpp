@@ -5,6 +5,7 @@
 #include "display/screen_parts.h"
 #include "model/derived_values.h"
 #include "model/program.h"
+#include "text/hex.h"
 
 namespace {
 

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string>
 
-
 namespace {
 
 bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
@@ -40,5 +39,16 @@ double ParseTypedNumber(const std::string& text) {
             if (value != 0 && std::isfinite(value)) value *= std::pow(10.0, negativeExponent ? -exponent : exponent);
         }
     }
+    return negative ? -value : value;
+}
+
+long DecimalValue(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    long value = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && value < 100000000)
+        value = value * 10 + (text[i++] - '0');
     return negative ? -value : value;
 }
