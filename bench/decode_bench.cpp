@@ -76,7 +76,7 @@ std::vector<uint8_t> MixedStream(int frames, int radios, int& frameCount) {
                 break;
             }
         }
-        f = appendXor(f);
+        f = AppendXor(f);
         stream.insert(stream.end(), f.begin(), f.end());
         ++frameCount;
     }

@@ -69,7 +69,7 @@ void ScrollList(Program& program, Host& host, int virtualKey) {
 
 }  // namespace
 
-void onKeyDown(Program& program, Host& host, int virtualKey) {
+void OnKeyDown(Program& program, Host& host, int virtualKey) {
     DisplayOptions& display = program.display;
     switch (virtualKey) {
         case key::up:
@@ -89,10 +89,10 @@ void onKeyDown(Program& program, Host& host, int virtualKey) {
             break;
         case key::letterA: OnMenuCommand(program, host, menu::addRadio); break;
         case key::letterD: OnMenuCommand(program, host, menu::deleteRadio); break;
-        case key::letterC: changeSetupParameter(program, host); break;
+        case key::letterC: ChangeSetupParameter(program, host); break;
         case key::escape:
             // Closing the window closes the link and ends the message loop.
-            windowProc(program, host, msg::destroy, 0, 0);
+            WindowProc(program, host, msg::destroy, 0, 0);
             return;
         case key::letterS: PollSequentialMode(program); break;
         case key::letterR: PollRandomMode(program); break;
@@ -107,7 +107,7 @@ void onKeyDown(Program& program, Host& host, int virtualKey) {
                 WriteSettingsReport(program, &host, SelectedRadioInTable(program));
                 return;
             }
-            commandSaveNetworkFile(program, host);
+            CommandSaveNetworkFile(program, host);
             break;
         case key::letterN: display.showNames = !display.showNames; break;
         case key::letterW: program.log.logRequested = true; return;

@@ -4,4 +4,4 @@ struct Program;
 class Host;
 
 // Key down with a virtual-key code.
-void onKeyDown(Program& program, Host& host, int virtualKey);
+void OnKeyDown(Program& program, Host& host, int virtualKey);

@@ -69,7 +69,7 @@ void LocateRadioCommand(Program& program, Host& host) {
     RadioNetwork& network = program.network;
     int shown = network.selectedRadio == 0 ? 1 : network.selectedRadio;
     if (shown < 0 || shown >= kRadioSlots) shown = 1;
-    std::string typed = formatNumber(network.radios[shown].serialNumber, "#######");
+    std::string typed = FormatNumber(network.radios[shown].serialNumber, "#######");
     if (!host.prompt("Locate Radio", typed)) return;
     const double value = ParseTypedNumber(typed);
     const int index = value >= 0 && value <= 0xFFFFFFFFu
@@ -128,14 +128,14 @@ bool ScreenAndUnitCommands(Program& program, Host& host, int id) {
 // The link commands repaint where the menu says so themselves.
 bool CommunicationCommands(Program& program, Host& host, int id) {
     switch (id) {
-        case menu::changeCommPort: commandChangeCommPort(program, host); return true;
-        case menu::closeComm: commandCloseComm(program, host); return true;
-        case menu::openComm: commandOpenComm(program, host); return true;
-        case menu::changeIpAddress: commandChangeIpAddress(program, host); return true;
-        case menu::connectTcp: commandConnectTcp(program, host); return true;
-        case menu::closeTcpUdp: commandCloseTcpUdp(program, host); return true;
-        case menu::connectUdp: commandConnectUdp(program, host); return true;
-        case menu::connectDialup: commandConnectDialup(program, host); return true;
+        case menu::changeCommPort: CommandChangeCommPort(program, host); return true;
+        case menu::closeComm: CommandCloseComm(program, host); return true;
+        case menu::openComm: CommandOpenComm(program, host); return true;
+        case menu::changeIpAddress: CommandChangeIpAddress(program, host); return true;
+        case menu::connectTcp: CommandConnectTcp(program, host); return true;
+        case menu::closeTcpUdp: CommandCloseTcpUdp(program, host); return true;
+        case menu::connectUdp: CommandConnectUdp(program, host); return true;
+        case menu::connectDialup: CommandConnectDialup(program, host); return true;
         default: return false;
     }
 }
@@ -169,18 +169,18 @@ bool OnMenuCommand(Program& program, Host& host, int id) {
             NewNetworkReset(program);
             Repaint(host);
             return true;
-        case menu::openNetworkFile: commandOpenNetworkFile(program, host); return true;
+        case menu::openNetworkFile: CommandOpenNetworkFile(program, host); return true;
         case menu::close: host.messageBox("CLOSE selected", ""); return true;
-        case menu::saveNetworkFile: commandSaveNetworkFile(program, host); return true;
+        case menu::saveNetworkFile: CommandSaveNetworkFile(program, host); return true;
         case menu::writeLogFile: program.log.logRequested = true; return true;
         case menu::writeCsvFile: program.log.csvRequested = true; return true;
         case menu::saveRadioSettings: SaveRadioSettings(program, host); return true;
         case menu::saveAllRadioSettings: SaveAllRadioSettings(program, host); return true;
-        case menu::exit: windowProc(program, host, msg::destroy, 0, 0); return true;
+        case menu::exit: WindowProc(program, host, msg::destroy, 0, 0); return true;
         case menu::deleteRadio: DeleteRadioCommand(program, host); return true;
         case menu::addRadio: AddRadio(program, host); return true;
         case menu::locateRadio: LocateRadioCommand(program, host); return true;
-        case menu::changeEprom: changeSetupParameter(program, host); return true;
+        case menu::changeEprom: ChangeSetupParameter(program, host); return true;
         case menu::resetDisconnectCount: ResetDisconnectCounts(program.network); return true;
         case menu::help:
             host.messageBox(std::string("Corvane's Support number is (") + kSupportNumber + ")", "Corvane");

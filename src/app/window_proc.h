@@ -15,4 +15,4 @@ void StartProgram(Program& program);
 void StopProgram(Program& program, Host& host);
 
 // The window procedure: every message the window gets goes through here.
-intptr_t windowProc(Program& program, Host& host, unsigned message, uintptr_t wParam, intptr_t lParam);
+intptr_t WindowProc(Program& program, Host& host, unsigned message, uintptr_t wParam, intptr_t lParam);

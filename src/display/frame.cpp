@@ -11,19 +11,19 @@
 namespace {
 
 void DrawFooter(Program& program) {
-    setTextColor(program, colors::black);
-    statusLineTop(program, 0);
-    drawText(program, "Number of Radios=" + formatNumber(program.network.radioCount, "* ##   "));
-    drawText(program, "Alarm Time=" + formatNumber(program.display.alarmTimeSeconds, "* # ") + "Sec");
+    SetTextColor(program, colors::black);
+    StatusLineTop(program, 0);
+    DrawText(program, "Number of Radios=" + FormatNumber(program.network.radioCount, "* ##   "));
+    DrawText(program, "Alarm Time=" + FormatNumber(program.display.alarmTimeSeconds, "* # ") + "Sec");
 }
 
 // The link status line; it also tells the keep-alive whether a link is up.
 void DrawLinkStatus(Program& program) {
     LinkState& link = program.link;
-    setTextColor(program, colors::navy);
-    statusLineBottom(program, 0);
+    SetTextColor(program, colors::navy);
+    StatusLineBottom(program, 0);
     const int16_t up = LinkIsUp(program) ? 1 : 0;
-    drawText(program, LinkStatusText(program));
+    DrawText(program, LinkStatusText(program));
     // The window keeps painting while the modem dials; a carriage return from the
     // keep-alive would end the call, so the flag stays 0 until the modem answers.
     // Otherwise the paint sets it, also after a dial-up whose port never opened
@@ -42,15 +42,15 @@ void PaintWindow(Program& program, Canvas& canvas) {
     canvas.selectBrush(Brush::lightGrey);
     canvas.selectPen(Pen::black);
 
-    textAt(program, 1, 30);
-    drawText(program, program.network.networkFileName);
+    TextAt(program, 1, 30);
+    DrawText(program, program.network.networkFileName);
     ComputePageGeometry(program);
 
     switch (d.screenNumber) {
         case screen::screen0: DrawRadioList(program, false); break;
         case screen::screen1: DrawRadioList(program, true); break;
         case screen::screen2:
-            drawScreen2Body(program);
+            DrawScreen2Body(program);
             ListBars(program, false);
             break;
         case screen::graphics3: DrawGraphics3(program); break;
@@ -60,6 +60,6 @@ void PaintWindow(Program& program, Canvas& canvas) {
 
     DrawFooter(program);
     DrawLinkStatus(program);
-    setTextColor(program, colors::black);
+    SetTextColor(program, colors::black);
     d.canvas = previous;
 }

@@ -49,26 +49,26 @@ void DrawTimeAxis(Program& program, const GraphHistory& history) {
     if (history.count <= 0) return;
     const bool minutes = history.span <= 3600;
     if (minutes) {
-        textAt(program, 3.5, 34);
-        drawText(program, "Minutes Ago");
+        TextAt(program, 3.5, 34);
+        DrawText(program, "Minutes Ago");
     } else {
-        textAt(program, 3.5, 37);
-        drawText(program, "Hours Ago");
+        TextAt(program, 3.5, 37);
+        DrawText(program, "Hours Ago");
     }
     const double unit = minutes ? 60.0 : 3600.0;
     for (int k = 0; k <= 6; ++k) {
-        textAt(program, 4.5, 10 * k + 7);
-        drawText(program, formatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
+        TextAt(program, 4.5, 10 * k + 7);
+        DrawText(program, FormatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
     }
 }
 
 void DrawScaleLabel(Program& program, int x, int y, unsigned color, const std::string& text) {
     DisplayOptions& d = program.display;
-    setTextColor(program, color);
+    SetTextColor(program, color);
     d.textCursor = d.clientRect;
     d.textCursor.left = d.clientRect.left + x;
     d.textCursor.bottom = d.clientRect.top + y + 8;
-    drawText(program, text);
+    DrawText(program, text);
 }
 
 namespace {
@@ -119,9 +119,9 @@ namespace {
 // last radio's is drawn over blanks.
 void DrawOverBlanks(Program& program, int width, const std::string& text) {
     const Rect at = program.display.textCursor;
-    drawText(program, std::string(static_cast<size_t>(width), ' '));
+    DrawText(program, std::string(static_cast<size_t>(width), ' '));
     program.display.textCursor = at;
-    drawText(program, text);
+    DrawText(program, text);
 }
 
 }  // namespace
@@ -133,32 +133,32 @@ void DrawGraphHeader(Program& program, const char* title, int titleColumn, const
     Canvas* canvas = program.display.canvas;
     if (canvas != nullptr) DrawSmallBars(program, *canvas);
 
-    textAt(program, 2, titleColumn);
-    drawText(program, title);
-    textAt(program, 2, 1);
-    drawText(program, "Serial Number: ");
-    setTextColor(program, colors::brightGreen);
-    DrawOverBlanks(program, 8, formatNumber(r.serialNumber, "########"));
-    setTextColor(program, colors::black);
+    TextAt(program, 2, titleColumn);
+    DrawText(program, title);
+    TextAt(program, 2, 1);
+    DrawText(program, "Serial Number: ");
+    SetTextColor(program, colors::brightGreen);
+    DrawOverBlanks(program, 8, FormatNumber(r.serialNumber, "########"));
+    SetTextColor(program, colors::black);
 
-    textAt(program, 2, 61);
-    drawText(program, nameLabel);
-    textAt(program, 2, 71);
-    setTextColor(program, colors::brightGreen);
-    drawText(program, NameText(r.name));
-    setTextColor(program, colors::black);
+    TextAt(program, 2, 61);
+    DrawText(program, nameLabel);
+    TextAt(program, 2, 71);
+    SetTextColor(program, colors::brightGreen);
+    DrawText(program, NameText(r.name));
+    SetTextColor(program, colors::black);
 
-    textAt(program, 3, 61);
-    drawText(program, "Radio ID: ");
-    setTextColor(program, colors::brightGreen);
+    TextAt(program, 3, 61);
+    DrawText(program, "Radio ID: ");
+    SetTextColor(program, colors::brightGreen);
     DrawOverBlanks(program, 8, RadioIdText(r, "####### ", " XXXXXX "));
-    setTextColor(program, colors::black);
+    SetTextColor(program, colors::black);
 
-    textAt(program, 3, 1);
-    drawText(program, "Radio Number :");
-    setTextColor(program, colors::brightGreen);
-    DrawOverBlanks(program, 5, formatNumber(selected, " ####"));
-    setTextColor(program, colors::black);
+    TextAt(program, 3, 1);
+    DrawText(program, "Radio Number :");
+    SetTextColor(program, colors::brightGreen);
+    DrawOverBlanks(program, 5, FormatNumber(selected, " ####"));
+    SetTextColor(program, colors::black);
 
     if (canvas == nullptr) return;
     canvas->selectBrush(Brush::black);

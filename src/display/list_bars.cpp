@@ -9,9 +9,9 @@
 
 void DrawStartBar(Program& program, bool withText) {
     if (withText) {
-        textAt(program, 6, 1);
-        drawText(program, "--------------------------Starting At Radio Number " +
-                              formatNumber(program.network.firstVisibleRow, "* ##") +
+        TextAt(program, 6, 1);
+        DrawText(program, "--------------------------Starting At Radio Number " +
+                              FormatNumber(program.network.firstVisibleRow, "* ##") +
                               " ------------------------");
     }
     Canvas* canvas = program.display.canvas;
@@ -25,9 +25,9 @@ void DrawStartBar(Program& program, bool withText) {
 void DrawEndBar(Program& program, bool withText) {
     const int b = 16 * program.display.rowsPerPage;
     if (withText) {
-        textAt(program, program.display.rowsPerPage + 8, 1);
-        drawText(program, "----------------------------Ending At Radio Number " +
-                              formatNumber(program.network.lastVisibleRow, "* ##") +
+        TextAt(program, program.display.rowsPerPage + 8, 1);
+        DrawText(program, "----------------------------Ending At Radio Number " +
+                              FormatNumber(program.network.lastVisibleRow, "* ##") +
                               " ------------------------");
     }
     Canvas* canvas = program.display.canvas;

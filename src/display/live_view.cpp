@@ -22,17 +22,17 @@ public:
 
     void clockText(const std::string& hhmmss) override {
         if (!drawing()) return;
-        textAt(program, 1, 73);
-        setTextColor(program, colors::black);
-        drawText(program, hhmmss);
-        setTextColor(program, colors::darkGreen);
+        TextAt(program, 1, 73);
+        SetTextColor(program, colors::black);
+        DrawText(program, hhmmss);
+        SetTextColor(program, colors::darkGreen);
     }
 
     void radioRow(int radio) override {
         if (!drawing() || !onRadioList()) return;
         const RadioNetwork& n = program.network;
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
-        textAt(program, 7 + radio - n.firstVisibleRow, 1);
+        TextAt(program, 7 + radio - n.firstVisibleRow, 1);
         if (program.display.screenNumber == screen::screen0)
             DrawScreen0Row(program, radio);
         else
@@ -47,73 +47,73 @@ public:
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
         const RadioRecord& r = n.radios[static_cast<size_t>(radio)];
         const int row = 7 + radio - n.firstVisibleRow;
-        setTextColor(program, colors::darkGreen);
-        textAt(program, row, 1);
-        drawText(program, IdentityText(program, r));
-        textAt(program, row, 31);
-        drawText(program, formatNumber(r.dataBytes, "* #####"));
+        SetTextColor(program, colors::darkGreen);
+        TextAt(program, row, 1);
+        DrawText(program, IdentityText(program, r));
+        TextAt(program, row, 31);
+        DrawText(program, FormatNumber(r.dataBytes, "* #####"));
         double km = DistanceKm(r.serialNumber, r.distanceRaw, 4);
-        textAt(program, row, 38);
-        drawText(program, formatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
-        textAt(program, row, 73);
+        TextAt(program, row, 38);
+        DrawText(program, FormatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
+        TextAt(program, row, 73);
         DrawTimeReceived(program, r);
-        setTextColor(program, colors::black);
+        SetTextColor(program, colors::black);
     }
 
     void masterRow() override {
         if (!drawing() || !onRadioList()) return;
         const MasterStatus& m = program.network.master;
         const bool screen1 = program.display.screenNumber == screen::screen1;
-        setTextColor(program, colors::darkGreen);
-        textAt(program, 5, 1);
-        drawText(program, formatNumber(m.serialNumber, "#######  ") + "M");
+        SetTextColor(program, colors::darkGreen);
+        TextAt(program, 5, 1);
+        DrawText(program, FormatNumber(m.serialNumber, "#######  ") + "M");
         if (screen1) {
-            textAt(program, 5, 14);
-            drawText(program, RadioIdText(program.network.radios[0], "* ####", "XXXXXX"));
-            textAt(program, 5, 22);
-            drawText(program, formatNumber(m.revision, "### "));
+            TextAt(program, 5, 14);
+            DrawText(program, RadioIdText(program.network.radios[0], "* ####", "XXXXXX"));
+            TextAt(program, 5, 22);
+            DrawText(program, FormatNumber(m.revision, "### "));
         } else {
-            textAt(program, 5, 18);
-            drawText(program, formatNumber(m.noiseLevel, "### "));
+            TextAt(program, 5, 18);
+            DrawText(program, FormatNumber(m.noiseLevel, "### "));
         }
-        textAt(program, 5, 31);
-        drawText(program, formatNumber(m.dataBytesTotal, "* #####"));
+        TextAt(program, 5, 31);
+        DrawText(program, FormatNumber(m.dataBytesTotal, "* #####"));
         if (screen1) {
-            drawText(program, formatNumber(TemperatureInUnits(program, m.temperatureRaw), "       ###"));
-            drawText(program, formatNumber(MasterVolts(m.voltageRaw), " ##.0"));
+            DrawText(program, FormatNumber(TemperatureInUnits(program, m.temperatureRaw), "       ###"));
+            DrawText(program, FormatNumber(MasterVolts(m.voltageRaw), " ##.0"));
         }
-        textAt(program, 5, 73);
-        drawText(program, m.timeReceived);
+        TextAt(program, 5, 73);
+        DrawText(program, m.timeReceived);
     }
 
     void reportNoise(int noiseLevel) override {
         if (!drawing() || !onRadioList()) return;
         // Column 14 holds the master's radio ID on Screen1, so the noise shows on Screen0 only.
         if (program.display.screenNumber == screen::screen0) {
-            textAt(program, 5, 14);
-            drawText(program, formatNumber(noiseLevel, "* # "));
+            TextAt(program, 5, 14);
+            DrawText(program, FormatNumber(noiseLevel, "* # "));
         }
-        textAt(program, 5, 31);
-        drawText(program, formatNumber(program.network.master.dataBytesTotal, "* #####"));
+        TextAt(program, 5, 31);
+        DrawText(program, FormatNumber(program.network.master.dataBytesTotal, "* #####"));
     }
 
     void statusUpdate(int paramIndex) override {
         if (!drawing()) return;
-        statusLineTop(program, 460);
-        drawText(program, "Update" + formatNumber(paramIndex, "* # "));
+        StatusLineTop(program, 460);
+        DrawText(program, "Update" + FormatNumber(paramIndex, "* # "));
     }
 
     void statusPollMode(const std::string& text) override {
         if (!drawing()) return;
-        statusLineTop(program, 560);
-        drawText(program, text);
+        StatusLineTop(program, 560);
+        DrawText(program, text);
     }
 
     void statusSlot(int slot) override {
         if (!drawing()) return;
-        setTextColor(program, colors::black);
-        statusLineTop(program, 710);
-        drawText(program, "Slot=" + formatNumber(slot, "* ##"));
+        SetTextColor(program, colors::black);
+        StatusLineTop(program, 710);
+        DrawText(program, "Slot=" + FormatNumber(slot, "* ##"));
     }
 
     // The count stands in the footer; on the lists the end bar names the last
@@ -121,22 +121,22 @@ public:
     void numberRadios(int radioCount) override {
         if (!drawing()) return;
         const unsigned color = program.display.canvas->textColor();
-        setTextColor(program, colors::black);
-        statusLineTop(program, 0);
-        drawText(program, "Number of Radios=" + formatNumber(radioCount, "* ##   "));
+        SetTextColor(program, colors::black);
+        StatusLineTop(program, 0);
+        DrawText(program, "Number of Radios=" + FormatNumber(radioCount, "* ##   "));
         if (onRadioList()) {
             ComputePageGeometry(program);
             DrawEndBar(program, true);
             DrawListArrows(program);
         }
-        setTextColor(program, color);
+        SetTextColor(program, color);
     }
 
     void replyDump(std::span<const uint8_t> bytes) override {
         if (!drawing()) return;
         for (size_t k = 1; k <= 18 && k <= bytes.size(); ++k) {
-            textAt(program, 2, 4 * static_cast<int>(k));
-            drawText(program, HexText(bytes[k - 1]));
+            TextAt(program, 2, 4 * static_cast<int>(k));
+            DrawText(program, HexText(bytes[k - 1]));
         }
     }
 
@@ -146,23 +146,23 @@ public:
         const size_t end = frame.empty() ? 0 : frame.size() - 1;  // the XOR is not shown
         for (size_t b = 1; b < end; ++b) {
             const int column = b == 1 ? 1 : b == 2 ? 4 : 7 + 3 * static_cast<int>(b - 3);
-            textAt(program, row, column);
-            drawText(program, HexText(frame[b]));
+            TextAt(program, row, column);
+            DrawText(program, HexText(frame[b]));
         }
     }
 
     void graphicsLiveValue(int first, int second) override {
         if (!drawing() || program.display.screenNumber != screen::graphics3) return;
-        setTextColor(program, colors::ochre);
-        textAt(program, 27, 72);
-        drawText(program, formatNumber(first, "* # ") + formatNumber(second, "* #"));
+        SetTextColor(program, colors::ochre);
+        TextAt(program, 27, 72);
+        DrawText(program, FormatNumber(first, "* # ") + FormatNumber(second, "* #"));
     }
 
     void datagramInfo(int length, int overrunCount, int firstByte) override {
         if (!drawing()) return;
-        textAt(program, 1, 1);
-        drawText(program, formatNumber(length, "####  ") + formatNumber(overrunCount, "#### ") +
-                              formatNumber(firstByte, "#### "));
+        TextAt(program, 1, 1);
+        DrawText(program, FormatNumber(length, "####  ") + FormatNumber(overrunCount, "#### ") +
+                              FormatNumber(firstByte, "#### "));
     }
 
 private:

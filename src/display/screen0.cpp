@@ -13,33 +13,33 @@ void DrawScreen0Row(Program& program, int radio) {
     const RadioRecord& r = RadioAt(program, radio);
     if (!DrawRowHead(program, r, " ")) return;
     if (r.repeaterNumber < 15)
-        drawText(program, formatNumber(r.signalLevel, "* ##") + formatNumber(r.noiseLevel, "* #"));
+        DrawText(program, FormatNumber(r.signalLevel, "* ##") + FormatNumber(r.noiseLevel, "* #"));
     else
-        drawText(program, formatNumber(r.signalLevel, "* #") + formatNumber(r.noiseLevel, "* #"));
+        DrawText(program, FormatNumber(r.signalLevel, "* #") + FormatNumber(r.noiseLevel, "* #"));
 
-    setTextColor(program, GoodPacketsAlarm(r.goodPacketsRaw) ? colors::alarmRed : colors::darkGreen);
-    drawText(program, formatNumber(r.goodPacketsRaw / 2.56, "* ###"));
-    setTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
-    drawText(program, formatNumber((r.freqOffsetCode - 128) / 10.0, "* #.0"));
+    SetTextColor(program, GoodPacketsAlarm(r.goodPacketsRaw) ? colors::alarmRed : colors::darkGreen);
+    DrawText(program, FormatNumber(r.goodPacketsRaw / 2.56, "* ###"));
+    SetTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
+    DrawText(program, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* #.0"));
 
-    setTextColor(program, colors::darkGreen);
-    drawText(program, formatNumber(r.dataBytes, "* ######"));
+    SetTextColor(program, colors::darkGreen);
+    DrawText(program, FormatNumber(r.dataBytes, "* ######"));
     double d = DistanceKm(r.serialNumber, r.distanceRaw, 3.0);
     if (!program.display.metricUnits) d /= 1.609;
-    drawText(program, formatNumber(d, "* .0 "));
-    drawText(program, formatNumber(r.disconnectCount, "* # "));
+    DrawText(program, FormatNumber(d, "* .0 "));
+    DrawText(program, FormatNumber(r.disconnectCount, "* # "));
 
     for (int h = 0; h < 4; ++h) {
         const int n = r.hopRepeater[static_cast<size_t>(h)];
         const double signal = r.hopSignalAvg[static_cast<size_t>(h)] / 256.0;
         if (n > 0)
-            drawText(program, std::string(" ") + HopDigit(n) + formatNumber(signal, "* #"));
+            DrawText(program, std::string(" ") + HopDigit(n) + FormatNumber(signal, "* #"));
         else if (h == 0)
-            drawText(program, " 0" + formatNumber(signal, "* #"));
+            DrawText(program, " 0" + FormatNumber(signal, "* #"));
         else
-            drawText(program, "     ");
+            DrawText(program, "     ");
     }
-    drawText(program, formatNumber(r.pollScore / 100.0, "* ### "));
+    DrawText(program, FormatNumber(r.pollScore / 100.0, "* ### "));
     DrawTimeReceived(program, r);
-    setTextColor(program, colors::black);
+    SetTextColor(program, colors::black);
 }

@@ -11,24 +11,24 @@
 void DrawScreen1Row(Program& program, int radio) {
     const RadioRecord& r = RadioAt(program, radio);
     if (!DrawRowHead(program, r, "  ")) return;
-    drawText(program, RadioIdText(r, "* ####", "XXXXXX"));
-    drawText(program, formatNumber(r.revision, "* ##"));
+    DrawText(program, RadioIdText(r, "* ####", "XXXXXX"));
+    DrawText(program, FormatNumber(r.revision, "* ##"));
 
-    setTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
-    drawText(program, formatNumber((r.freqOffsetCode - 128) / 10.0, "* ##.0"));
+    SetTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
+    DrawText(program, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* ##.0"));
 
-    setTextColor(program, colors::darkGreen);
-    drawText(program, formatNumber(r.dataBytes, "* ######"));
+    SetTextColor(program, colors::darkGreen);
+    DrawText(program, FormatNumber(r.dataBytes, "* ######"));
     double d = DistanceKm(r.serialNumber, r.distanceRaw, 3.0);
     if (!program.display.metricUnits) d /= 1.609;
-    drawText(program, formatNumber(d, "* .#0 "));
-    drawText(program, formatNumber(TemperatureInUnits(program, r.temperatureRaw), "* #") +
-                          formatNumber(RadioVolts(r.serialNumber, r.voltageRaw), "* #.0"));
+    DrawText(program, FormatNumber(d, "* .#0 "));
+    DrawText(program, FormatNumber(TemperatureInUnits(program, r.temperatureRaw), "* #") +
+                          FormatNumber(RadioVolts(r.serialNumber, r.voltageRaw), "* #.0"));
 
-    drawText(program, r.lineStatus > 127 ? "   L " : "   H ");
-    drawText(program, (r.lineStatus & 0x20) != 0 ? "  L  " : "  H  ");
-    drawText(program, (r.lineStatus & 0x10) != 0 ? "  L  " : "  H  ");
-    drawText(program, formatNumber(r.replyCount, "* ### "));
+    DrawText(program, r.lineStatus > 127 ? "   L " : "   H ");
+    DrawText(program, (r.lineStatus & 0x20) != 0 ? "  L  " : "  H  ");
+    DrawText(program, (r.lineStatus & 0x10) != 0 ? "  L  " : "  H  ");
+    DrawText(program, FormatNumber(r.replyCount, "* ### "));
     DrawTimeReceived(program, r);
-    setTextColor(program, colors::black);
+    SetTextColor(program, colors::black);
 }

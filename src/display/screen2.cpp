@@ -36,10 +36,10 @@ std::string TransmitPower(const RadioRecord& radio, unsigned v) {
     if (NewTypePower(radio.serialNumber)) {
         const unsigned calibration = radio.eepromValue[38];
         if (calibration == 0) return "Please Wait";
-        return "Setting is " + formatNumber(std::round(10.0 * v / calibration), "##  ");
+        return "Setting is " + FormatNumber(std::round(10.0 * v / calibration), "##  ");
     }
     const int level = (std::max(static_cast<int>(v) - 12, 0)) / 27;
-    return "Setting is " + formatNumber(level, "##");
+    return "Setting is " + FormatNumber(level, "##");
 }
 
 // What a row's value means, drawn after the value itself.
@@ -58,7 +58,7 @@ std::string DecodedText(const RadioRecord& radio, int row) {
             {
                 const unsigned divisor = 256 * v + p[1];
                 if (divisor == 0) return "Baud Disabled";
-                return "BaudRate=" + formatNumber(460800.0 / divisor, "######");
+                return "BaudRate=" + FormatNumber(460800.0 / divisor, "######");
             }
         case 3: return LineSettings(v);
         case 4:
@@ -71,13 +71,13 @@ std::string DecodedText(const RadioRecord& radio, int row) {
         case 21: return v == 0 ? "Disabled" : "Enabled ";
         case 27:
             if (!ok[26]) return {};
-            return "Network ID=" + formatNumber(((p[26] + 1) & 15) * 256 + v, "####");
+            return "Network ID=" + FormatNumber(((p[26] + 1) & 15) * 256 + v, "####");
         case 28:
             if (v == 255) return "Disabled            ";
             return "Rcv=" + HexText(v & 15) + " Xmit=" + HexText(v / 16);
         case 30:
             if (!ok[29] || !ok[30] || !ok[33]) return {};
-            return "Rad Id=" + formatNumber(p[29] * 256.0 + v + ((p[33] + 1) & 255) * 65536.0, "#######");
+            return "Rad Id=" + FormatNumber(p[29] * 256.0 + v + ((p[33] + 1) & 255) * 65536.0, "#######");
         case 35:
         case 36:
         case 37: return v == 255 ? "Disabled" : "Enabled";
@@ -87,45 +87,45 @@ std::string DecodedText(const RadioRecord& radio, int row) {
 
 }  // namespace
 
-void drawScreen2Body(Program& program) {
+void DrawScreen2Body(Program& program) {
     const int r = SelectedRadioInTable(program);
     const RadioRecord& radio = program.network.radios[r];
     const int rowsPerPage = program.display.rowsPerPage;
 
-    textAt(program, 3, 1);
-    drawText(program, "                       Remote Radio Setup Parameters ");
-    textAt(program, 5, 28);
-    drawText(program, "Serial Number        Name");
-    textAt(program, rowsPerPage + 8, 32);
-    drawText(program, "Radio Number ");
+    TextAt(program, 3, 1);
+    DrawText(program, "                       Remote Radio Setup Parameters ");
+    TextAt(program, 5, 28);
+    DrawText(program, "Serial Number        Name");
+    TextAt(program, rowsPerPage + 8, 32);
+    DrawText(program, "Radio Number ");
 
-    setTextColor(program, colors::darkGreen);
-    textAt(program, 6, 29);
-    drawText(program, formatNumber(radio.serialNumber, "########                  "));
-    textAt(program, 6, 47);
-    drawText(program, std::string(radio.name.data(), radio.name.size()));
-    textAt(program, rowsPerPage + 8, 50);
-    drawText(program, formatNumber(r, " ####"));
-    setTextColor(program, colors::black);
+    SetTextColor(program, colors::darkGreen);
+    TextAt(program, 6, 29);
+    DrawText(program, FormatNumber(radio.serialNumber, "########                  "));
+    TextAt(program, 6, 47);
+    DrawText(program, std::string(radio.name.data(), radio.name.size()));
+    TextAt(program, rowsPerPage + 8, 50);
+    DrawText(program, FormatNumber(r, " ####"));
+    SetTextColor(program, colors::black);
 
     const int count = SetupParamCountForSerial(radio.serialNumber);
     program.setup.setupParamCount = count;
     const int half = (count - 1) / 2;
     for (int i = 0; i < count; ++i) {
         if (i <= half)
-            textAt(program, i + 8, 1);
+            TextAt(program, i + 8, 1);
         else
-            textAt(program, i - 1 - half + 8, 41);
-        setTextColor(program, SilverRow(i) ? colors::silver : colors::black);
-        drawText(program, formatNumber(i, "* # ") + std::string(program.setup.table.rows[i].name));
-        setTextColor(program, colors::black);
+            TextAt(program, i - 1 - half + 8, 41);
+        SetTextColor(program, SilverRow(i) ? colors::silver : colors::black);
+        DrawText(program, FormatNumber(i, "* # ") + std::string(program.setup.table.rows[i].name));
+        SetTextColor(program, colors::black);
 
         if (!radio.eepromValid[i]) {
-            drawText(program, " XXX ");
+            DrawText(program, " XXX ");
             continue;
         }
-        setTextColor(program, colors::darkGreen);
-        drawText(program, formatNumber(radio.eepromValue[i], " * #") + "  " + DecodedText(radio, i));
-        setTextColor(program, colors::black);
+        SetTextColor(program, colors::darkGreen);
+        DrawText(program, FormatNumber(radio.eepromValue[i], " * #") + "  " + DecodedText(radio, i));
+        SetTextColor(program, colors::black);
     }
 }

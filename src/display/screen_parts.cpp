@@ -22,12 +22,12 @@ const RadioRecord& RadioAt(const Program& program, int radio) {
 
 std::string IdentityText(const Program& program, const RadioRecord& radio) {
     if (program.display.showNames) return NameText(radio.name) + " ";
-    return formatNumber(radio.serialNumber, "######## ");
+    return FormatNumber(radio.serialNumber, "######## ");
 }
 
 std::string RadioIdText(const RadioRecord& radio, const char* mask, const char* unread) {
     if (!RadioIdValid(radio)) return unread;
-    return formatNumber(static_cast<double>(RadioId(radio)), mask);
+    return FormatNumber(static_cast<double>(RadioId(radio)), mask);
 }
 
 double NowSecondsOfDay(const Program& program) {
@@ -36,8 +36,8 @@ double NowSecondsOfDay(const Program& program) {
 
 void DrawTimeReceived(Program& program, const RadioRecord& radio) {
     const double age = ReplyAgeSeconds(NowSecondsOfDay(program), radio);
-    setTextColor(program, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
-    drawText(program, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
+    SetTextColor(program, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
+    DrawText(program, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
 }
 
 int TemperatureInUnits(const Program& program, int raw) {
@@ -47,31 +47,31 @@ int TemperatureInUnits(const Program& program, int raw) {
 }
 
 void DrawScreen0Header(Program& program) {
-    textAt(program, 3, 1);
-    drawText(program, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
-    textAt(program, 4, 1);
-    drawText(program, "                          ppm   bytes  ");
-    drawText(program, program.display.metricUnits ? "km" : "mi");
-    drawText(program, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
+    TextAt(program, 3, 1);
+    DrawText(program, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
+    TextAt(program, 4, 1);
+    DrawText(program, "                          ppm   bytes  ");
+    DrawText(program, program.display.metricUnits ? "km" : "mi");
+    DrawText(program, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
 }
 
 void DrawScreen1Header(Program& program) {
-    textAt(program, 3, 1);
-    drawText(program, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
-    textAt(program, 4, 1);
-    drawText(program, "                          ppm   bytes  ");
-    drawText(program, program.display.metricUnits ? "km    C" : "mi    F");
-    drawText(program, "   V                 Rcvd  Rcvd");
+    TextAt(program, 3, 1);
+    DrawText(program, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
+    TextAt(program, 4, 1);
+    DrawText(program, "                          ppm   bytes  ");
+    DrawText(program, program.display.metricUnits ? "km    C" : "mi    F");
+    DrawText(program, "   V                 Rcvd  Rcvd");
 }
 
 bool DrawRowHead(Program& program, const RadioRecord& radio, const std::string& pad) {
-    setTextColor(program, colors::darkGreen);
-    drawText(program, IdentityText(program, radio));
+    SetTextColor(program, colors::darkGreen);
+    DrawText(program, IdentityText(program, radio));
     // Fn starts at column 10 whatever the identity's width.
     program.display.textCursor.left = program.display.clientRect.left + 90;
-    drawText(program, (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
+    DrawText(program, (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
     if (radio.replyCount != 0) return true;
-    drawText(program, std::string(67, ' '));
-    setTextColor(program, colors::black);
+    DrawText(program, std::string(67, ' '));
+    SetTextColor(program, colors::black);
     return false;
 }

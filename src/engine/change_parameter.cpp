@@ -124,7 +124,7 @@ bool AskWriteValue(Program& program, Host& host, int row, int radio, int& writeV
 
 }  // namespace
 
-void changeSetupParameter(Program& program, Host& host) {
+void ChangeSetupParameter(Program& program, Host& host) {
     PollState& poll = program.poll;
     if (program.display.screenNumber == screen::screen0) {
         ResetDisconnectCounts(program.network);

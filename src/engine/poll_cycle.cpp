@@ -49,7 +49,7 @@ void SendStep(Program& program) {
     // Serial: into an empty transmit queue while the master is not busy; UDP: always;
     // TCP: never here, the master's status frames pace it (OnMasterStatusFrame).
     if (poll.requestState < kRequestSent && LinkSendsOnInterval(program)) {
-        linkSendRequest(program);
+        LinkSendRequest(program);
         poll.requestState = kRequestSent;
         poll.tickAccumulator = 0.01f;
     }
@@ -70,7 +70,7 @@ BuildOutcome BuildSingleParameter(Program& program) {
         return BuildOutcome::nothing;
     }
     BuildRead(program, serial, AddressOfRow(program.setup, static_cast<int>(typed)));
-    Status(program, "Mem" + formatNumber(poll.pollMode, " * "));
+    Status(program, "Mem" + FormatNumber(poll.pollMode, " * "));
     ++poll.singleParamPolls;
     poll.pollMode = 0;
     return BuildOutcome::built;
@@ -82,7 +82,7 @@ BuildOutcome BuildRandom(Program& program) {
     ++poll.randomNumber;  // wraps from 255 to 0
     BuildPollByNumber(program.request, poll.randomNumber);
     program.poll.requestState = kRequestWaiting;
-    Status(program, "Random" + formatNumber(poll.randomNumber, " * #"));
+    Status(program, "Random" + FormatNumber(poll.randomNumber, " * #"));
     return BuildOutcome::built;
 }
 
@@ -97,7 +97,7 @@ BuildOutcome BuildParameterSweep(Program& program) {
     }
     BuildRead(program, serial, SweepAddress(program));
     AdvanceSetupSweepIndex(program);
-    Status(program, "Mem" + formatNumber(poll.pollMode, " * #"));
+    Status(program, "Mem" + FormatNumber(poll.pollMode, " * #"));
     poll.pollMode += 2;
     return BuildOutcome::built;
 }
@@ -115,7 +115,7 @@ BuildOutcome BuildSequential(Program& program) {
         // A by-number probe finds radios missing from the table.
         BuildPollByNumber(program.request, poll.randomNumber);
         poll.requestState = kRequestWaiting;
-        Status(program, "Random " + formatNumber(poll.randomNumber, "* #   "));
+        Status(program, "Random " + FormatNumber(poll.randomNumber, "* #   "));
         return BuildOutcome::built;
     }
     const int radio = poll.currentRadio;
@@ -125,7 +125,7 @@ BuildOutcome BuildSequential(Program& program) {
     if ((screen == screen::screen0 || screen == screen::screen1) && radio >= network.firstVisibleRow &&
         radio <= network.lastVisibleRow)
         program.live->radioRow(radio);
-    Status(program, "Sequen" + formatNumber(radio, "* #"));
+    Status(program, "Sequen" + FormatNumber(radio, "* #"));
     record.pollScore = static_cast<uint16_t>(std::lround(0.98 * record.pollScore));
     ++poll.currentRadio;
     return BuildOutcome::built;

@@ -71,7 +71,7 @@ void PollSingleRadio(Program& program, Host& host) {
 
 void SetPollInterval(Program& program, Host& host) {
     PollState& poll = program.poll;
-    std::string text = formatNumber(poll.pollInterval, "###.0");
+    std::string text = FormatNumber(poll.pollInterval, "###.0");
     if (!host.prompt("Polling Interval", text)) return;
     const double seconds = ParseTypedNumber(text);
     // No lower bound: an interval of 0 or less sends on every tick.

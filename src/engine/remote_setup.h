@@ -5,7 +5,7 @@ struct Program;
 class Host;
 
 // "Change EPROM" / key C.
-void changeSetupParameter(Program& program, Host& host);
+void ChangeSetupParameter(Program& program, Host& host);
 
 // The selected radio held within 0..radioCount, so a stale index (a radio deleted
 // or a new network opened meanwhile) never reaches outside the table.

@@ -204,8 +204,8 @@ std::string NetworkFileText(const Program& program) {
     const int count = logtext::RadiosInTable(network);
     for (int i = 1; i <= count; ++i) {
         const RadioRecord& radio = network.radios[i];
-        out += formatNumber(radio.serialNumber, "* ######");
-        out += formatNumber(radio.repeaterNumber, "* # ");
+        out += FormatNumber(radio.serialNumber, "* ######");
+        out += FormatNumber(radio.repeaterNumber, "* # ");
         out += NameText(radio.name);
         out += logtext::kLineEnd;
     }
@@ -224,7 +224,7 @@ bool WriteNetworkFile(Program& program, const std::string& path, std::string& er
     return false;
 }
 
-void commandOpenNetworkFile(Program& program, Host& host) {
+void CommandOpenNetworkFile(Program& program, Host& host) {
     FileDialogRequest request{"Open Radio File", kFilter, "RAD", program.network.networkFileName, true};
     std::string path;
     if (!host.openFileDialog(request, path)) return;
@@ -238,7 +238,7 @@ void commandOpenNetworkFile(Program& program, Host& host) {
     Repaint(host);
 }
 
-void commandSaveNetworkFile(Program& program, Host& host) {
+void CommandSaveNetworkFile(Program& program, Host& host) {
     FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;

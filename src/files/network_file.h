@@ -10,5 +10,5 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
 std::string NetworkFileText(const Program& program);
 bool WriteNetworkFile(Program& program, const std::string& path, std::string& error);
 
-void commandOpenNetworkFile(Program& program, Host& host);  // 3073
-void commandSaveNetworkFile(Program& program, Host& host);  // 3075
+void CommandOpenNetworkFile(Program& program, Host& host);  // 3073
+void CommandSaveNetworkFile(Program& program, Host& host);  // 3075

@@ -21,16 +21,16 @@ std::string ParameterName(const SetupParameter& row) {
 
 std::string HistoryLine(const HistorySample& s) {
     std::string line;
-    line += formatNumber(s.time, "   ########   ");
-    line += formatNumber(s.signal, "###    ");
-    line += formatNumber(s.noise, "###    ");
-    line += formatNumber(GoodPercentScreen(s.goodPackets), "###    ");
-    line += formatNumber(s.voltageRaw * 15.0 / 256.0, "###.0  ");
-    line += formatNumber(TemperatureFromRaw(s.temperatureRaw), "####   ");
-    line += formatNumber(FreqPpm(s.freqCode), "###.0  ");
-    line += formatNumber(s.dataBytes, "#########  ");
-    line += formatNumber(s.badCount, "#######  ");
-    line += formatNumber(s.goodCount, "#######  ");
+    line += FormatNumber(s.time, "   ########   ");
+    line += FormatNumber(s.signal, "###    ");
+    line += FormatNumber(s.noise, "###    ");
+    line += FormatNumber(GoodPercentScreen(s.goodPackets), "###    ");
+    line += FormatNumber(s.voltageRaw * 15.0 / 256.0, "###.0  ");
+    line += FormatNumber(TemperatureFromRaw(s.temperatureRaw), "####   ");
+    line += FormatNumber(FreqPpm(s.freqCode), "###.0  ");
+    line += FormatNumber(s.dataBytes, "#########  ");
+    line += FormatNumber(s.badCount, "#######  ");
+    line += FormatNumber(s.goodCount, "#######  ");
     return line;
 }
 
@@ -39,7 +39,7 @@ bool InTable(const RadioNetwork& network, int radio) {
 }
 
 std::string ReportFileName(const RadioRecord& radio) {
-    return formatNumber(radio.serialNumber, "#######") + ".dat";
+    return FormatNumber(radio.serialNumber, "#######") + ".dat";
 }
 
 }  // namespace
@@ -52,17 +52,17 @@ std::string SettingsReportText(const Program& program, int radio) {
     std::string out;
     out += "                       Remote Radio Setup Parameters ";
     out += kLineEnd;
-    out += formatNumber(radio, "                Radio Number ## Serial  ");
-    out += formatNumber(r.serialNumber, "######## ");
+    out += FormatNumber(radio, "                Radio Number ## Serial  ");
+    out += FormatNumber(r.serialNumber, "######## ");
     out += "NAME:" + NameText(r.name) + kLineEnd;
 
     int rows = program.setup.setupParamCount;
     if (rows < 0) rows = 0;
     if (rows > kParamSlots) rows = kParamSlots;
     for (int p = 0; p < rows; ++p) {
-        out += formatNumber(p, "                     ##       ");
+        out += FormatNumber(p, "                     ##       ");
         out += ParameterName(program.setup.table.rows[p]);
-        out += r.eepromValid[p] ? formatNumber(r.eepromValue[p], "     ### ") : "     XXX ";
+        out += r.eepromValid[p] ? FormatNumber(r.eepromValue[p], "     ### ") : "     XXX ";
         out += kLineEnd;
     }
     out += kLineEnd;

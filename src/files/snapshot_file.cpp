@@ -16,7 +16,7 @@ std::string TitleLines(const Program& program) {
     out += std::string(38, ' ') + program.log.bannerText + kLineEnd;
     out += std::string(32, ' ') + program.network.networkFileName + kLineEnd;
     out += std::string(37, ' ') + DateText(now) + "  " + TimeText(now) + std::string(8, ' ') +
-           formatNumber(static_cast<double>(elapsed), "########") + kLineEnd;
+           FormatNumber(static_cast<double>(elapsed), "########") + kLineEnd;
     return out;
 }
 
@@ -35,67 +35,67 @@ std::string Fixed8(const std::array<char, 8>& text) { return std::string(text.be
 
 std::string SnapshotMasterLine(const MasterStatus& master) {
     std::string line;
-    line += formatNumber(master.serialNumber, "########          ");
+    line += FormatNumber(master.serialNumber, "########          ");
     line += "M           ";
-    line += formatNumber(master.revision, "### ");
-    line += formatNumber(TemperatureFromRaw(master.temperatureRaw), " ### ");
-    line += formatNumber(MasterVolts(master.voltageRaw), " * .0         ");
-    line += formatNumber(master.noiseLevel, " ###     ");
-    line += formatNumber(master.dataBytesTotal, "    * ######                                     ");
+    line += FormatNumber(master.revision, "### ");
+    line += FormatNumber(TemperatureFromRaw(master.temperatureRaw), " ### ");
+    line += FormatNumber(MasterVolts(master.voltageRaw), " * .0         ");
+    line += FormatNumber(master.noiseLevel, " ###     ");
+    line += FormatNumber(master.dataBytesTotal, "    * ######                                     ");
     line += master.timeReceived;
     return line;
 }
 
 std::string SnapshotRadioLine(const RadioRecord& r) {
     std::string line;
-    line += formatNumber(r.serialNumber, "######## ");
+    line += FormatNumber(r.serialNumber, "######## ");
     line += Fixed8(r.name);
     if (r.repeaterNumber == 0)
         line += " S  ";
     else
         line.append(" R").append(HexText(r.repeaterNumber)).append(" ");
-    line += RadioIdValid(r) ? formatNumber(static_cast<double>(RadioId(r)), "* #### ") : " XXXXXX";
-    line += formatNumber(r.revision, "* ## ");
-    line += formatNumber(TemperatureFromRaw(r.temperatureRaw), "* # ");
-    line += formatNumber(RadioVolts(r.serialNumber, r.voltageRaw), " * .0 ");
+    line += RadioIdValid(r) ? FormatNumber(static_cast<double>(RadioId(r)), "* #### ") : " XXXXXX";
+    line += FormatNumber(r.revision, "* ## ");
+    line += FormatNumber(TemperatureFromRaw(r.temperatureRaw), "* # ");
+    line += FormatNumber(RadioVolts(r.serialNumber, r.voltageRaw), " * .0 ");
     line += (r.lineStatus & 0x80) ? " L" : " H";
     line += (r.lineStatus & 0x20) ? "L" : "H";
     line += (r.lineStatus & 0x10) ? "L " : "H ";
-    line += formatNumber(r.signalLevel, "* #");
-    line += formatNumber(r.noiseLevel, "* #");
-    line += formatNumber(GoodPercentLog(r.goodPacketsRaw), " * ##");
-    line += formatNumber(FreqPpm(r.freqOffsetCode), "* #.0");
-    line += formatNumber(r.dataBytes, "* #####");
-    line += formatNumber(DistanceKm(r.serialNumber, r.distanceRaw, 4.0), " * #.0 ");
-    line += formatNumber(r.disconnectCount, "* #");
-    line += formatNumber(r.hopRepeater[0], "* #");
-    line += formatNumber(HopSignal(r.hopSignalAvg[0]), "* #");
+    line += FormatNumber(r.signalLevel, "* #");
+    line += FormatNumber(r.noiseLevel, "* #");
+    line += FormatNumber(GoodPercentLog(r.goodPacketsRaw), " * ##");
+    line += FormatNumber(FreqPpm(r.freqOffsetCode), "* #.0");
+    line += FormatNumber(r.dataBytes, "* #####");
+    line += FormatNumber(DistanceKm(r.serialNumber, r.distanceRaw, 4.0), " * #.0 ");
+    line += FormatNumber(r.disconnectCount, "* #");
+    line += FormatNumber(r.hopRepeater[0], "* #");
+    line += FormatNumber(HopSignal(r.hopSignalAvg[0]), "* #");
     for (int hop = 1; hop <= 3; ++hop) {
         if (r.hopRepeater[hop] > 0) {
-            line += formatNumber(r.hopRepeater[hop], " #");
-            line += formatNumber(HopSignal(r.hopSignalAvg[hop]), " #");
+            line += FormatNumber(r.hopRepeater[hop], " #");
+            line += FormatNumber(HopSignal(r.hopSignalAvg[hop]), " #");
         } else {
             line += "     ";
         }
     }
-    line += formatNumber(PollPercent(r), "  * # ");
+    line += FormatNumber(PollPercent(r), "  * # ");
     line += Fixed8(r.timeReceived);
     return line;
 }
 
 std::string CsvMasterLine(const MasterStatus& master) {
     std::string line;
-    line += formatNumber(master.serialNumber, "########");
+    line += FormatNumber(master.serialNumber, "########");
     line += ",,M,,";
-    line += formatNumber(master.revision, "###");
+    line += FormatNumber(master.revision, "###");
     line += ",";
-    line += formatNumber(TemperatureFromRaw(master.temperatureRaw), "###");
+    line += FormatNumber(TemperatureFromRaw(master.temperatureRaw), "###");
     line += ",";
-    line += formatNumber(MasterVolts(master.voltageRaw), " * .0");
+    line += FormatNumber(MasterVolts(master.voltageRaw), " * .0");
     line += ",,,";
-    line += formatNumber(master.noiseLevel, "###");
+    line += FormatNumber(master.noiseLevel, "###");
     line += ",,,";
-    line += formatNumber(master.dataBytesTotal, "* ######");
+    line += FormatNumber(master.dataBytesTotal, "* ######");
     line += ",,,,,,,,,,,,";
     line += master.timeReceived;
     return line;
@@ -107,40 +107,40 @@ std::string CsvRadioLine(const RadioRecord& r) {
         line += text;
         line += ',';
     };
-    field(formatNumber(r.serialNumber, "########"));
+    field(FormatNumber(r.serialNumber, "########"));
     field(Fixed8(r.name));
     field(r.repeaterNumber == 0 ? "S" : std::string("R").append(HexText(r.repeaterNumber)));
-    field(RadioIdValid(r) ? formatNumber(static_cast<double>(RadioId(r)), "* ####") : "XXXXXX");
-    field(formatNumber(r.revision, "* ##"));
-    field(formatNumber(TemperatureFromRaw(r.temperatureRaw), "* #"));
-    field(formatNumber(RadioVolts(r.serialNumber, r.voltageRaw), "* .0"));
+    field(RadioIdValid(r) ? FormatNumber(static_cast<double>(RadioId(r)), "* ####") : "XXXXXX");
+    field(FormatNumber(r.revision, "* ##"));
+    field(FormatNumber(TemperatureFromRaw(r.temperatureRaw), "* #"));
+    field(FormatNumber(RadioVolts(r.serialNumber, r.voltageRaw), "* .0"));
     field(std::string{(r.lineStatus & 0x80) ? 'L' : 'H', (r.lineStatus & 0x20) ? 'L' : 'H',
                       (r.lineStatus & 0x10) ? 'L' : 'H'});
-    field(formatNumber(r.signalLevel, "* #"));
-    field(formatNumber(r.noiseLevel, "* #"));
-    field(formatNumber(GoodPercentLog(r.goodPacketsRaw), "* ##"));
-    field(formatNumber(FreqPpm(r.freqOffsetCode), "* #.0"));
-    field(formatNumber(r.dataBytes, "* #####"));
-    field(formatNumber(DistanceKm(r.serialNumber, r.distanceRaw, 4.0), "* #.0"));
-    field(formatNumber(r.disconnectCount, "* #"));
-    field(formatNumber(r.hopRepeater[0], "* #"));
-    field(formatNumber(HopSignal(r.hopSignalAvg[0]), "* #"));
+    field(FormatNumber(r.signalLevel, "* #"));
+    field(FormatNumber(r.noiseLevel, "* #"));
+    field(FormatNumber(GoodPercentLog(r.goodPacketsRaw), "* ##"));
+    field(FormatNumber(FreqPpm(r.freqOffsetCode), "* #.0"));
+    field(FormatNumber(r.dataBytes, "* #####"));
+    field(FormatNumber(DistanceKm(r.serialNumber, r.distanceRaw, 4.0), "* #.0"));
+    field(FormatNumber(r.disconnectCount, "* #"));
+    field(FormatNumber(r.hopRepeater[0], "* #"));
+    field(FormatNumber(HopSignal(r.hopSignalAvg[0]), "* #"));
     for (int hop = 1; hop <= 3; ++hop) {
         if (r.hopRepeater[hop] > 0) {
-            field(formatNumber(r.hopRepeater[hop], "* #"));
-            field(formatNumber(HopSignal(r.hopSignalAvg[hop]), "* #"));
+            field(FormatNumber(r.hopRepeater[hop], "* #"));
+            field(FormatNumber(HopSignal(r.hopSignalAvg[hop]), "* #"));
         } else {
             field("");
             field("");
         }
     }
-    field(formatNumber(PollPercent(r), "* #"));
+    field(FormatNumber(PollPercent(r), "* #"));
     field(Fixed8(r.timeReceived));
     return line;
 }
 
 std::string NumberRadiosLine(const RadioNetwork& network) {
-    return "Number Radios=" + formatNumber(network.radioCount, "###");
+    return "Number Radios=" + FormatNumber(network.radioCount, "###");
 }
 
 }  // namespace

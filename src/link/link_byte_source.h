@@ -6,8 +6,8 @@
 class LinkByteSource : public ByteSource {
 public:
     explicit LinkByteSource(Program& program) : program(program) {}
-    int bytesAvailable() override { return linkBytesAvailable(program); }
-    void receive(uint8_t* destination, int n) override { linkReceive(program, destination, n); }
+    int bytesAvailable() override { return LinkBytesAvailable(program); }
+    void receive(uint8_t* destination, int n) override { LinkReceive(program, destination, n); }
 
 private:
     Program& program;

@@ -69,7 +69,7 @@ struct LinkState {
     std::mutex serialWriterLock;
     std::condition_variable_any serialWriterWake;
 
-    // Keep-alive period; tests shorten it before startKeepAlive.
+    // Keep-alive period; tests shorten it before StartKeepAlive.
     std::atomic<int> keepAlivePeriodMs{5000};
     std::mutex keepAliveLock;
     std::condition_variable_any keepAliveWake;

@@ -18,4 +18,4 @@ bool RowIsChangeable(int row);
 // Stores a parameter value that radio r reported for an address. Not in the table:
 // records `errorCode` (8 for a remote radio's reply, 3 for the master's echo) with the
 // offset and returns -1. Else returns the row.
-int storeSetupValue(Program& program, int radio, int address, uint8_t value, int errorCode);
+int StoreSetupValue(Program& program, int radio, int address, uint8_t value, int errorCode);

@@ -3,7 +3,7 @@
 // The numbers the window and the core agree on: window messages, menu command ids,
 // virtual-key codes and screen numbers. Each is defined here and nowhere else.
 
-// Window messages windowProc dispatches.
+// Window messages WindowProc dispatches.
 namespace msg {
 constexpr unsigned create = 1;
 constexpr unsigned destroy = 2;

@@ -12,7 +12,7 @@ public:
     explicit ProgramHooks(Program& program) : program(program) {}
     int appendRadio(uint32_t serial) override { return AppendRadio(program, serial); }
     int storeSetupValue(int radio, int address, uint8_t value, ProtocolFault fault) override {
-        return ::storeSetupValue(program, radio, address, value, FaultNumber(fault));
+        return ::StoreSetupValue(program, radio, address, value, FaultNumber(fault));
     }
     void readConfirmation(int radio, int offset) override { ReadConfirmation(program, radio, offset); }
     void writeConfirmation(int radio, int offset, int value) override {

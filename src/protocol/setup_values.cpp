@@ -3,7 +3,7 @@
 #include "model/setup_table.h"
 #include "protocol/protocol.h"
 
-int storeSetupValue(Program& program, int radio, int address, uint8_t value, int errorCode) {
+int StoreSetupValue(Program& program, int radio, int address, uint8_t value, int errorCode) {
     int row = RowOfAddress(program.setup, address);
     if (row < 0 || row >= kParamSlots) {
         RecordFault(program.errors, ProtocolFault(errorCode), address - kEepromBase);

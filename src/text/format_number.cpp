@@ -100,7 +100,7 @@ bool IsCopied(char c) {
 
 }  // namespace
 
-std::string formatNumber(double value, std::string_view mask) {
+std::string FormatNumber(double value, std::string_view mask) {
     // Parse the mask into its integer part, the point and its fraction part.
     std::vector<Item> integerItems;
     std::vector<Item> fractionItems;

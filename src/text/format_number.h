@@ -4,4 +4,4 @@
 
 // Formats a number by a mask: "#" optional digit, "0" forced digit, "." point,
 // "*x" fill with x, blanks and -+()$ copied, other characters dropped.
-std::string formatNumber(double value, std::string_view mask);
+std::string FormatNumber(double value, std::string_view mask);

@@ -17,7 +17,7 @@ constexpr int kUp = 38, kDown = 40, kPageUp = 33, kPageDown = 34;
 class Keyboard : public SetupFixture {
 protected:
     Keyboard() { addRadios(40); }
-    void press(int key) { onKeyDown(*program, host, key); }
+    void press(int key) { OnKeyDown(*program, host, key); }
     int selected() const { return program->network.selectedRadio; }
     void onScreen(int screen) { program->display.screenNumber = screen; }
 };

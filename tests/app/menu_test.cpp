@@ -313,7 +313,7 @@ TEST_F(MenuCommands, ChangeCommPortClosesAnOpenPortAndKeepsItClosed) {
     char name[128] = {};
     ASSERT_EQ(::openpty(&master, &slave, name, nullptr, nullptr), 0);
     ::setenv("CORVANE_COM1", name, 1);
-    ASSERT_TRUE(openSerialLink(*program, host));
+    ASSERT_TRUE(OpenSerialLink(*program, host));
     ASSERT_TRUE(program->link.serialPortOpen.load());
 
     host.answer(true, "Com3");
@@ -322,7 +322,7 @@ TEST_F(MenuCommands, ChangeCommPortClosesAnOpenPortAndKeepsItClosed) {
     EXPECT_EQ(program->link.commPortName, "Com3");
     EXPECT_EQ(host.listItems.front(), std::string("Com1  ") + name);
 
-    closeAllLinks(*program, host);
+    CloseAllLinks(*program, host);
     ::unsetenv("CORVANE_COM1");
     ::close(slave);
     ::close(master);

@@ -27,7 +27,7 @@ protected:
 
     void draw() {
         canvas.clear();
-        drawScreen2Body(*program);
+        DrawScreen2Body(*program);
     }
 
     // The dark green text drawn from a grid position on, following the calls that continue it.
@@ -151,7 +151,7 @@ TEST_P(Screen2Decoding, RowShowsDecodedText) {
     const std::string shown = c.row <= half ? drawnFrom(c.row + 8, 21) : drawnFrom(c.row - 1 - half + 8, 61);
     ASSERT_GE(shown.size(), 6u);
     // The value keeps its 4-character field whatever it is; the meaning follows two blanks.
-    EXPECT_EQ(shown.substr(0, 4), formatNumber(c.value, " * #"));
+    EXPECT_EQ(shown.substr(0, 4), FormatNumber(c.value, " * #"));
     EXPECT_EQ(shown.substr(4), std::string("  ") + c.decoded);
 }
 

@@ -75,7 +75,7 @@ public:
     std::function<void()> onPump;
 };
 
-// The real program, driven through windowProc as the window drives it: a tick every
+// The real program, driven through WindowProc as the window drives it: a tick every
 // 100 ms of real time, datagrams delivered as message 961 while the socket is readable.
 class ProgramRun {
 public:

@@ -28,7 +28,7 @@ protected:
     void change(const std::string& row, const Strings& values = {}) {
         host.answer(true, row);
         for (const auto& v : values) host.answer(true, v);
-        changeSetupParameter(*program, host);
+        ChangeSetupParameter(*program, host);
     }
 
     bool started() const { return program->poll.pollMode >= 2; }
@@ -74,12 +74,12 @@ TEST_F(ChangeParameter, OnlyScreen2AndIdlePollingOfferTheChange) {
     selectRadio(5000000);
     for (int screen : {1, 3, 4}) {
         program->display.screenNumber = screen;
-        changeSetupParameter(*program, host);
+        ChangeSetupParameter(*program, host);
     }
     program->display.screenNumber = 2;
     for (int mode : {-20, 2, 47, 61}) {
         program->poll.pollMode = mode;
-        changeSetupParameter(*program, host);
+        ChangeSetupParameter(*program, host);
         EXPECT_EQ(program->poll.pollMode, mode);
     }
     EXPECT_TRUE(host.shown.empty());
@@ -89,7 +89,7 @@ TEST_F(ChangeParameter, OnlyScreen2AndIdlePollingOfferTheChange) {
 TEST_F(ChangeParameter, OnScreen0ItClearsEveryDisconnectCounter) {
     program->display.screenNumber = 0;
     for (int r = 0; r <= 3; ++r) program->network.radios[r].disconnectCount = static_cast<uint8_t>(r + 4);
-    changeSetupParameter(*program, host);
+    ChangeSetupParameter(*program, host);
     for (int r = 0; r <= 3; ++r) EXPECT_EQ(program->network.radios[r].disconnectCount, 0) << r;
     EXPECT_TRUE(host.shown.empty());
     EXPECT_EQ(host.erasingInvalidations, 1);
@@ -100,13 +100,13 @@ TEST_F(ChangeParameter, OnScreen0ItClearsEveryDisconnectCounter) {
 TEST_F(ChangeParameter, CancelChangesNothing) {
     selectRadio(5000000);
     host.answer(false);
-    changeSetupParameter(*program, host);
+    ChangeSetupParameter(*program, host);
     host.answer(true, "5");
     host.answer(false);
-    changeSetupParameter(*program, host);
+    ChangeSetupParameter(*program, host);
     host.answer(true, "28");
     host.answer(false, "1", "2");
-    changeSetupParameter(*program, host);
+    ChangeSetupParameter(*program, host);
     EXPECT_FALSE(started());
     EXPECT_EQ(host.beeps, 0);
     EXPECT_TRUE(host.messages().empty());
@@ -159,7 +159,7 @@ TEST_P(ChangeParameterValues, RowRuleDecides) {
     // A refused value is asked again; the second answer cancels.
     host.answer(true, std::to_string(c.row));
     host.answer(true, c.typed);
-    changeSetupParameter(*program, host);
+    ChangeSetupParameter(*program, host);
     if (c.stored < 0) {
         EXPECT_EQ(host.messages(), Strings({"Error: Bad Input Try Again"}));
         EXPECT_EQ(host.beeps, 1);
@@ -224,7 +224,7 @@ TEST_F(ChangeParameter, SubnetBoxesGiveTransmitHighReceiveLow) {
     selectRadio(9500000);
     host.answer(true, "28");
     host.answer(true, "0", "F");  // RX box, TX box
-    changeSetupParameter(*program, host);
+    ChangeSetupParameter(*program, host);
     ASSERT_EQ(host.shown.size(), 2u);
     EXPECT_EQ(host.shown[1].kind, "subnet");
     EXPECT_EQ(host.shown[1].title, "New Subnet Value");
@@ -247,7 +247,7 @@ TEST_P(SubnetValues, HexadecimalScan) {
     selectRadio(9500000);
     host.answer(true, "28");
     host.answer(true, c.rx, c.tx);
-    changeSetupParameter(*program, host);
+    ChangeSetupParameter(*program, host);
     if (c.stored < 0) {
         expectRefusal("Incorrect Value");
     } else {

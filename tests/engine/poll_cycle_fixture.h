@@ -21,12 +21,12 @@
 using Frame = std::vector<uint8_t>;
 
 inline Frame Request(uint8_t type, uint32_t serial, uint8_t b5, uint8_t b6) {
-    return appendXor({type, uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial), 0, b5, b6});
+    return AppendXor({type, uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial), 0, b5, b6});
 }
 
 // A diagnostics reply (0xF8 read, 0xF9 write) without hops.
 inline Frame DiagnosticsReply(uint8_t type, uint32_t serial, uint16_t address, uint8_t value) {
-    return appendXor({type, uint8_t(address >> 8), uint8_t(address), 0x40, uint8_t(serial >> 16),
+    return AppendXor({type, uint8_t(address >> 8), uint8_t(address), 0x40, uint8_t(serial >> 16),
                       uint8_t(serial >> 8), uint8_t(serial), 0, 0xF0, 0x50, 0x20, 0, 0, 0x80, 0x90,
                       0x10, value, 0x21, 0x16, 0x00});
 }

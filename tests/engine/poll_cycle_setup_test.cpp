@@ -143,11 +143,11 @@ TEST_F(RemoteSetupTest, WriteSequenceStatusNamesTheStageNumber) {
     ConfirmChange(3, 0x12);
     Tick();
     ASSERT_FALSE(live.statuses.empty());
-    EXPECT_EQ(live.statuses.back(), formatNumber(2, "Poll * # ") + formatNumber(61, "* # "));
+    EXPECT_EQ(live.statuses.back(), FormatNumber(2, "Poll * # ") + FormatNumber(61, "* # "));
     program->poll.pollMode = 20;
     program->poll.requestState = 8;
     PollTick(*program, host);
-    EXPECT_EQ(live.statuses.back(), formatNumber(2, "Poll *0 # ") + formatNumber(20, "* # "));
+    EXPECT_EQ(live.statuses.back(), FormatNumber(2, "Poll *0 # ") + FormatNumber(20, "* # "));
 }
 
 TEST_F(RemoteSetupTest, TargetLeavingTheTableEndsTheSequence) {

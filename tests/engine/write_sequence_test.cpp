@@ -32,7 +32,7 @@ Frame Diagnostics(uint8_t type, uint32_t serial, int address, uint8_t value) {
     Frame f = {type, uint8_t(address >> 8), uint8_t(address), 0x40};
     for (uint8_t b : Serial24(serial)) f.push_back(b);
     for (int b : {0, 200, 0x40, 0x20, 0, 0, 120, 130, 7, int(value), 3, 0x10, 0x00}) f.push_back(uint8_t(b));
-    return appendXor(f);
+    return AppendXor(f);
 }
 
 // The master's own echo: 0xF2 (read) or 0xF3 (write).
@@ -40,7 +40,7 @@ Frame MasterEcho(uint8_t type, int address, uint8_t value) {
     Frame f = {type};
     for (uint8_t b : Serial24(kMaster)) f.push_back(b);
     for (uint8_t b : {uint8_t(address >> 8), uint8_t(address), value}) f.push_back(b);
-    return appendXor(f);
+    return AppendXor(f);
 }
 
 class WriteSequence : public SetupFixture {
@@ -64,7 +64,7 @@ protected:
         program->network.selectedRadio = radio;
         host.answer(true, std::to_string(row));
         host.answer(true, value);
-        changeSetupParameter(*program, host);
+        ChangeSetupParameter(*program, host);
         ASSERT_GE(program->poll.pollMode, 60);
         sent.clear();
     }
@@ -121,12 +121,12 @@ protected:
 
     std::string types() const {
         std::string out;
-        for (const auto& f : sent) out += hexText(std::span<const uint8_t>(f.data(), 1)) + " ";
+        for (const auto& f : sent) out += HexText(std::span<const uint8_t>(f.data(), 1)) + " ";
         return out;
     }
 
     void expectEveryFrameTo(uint32_t serial) const {
-        for (const auto& f : sent) EXPECT_EQ(SerialOf(f), serial) << hexText(f);
+        for (const auto& f : sent) EXPECT_EQ(SerialOf(f), serial) << HexText(f);
     }
 
     int count(uint8_t type) const {
@@ -155,7 +155,7 @@ TEST_F(WriteSequence, ContactWriteCommitAndReadBack) {
     // Every echo arrives one tick after its request, when the next request of the
     // stage is already built: two contact reads, two writes, six commits, two reads back.
     EXPECT_EQ(types(), "F8 F8 F9 F9 FA FA FA FA FA FA F8 F8 ");
-    EXPECT_EQ(sent[0], appendXor({0xF8, 0x4C, 0x4B, 0x42, 0x00, 0x0D, 0x82}));
+    EXPECT_EQ(sent[0], AppendXor({0xF8, 0x4C, 0x4B, 0x42, 0x00, 0x0D, 0x82}));
     for (const auto& f : sent) {
         if (f[0] == 0xF9) {
             EXPECT_EQ(WordOf(f), 0x0909);
@@ -176,7 +176,7 @@ TEST_F(WriteSequence, ArrowKeysDuringTheWriteDoNotRedirectIt) {
     confirmChange(2);
     const std::vector<int> keys = {40, 40, 38, 34, 33, 40, 38, 38};
     for (int key : keys) {
-        onKeyDown(*program, host, key);
+        OnKeyDown(*program, host, key);
         tick();
     }
     runUntilIdle();
@@ -271,7 +271,7 @@ TEST_F(WriteSequence, SinglePollOnScreen0IsRefusedAndKeepsTheTarget) {
     tick();
     program->display.screenNumber = 0;
     host.answer(true, "5000003");
-    onKeyDown(*program, host, 80);
+    OnKeyDown(*program, host, 80);
     EXPECT_GE(program->poll.pollMode, 2);
     EXPECT_EQ(program->poll.currentRadio, 2);
     runUntilIdle();
@@ -286,7 +286,7 @@ TEST_F(WriteSequence, DeletingAnEarlierRadioDoesNotRedirectTheWrite) {
     confirmChange(2);
     tick();
     host.answer(true, "5000001");
-    onKeyDown(*program, host, 68);  // D: radio 1 goes, radio 2 moves to slot 1
+    OnKeyDown(*program, host, 68);  // D: radio 1 goes, radio 2 moves to slot 1
     runUntilIdle();
     expectEveryFrameTo(kTarget);
     EXPECT_EQ(lastWritten.count(kOther), 0u);
@@ -299,7 +299,7 @@ TEST_F(WriteSequence, DeletingTheTargetAbandonsTheWrite) {
     confirmChange(2);
     tick();
     host.answer(true, "5000002");
-    onKeyDown(*program, host, 68);
+    OnKeyDown(*program, host, 68);
     EXPECT_EQ(program->poll.pollMode, 1);
     EXPECT_EQ(program->poll.pendingAddress, -1);
     const size_t before = sent.size();

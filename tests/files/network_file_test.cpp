@@ -206,7 +206,7 @@ TEST_F(NetworkFile, AFailedWriteKeepsTheOldFileAndSaysWhy) {
 TEST_F(NetworkFile, OpenAsksForARadioFileAndTakesItsName) {
     WriteFileBytes("site.RAD", "  123456  0 A\r\n");
     host.answer(true, "site.RAD");
-    commandOpenNetworkFile(*program, host);
+    CommandOpenNetworkFile(*program, host);
     ASSERT_EQ(host.fileRequests.size(), 1u);
     const FileDialogRequest& r = host.fileRequests[0];
     EXPECT_EQ(r.title, "Open Radio File");
@@ -222,9 +222,9 @@ TEST_F(NetworkFile, OpenAsksForARadioFileAndTakesItsName) {
 
 TEST_F(NetworkFile, OpenCancelledOrFailingChangesNothing) {
     addRadio(1, 0, "old");
-    commandOpenNetworkFile(*program, host);  // nothing queued: Cancel
+    CommandOpenNetworkFile(*program, host);  // nothing queued: Cancel
     host.answer(true, "gone.RAD");
-    commandOpenNetworkFile(*program, host);
+    CommandOpenNetworkFile(*program, host);
     EXPECT_EQ(host.messages(), Strings{"Error: Cannot read gone.RAD: No such file or directory"});
     EXPECT_EQ(program->network.networkFileName, "NONAME.RAD");
     EXPECT_EQ(program->network.radioCount, 1);
@@ -235,7 +235,7 @@ TEST_F(NetworkFile, SaveWritesUnderTheChosenName) {
     addRadio(123456, 0, "A");
     program->network.networkFileName = "SITE7.RAD";
     host.answer(true, "copy.RAD");
-    commandSaveNetworkFile(*program, host);
+    CommandSaveNetworkFile(*program, host);
     ASSERT_EQ(host.fileRequests.size(), 1u);
     EXPECT_EQ(host.fileRequests[0].title, "Save  File");
     EXPECT_EQ(host.fileRequests[0].initialName, "SITE7.RAD");
@@ -245,7 +245,7 @@ TEST_F(NetworkFile, SaveWritesUnderTheChosenName) {
     EXPECT_EQ(host.updates, 1);
 
     host.answer(true, "nowhere/x.RAD");
-    commandSaveNetworkFile(*program, host);
+    CommandSaveNetworkFile(*program, host);
     EXPECT_EQ(host.messages(), Strings{"Error: Cannot write nowhere/x.RAD: No such file or directory"});
     EXPECT_EQ(program->network.networkFileName, "copy.RAD");
 }

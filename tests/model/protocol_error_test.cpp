@@ -25,7 +25,7 @@ TEST_F(FaultTest, EachFaultIsCountedUnderItsName) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.hex);
         SetUp();
-        auto bytes = c.hex[2] == '\0' ? frame(c.hex) : appendXor(frame(c.hex));
+        auto bytes = c.hex[2] == '\0' ? HexFrame(c.hex) : AppendXor(HexFrame(c.hex));
         if (c.spoil) bytes.back() ^= 0x5A;
         deliver(bytes);
         EXPECT_EQ(p->errors.faults.count(c.fault), 1);

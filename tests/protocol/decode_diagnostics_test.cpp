@@ -39,7 +39,7 @@ TEST_F(DiagnosticsTest, ReplyFromANewRadioFillsTheRecord) {
     // The dump shows the reply from byte 4 to its end (17 bytes without hops).
     std::vector<std::string> expected = {"numberRadios 1",
                                          "replyDump 4C 4B 41 00 C8 3A 1F B3 00 80 9A 40 13 21 16 00 " +
-                                             hexText(std::span(reply).last(1)),
+                                             HexText(std::span(reply).last(1)),
                                          "radioRow 1"};
     EXPECT_EQ(live.calls, expected);
 }
@@ -143,7 +143,7 @@ protected:
     void replyWithReading(int reading) {
         auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 2);
         reply[15] = uint8_t(reading);
-        deliver(fillXor(reply));
+        deliver(FillXor(reply));
     }
 };
 
@@ -258,7 +258,7 @@ TEST_F(DiagnosticsTest, RadiosFrom1024OnKeepNoHistory) {
     HistoryRow before = p->network.history[76];
     HistoryRow masterBefore = p->network.history[0];
     deliver(Diagnostics(0xF8, 0x0D80, 5000000 + 1099, 2));
-    deliver(appendXor({0xF5, uint8_t((5000000 + 1099) >> 16), uint8_t((5000000 + 1099) >> 8),
+    deliver(AppendXor({0xF5, uint8_t((5000000 + 1099) >> 16), uint8_t((5000000 + 1099) >> 8),
                        uint8_t(5000000 + 1099), 0, 9, 1, 2, 0x20, 0x16, 0}));
     EXPECT_EQ(radio(1100).replyCount, 1);
     EXPECT_EQ(radio(1100).dataBytes, 9);
@@ -270,7 +270,7 @@ TEST_F(DiagnosticsTest, TraceRowsRunFromZeroTo29ThenFrom10) {
     auto trace = Diagnostics(0xFB, 0x0D80, 5000001, 0);
     for (int i = 0; i < 32; ++i) deliver(trace);
     ASSERT_EQ(live.calls.size(), 32u);
-    EXPECT_EQ(live.calls[0], "traceRow 0 " + hexText(trace));
+    EXPECT_EQ(live.calls[0], "traceRow 0 " + HexText(trace));
     EXPECT_EQ(live.calls[29].substr(0, 12), "traceRow 29 ");
     EXPECT_EQ(live.calls[30].substr(0, 12), "traceRow 10 ");
     EXPECT_EQ(live.calls[31].substr(0, 12), "traceRow 11 ");

@@ -83,7 +83,7 @@ TEST(DecodeCaptureTest, TableLineSummarisesTheState) {
 TEST(DecodeCaptureTest, TruncatedHopsAtTheEndTimeOutAndTheRestIsStrayBytes) {
     // A one-hop reply cut after 23 of its 27 bytes: no wait in the tool, error 22
     // with 0xFF, then the two bytes left are unknown types.
-    auto reply = fillXor(frame("F8 0D 80 46 4C 4B 41 01 C8 3A 1F B3 00 80 9A 40 00 21 2D C6 C0 50 15 00 16 00 00"));
+    auto reply = FillXor(HexFrame("F8 0D 80 46 4C 4B 41 01 C8 3A 1F B3 00 80 9A 40 00 21 2D C6 C0 50 15 00 16 00 00"));
     reply.resize(23);
     auto lines = Lines(DecodeCaptureToJson(reply, false));
     ASSERT_EQ(lines.size(), 4u);

@@ -8,7 +8,7 @@ using MasterStatusTest = ProtocolTest;
 const char* const kStatus = "F0 5A 12 34 03 01 02 25 00 00 80 C0 15 00";
 
 TEST_F(MasterStatusTest, FillsMasterAndSlotZero) {
-    deliver(fillXor(frame(kStatus)));
+    deliver(FillXor(HexFrame(kStatus)));
     const MasterStatus& m = p->network.master;
     EXPECT_EQ(m.serialNumber, 0x5A1234);
     EXPECT_EQ(radio(0).serialNumber, 0x5A1234u);
@@ -24,16 +24,16 @@ TEST_F(MasterStatusTest, FillsMasterAndSlotZero) {
 }
 
 TEST_F(MasterStatusTest, DataCountTakesByteEightAsHighAndAccumulates) {
-    deliver(fillXor(frame("F0 5A 12 34 03 01 02 25 02 00 80 C0 15 00")));
+    deliver(FillXor(HexFrame("F0 5A 12 34 03 01 02 25 02 00 80 C0 15 00")));
     EXPECT_EQ(p->network.master.dataBytesTotal, 0x020102);
-    deliver(fillXor(frame("F0 5A 12 34 03 00 05 A5 00 00 80 C0 15 00")));
+    deliver(FillXor(HexFrame("F0 5A 12 34 03 00 05 A5 00 00 80 C0 15 00")));
     EXPECT_EQ(p->network.master.dataBytesTotal, 0x020102 + 5);
     EXPECT_EQ(p->poll.masterBusy, 0x80);
     EXPECT_EQ(p->network.master.noiseLevel, 0x25 - 16);
 }
 
 TEST_F(MasterStatusTest, BadXorIsError20WithTheCheckValue) {
-    auto status = fillXor(frame(kStatus));
+    auto status = FillXor(HexFrame(kStatus));
     status.back() ^= 0x3C;
     deliver(status);
     EXPECT_EQ(errorCode(), 20);
@@ -43,25 +43,25 @@ TEST_F(MasterStatusTest, BadXorIsError20WithTheCheckValue) {
 }
 
 TEST_F(MasterStatusTest, ScreenEffects) {
-    deliver(fillXor(frame(kStatus)));
+    deliver(FillXor(HexFrame(kStatus)));
     EXPECT_EQ(live.calls, (std::vector<std::string>{"masterRow", "statusSlot 3"}));
     EXPECT_FALSE(p->poll.repaintRequested);
 
     live.calls.clear();
     p->display.screenNumber = 3;
     p->network.selectedRadio = 1;
-    deliver(fillXor(frame(kStatus)));
+    deliver(FillXor(HexFrame(kStatus)));
     EXPECT_EQ(live.calls, (std::vector<std::string>{"statusSlot 3"}));
     EXPECT_FALSE(p->poll.repaintRequested);
 
     p->network.selectedRadio = 0;
     p->display.screenNumber = 4;
-    deliver(fillXor(frame(kStatus)));
+    deliver(FillXor(HexFrame(kStatus)));
     EXPECT_TRUE(p->poll.repaintRequested);
 }
 
 TEST_F(MasterStatusTest, MasterHistoryEveryFiveSecondsWithRateAndErrorShare) {
-    deliver(fillXor(frame(kStatus)));
+    deliver(FillXor(HexFrame(kStatus)));
     HistoryRow& row = p->network.history[0];
     ASSERT_EQ(row.historyCount, 1);
     EXPECT_EQ(row.samples[1].noise, 21);
@@ -71,7 +71,7 @@ TEST_F(MasterStatusTest, MasterHistoryEveryFiveSecondsWithRateAndErrorShare) {
 
     // Within 5 seconds: no new sample, but the data count goes into the open one.
     clock.advanceMs(5000);
-    deliver(fillXor(frame(kStatus)));
+    deliver(FillXor(HexFrame(kStatus)));
     EXPECT_EQ(row.historyCount, 1);
     EXPECT_EQ(row.samples[1].dataBytes, 258);
 
@@ -79,7 +79,7 @@ TEST_F(MasterStatusTest, MasterHistoryEveryFiveSecondsWithRateAndErrorShare) {
     row.samples[1].badCount = 27;
     p->network.master.dataRateAccumulator = 60000;
     clock.advanceMs(1000);  // 6 s after the first sample
-    deliver(fillXor(frame(kStatus)));
+    deliver(FillXor(HexFrame(kStatus)));
     ASSERT_EQ(row.historyCount, 2);
     EXPECT_EQ(row.samples[2].time, 6);
     EXPECT_EQ(row.samples[2].signal, 100);       // 60000 / 6 / 100
@@ -91,34 +91,34 @@ class MasterEchoTest : public ProtocolTest {
 protected:
     void SetUp() override {
         ProtocolTest::SetUp();
-        deliver(fillXor(frame(kStatus)));
+        deliver(FillXor(HexFrame(kStatus)));
         live.calls.clear();
     }
 };
 
 TEST_F(MasterEchoTest, ReadEchoStoresIntoSlotZero) {
-    deliver(fillXor(frame("F2 5A 12 34 0D 95 13 00")));
+    deliver(FillXor(HexFrame("F2 5A 12 34 0D 95 13 00")));
     EXPECT_EQ(radio(0).eepromValid[3], 1);
     EXPECT_EQ(radio(0).eepromValue[3], 0x13);
     // Below the base: "Xmit Power Cal." at 0x040E is row 38.
-    deliver(fillXor(frame("F2 5A 12 34 04 0E 07 00")));
+    deliver(FillXor(HexFrame("F2 5A 12 34 04 0E 07 00")));
     EXPECT_EQ(radio(0).eepromValue[38], 7);
     EXPECT_EQ(errorCount(), 0);
 }
 
 TEST_F(MasterEchoTest, UnknownAddressIsError3WithTheOffset) {
-    deliver(fillXor(frame("F2 5A 12 34 0D 8A 13 00")));
+    deliver(FillXor(HexFrame("F2 5A 12 34 0D 8A 13 00")));
     EXPECT_EQ(errorCode(), 3);
     EXPECT_EQ(errorValue(), 10);
     EXPECT_EQ(std::count(radio(0).eepromValid.begin(), radio(0).eepromValid.end(), 1), 0);
 }
 
 TEST_F(MasterEchoTest, OtherSerialOrBadXorIsDroppedSilently) {
-    deliver(fillXor(frame("F2 5A 12 35 0D 95 13 00")));
-    auto bad = fillXor(frame("F2 5A 12 34 0D 95 13 00"));
+    deliver(FillXor(HexFrame("F2 5A 12 35 0D 95 13 00")));
+    auto bad = FillXor(HexFrame("F2 5A 12 34 0D 95 13 00"));
     bad.back() ^= 1;
     deliver(bad);
-    auto badWrite = fillXor(frame("F3 5A 12 34 0D 95 13 00"));
+    auto badWrite = FillXor(HexFrame("F3 5A 12 34 0D 95 13 00"));
     badWrite.back() ^= 1;
     deliver(badWrite);
     EXPECT_EQ(radio(0).eepromValid[3], 0);
@@ -133,10 +133,10 @@ TEST_F(MasterEchoTest, EchoesConfirmTheMastersWriteSequence) {
     poll.pendingAddress = 0x0D95;
     poll.pendingValue = 0x13;
     poll.ackAddress = poll.ackValue = -1;
-    deliver(fillXor(frame("F2 5A 12 34 0D 95 12 00")));
+    deliver(FillXor(HexFrame("F2 5A 12 34 0D 95 12 00")));
     EXPECT_EQ(poll.pollMode, 44);
     EXPECT_EQ(poll.ackAddress, 0x0D95);
-    deliver(fillXor(frame("F3 5A 12 34 0D 95 13 00")));
+    deliver(FillXor(HexFrame("F3 5A 12 34 0D 95 13 00")));
     EXPECT_EQ(poll.pollMode, 34);
     EXPECT_EQ(poll.ackValue, 0x13);
 }
@@ -144,13 +144,13 @@ TEST_F(MasterEchoTest, EchoesConfirmTheMastersWriteSequence) {
 TEST_F(MasterEchoTest, OnScreenTwoWithTheMasterSelectedShowsUpdate) {
     p->display.screenNumber = 2;
     p->network.selectedRadio = 0;
-    deliver(fillXor(frame("F2 5A 12 34 0D 95 13 00")));
+    deliver(FillXor(HexFrame("F2 5A 12 34 0D 95 13 00")));
     EXPECT_EQ(live.calls, (std::vector<std::string>{"statusUpdate 3"}));
     EXPECT_TRUE(p->poll.repaintRequested);
 
     p->poll.repaintRequested = false;
     p->network.selectedRadio = 2;
-    deliver(fillXor(frame("F3 5A 12 34 0D 95 13 00")));
+    deliver(FillXor(HexFrame("F3 5A 12 34 0D 95 13 00")));
     EXPECT_FALSE(p->poll.repaintRequested);
 }
 

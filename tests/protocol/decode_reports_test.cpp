@@ -6,13 +6,13 @@ class ReportTest : public ProtocolTest {
 protected:
     void SetUp() override {
         ProtocolTest::SetUp();
-        deliver(fillXor(frame("F0 5A 12 34 03 00 00 25 00 00 80 C0 15 00")));  // master 0x5A1234
+        deliver(FillXor(HexFrame("F0 5A 12 34 03 00 00 25 00 00 80 C0 15 00")));  // master 0x5A1234
         p->network.master.dataBytesTotal = 0;
         live.calls.clear();
     }
     // F1 about 5000001 (0x4C4B41) with sequence byte `seq`, 10 master and 20 slave bytes.
     std::vector<uint8_t> linkReport(uint8_t seq, uint8_t type = 0xF1) {
-        return appendXor({type, 0x4C, 0x4B, 0x41, 0, seq, 10, 20, 0x24, 0x00, 0x00});
+        return AppendXor({type, 0x4C, 0x4B, 0x41, 0, seq, 10, 20, 0x24, 0x00, 0x00});
     }
 };
 
@@ -45,7 +45,7 @@ TEST_F(ReportTest, SequenceNibblesCountEachReportOnce) {
 }
 
 TEST_F(ReportTest, TwentyBitSerialTakesTheMastersTopBits) {
-    deliver(appendXor({0xF4, 0x01, 0xE2, 0x40, 0, 0x11, 1, 2, 0x20, 0x16, 0x00}));
+    deliver(AppendXor({0xF4, 0x01, 0xE2, 0x40, 0, 0x11, 1, 2, 0x20, 0x16, 0x00}));
     ASSERT_EQ(p->network.radioCount, 1);
     EXPECT_EQ(radio(1).serialNumber, 0x51E240u);
     EXPECT_EQ(radio(1).distanceRaw, 0);
@@ -73,7 +73,7 @@ TEST_F(ReportTest, ReportAboutAKnownRadioOffScreenDrawsNothing) {
 }
 
 std::vector<uint8_t> Traffic(uint32_t serial, uint16_t data, uint8_t bad, uint8_t good) {
-    return appendXor({0xF5, uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial), uint8_t(data >> 8),
+    return AppendXor({0xF5, uint8_t(serial >> 16), uint8_t(serial >> 8), uint8_t(serial), uint8_t(data >> 8),
                       uint8_t(data), bad, good, 0x22, 0x15, 0x00});
 }
 

@@ -23,7 +23,7 @@ struct ErrorLog {
 using AssemblerTest = ProtocolTest;
 
 TEST_F(AssemblerTest, MasterStatusSplitOverTwoTicks) {
-    auto status = fillXor(frame(kMasterStatus));
+    auto status = FillXor(HexFrame(kMasterStatus));
     source.feed(std::span(status).first(5));
     ReadReplies(*p);
     EXPECT_EQ(p->poll.pendingFrameType, 0xF0);
@@ -46,8 +46,8 @@ TEST_F(AssemblerTest, NoBytesKeepsThePendingType) {
 TEST_F(AssemblerTest, StrayBytesRecordErrorOneAndTheNextFrameDecodes) {
     ErrorLog log;
     log.attach(p->errors);
-    auto bytes = frame("00 41 F6 F7 FA");
-    auto status = fillXor(frame(kMasterStatus));
+    auto bytes = HexFrame("00 41 F6 F7 FA");
+    auto status = FillXor(HexFrame(kMasterStatus));
     bytes.insert(bytes.end(), status.begin(), status.end());
     deliver(bytes);
     EXPECT_EQ(log.records, (std::vector<std::pair<int, int>>{{1, 0x00}, {1, 0x41}, {1, 0xF6}, {1, 0xF7}, {1, 0xFA}}));
@@ -56,8 +56,8 @@ TEST_F(AssemblerTest, StrayBytesRecordErrorOneAndTheNextFrameDecodes) {
 }
 
 TEST_F(AssemblerTest, SeveralFramesInOneTickAreAllConsumed) {
-    auto bytes = fillXor(frame(kMasterStatus));
-    auto echo = fillXor(frame("F2 5A 12 34 0D 80 02 00"));
+    auto bytes = FillXor(HexFrame(kMasterStatus));
+    auto echo = FillXor(HexFrame("F2 5A 12 34 0D 80 02 00"));
     auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 7);
     bytes.insert(bytes.end(), echo.begin(), echo.end());
     bytes.insert(bytes.end(), reply.begin(), reply.end());
@@ -136,7 +136,7 @@ TEST_F(AssemblerTest, TraceHopCountAboveSevenIsError37) {
     log.attach(p->errors);
     auto trace = Diagnostics(0xFB, 0x0D80, 5000001, 0);
     trace[7] = 8;
-    trace = fillXor(trace);
+    trace = FillXor(trace);
     deliver(trace);
     EXPECT_EQ(log.records, (std::vector<std::pair<int, int>>{{37, 8}}));
     EXPECT_EQ(live.calls.size(), 1u);  // the trace row, read as 21 bytes

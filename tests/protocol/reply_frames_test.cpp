@@ -36,7 +36,7 @@ TEST(ReplyFrames, TooFewBytesForTheTypeParseToNothing) {
 }
 
 TEST(ReplyFrames, MasterStatusTakesItsDataCountFromBytesEightFiveSix) {
-    auto f = appendXor(frame("F0 5A 12 34 07 01 02 A5 03 00 80 C0 15"));
+    auto f = AppendXor(HexFrame("F0 5A 12 34 07 01 02 A5 03 00 80 C0 15"));
     auto s = ParseMasterStatus(f, 0);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->dataCount, 3 * 65536 + 1 * 256 + 2);
@@ -61,7 +61,7 @@ TEST(ReplyFrames, ReportSerialsTakeTheMastersTopBitsOnlyWhenShort) {
                    {"F5 4C 4B 41 00 00 00 00 24 16 00", 0, true, 0x4C4B41}}) {
         const uint32_t master = c.master;
         SCOPED_TRACE(c.hex);
-        auto f = appendXor(frame(c.hex));
+        auto f = AppendXor(HexFrame(c.hex));
         std::optional<uint32_t> serial;
         if (f[0] == 0xF5) {
             serial = TrafficReportSerial(*ParseTrafficReport(f, 0), master);
@@ -78,7 +78,7 @@ TEST(ReplyFrames, ReportSerialsTakeTheMastersTopBitsOnlyWhenShort) {
 TEST(ReplyFrames, DiagnosticsHopsAreTheRecordsPresentNotTheCountSent) {
     // Two hops announced, none arrived (a hop-byte time-out): the distance is the
     // radio's own word.
-    auto cut = frame("F8 0D 80 46 4C 4B 41 02 C8 3A 1F B3 00 80 9A 40 07 21 16 00 FF");
+    auto cut = HexFrame("F8 0D 80 46 4C 4B 41 02 C8 3A 1F B3 00 80 9A 40 07 21 16 00 FF");
     auto d = ParseDiagnostics(cut, 0xFF);
     ASSERT_TRUE(d);
     EXPECT_EQ(d->hopCount, 2);
@@ -86,7 +86,7 @@ TEST(ReplyFrames, DiagnosticsHopsAreTheRecordsPresentNotTheCountSent) {
     EXPECT_EQ(d->distanceRaw, 0);  // word 0x1600
     EXPECT_FALSE(d->ok());
 
-    auto whole = appendXor(frame("F8 0D 80 46 4C 4B 41 01 C8 3A 1F B3 00 80 9A 40 07 21"
+    auto whole = AppendXor(HexFrame("F8 0D 80 46 4C 4B 41 01 C8 3A 1F B3 00 80 9A 40 07 21"
                                  "2D C6 C0 50 15 00 16 00"));
     d = ParseDiagnostics(whole, 0);
     ASSERT_TRUE(d);

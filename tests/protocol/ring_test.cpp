@@ -130,7 +130,7 @@ protected:
 };
 
 TEST_F(UdpIntakeTest, ValidMasterStatusLeavesOverrunsAlone) {
-    auto status = fillXor(frame("F0 5A 12 34 03 00 10 30 00 00 80 C0 15 00"));
+    auto status = FillXor(HexFrame("F0 5A 12 34 03 00 10 30 00 00 80 C0 15 00"));
     intake(status);
     EXPECT_EQ(p->poll.overrunCount, 0);
     EXPECT_EQ(p->ring.ringCount.load(), 14);
@@ -138,7 +138,7 @@ TEST_F(UdpIntakeTest, ValidMasterStatusLeavesOverrunsAlone) {
 }
 
 TEST_F(UdpIntakeTest, EachSuspicionAddsOneAndTheBytesStay) {
-    auto status = fillXor(frame("F0 5A 12 34 03 00 10 30 00 00 80 C0 15 00"));
+    auto status = FillXor(HexFrame("F0 5A 12 34 03 00 10 30 00 00 80 C0 15 00"));
     status[5] ^= 1;  // bad XOR
     intake(status);
     EXPECT_EQ(p->poll.overrunCount, 1);
@@ -147,17 +147,17 @@ TEST_F(UdpIntakeTest, EachSuspicionAddsOneAndTheBytesStay) {
     // A 27-byte diagnostics reply (one hop) is suspect for its length alone.
     std::vector<uint8_t> oneHop(27, 0);
     oneHop[0] = 0xF8;
-    oneHop = fillXor(oneHop);
+    oneHop = FillXor(oneHop);
     intake(oneHop);
     EXPECT_EQ(p->poll.overrunCount, 2);
 
     // A short master status with a bad XOR counts twice.
-    intake(frame("F0 01 02"));
+    intake(HexFrame("F0 01 02"));
     EXPECT_EQ(p->poll.overrunCount, 4);
 
     // Arriving during a tick counts once more, and the bytes still go in.
     p->poll.inTimerTick = true;
-    intake(fillXor(frame("F0 5A 12 34 03 00 10 30 00 00 80 C0 15 00")));
+    intake(FillXor(HexFrame("F0 5A 12 34 03 00 10 30 00 00 80 C0 15 00")));
     EXPECT_EQ(p->poll.overrunCount, 5);
     EXPECT_EQ(p->ring.ringCount.load(), 14 + 27 + 3 + 14);
     EXPECT_EQ(live.calls.back(), "datagramInfo 14 5 240");

@@ -31,7 +31,7 @@ protected:
         source.feed(bytes);
         ReadReplies(*p);
     }
-    void deliverHex(std::string_view hex) { deliver(frame(hex)); }
+    void deliverHex(std::string_view hex) { deliver(HexFrame(hex)); }
 
     int errorCode() const { return p->errors.lastCode; }
     int errorValue() const { return p->errors.lastValue; }
@@ -83,5 +83,5 @@ inline std::vector<uint8_t> Diagnostics(uint8_t type, uint16_t address, uint32_t
     }
     f.push_back(uint8_t(distance >> 8));
     f.push_back(uint8_t(distance));
-    return appendXor(f);
+    return AppendXor(f);
 }
