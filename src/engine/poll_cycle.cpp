@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/tick_guard.h"
 #include "engine/write_sequence.h"
 #include "files/log_files.h"
 #include "link/links.h"
@@ -132,13 +133,13 @@ BuildOutcome BuildSequential(Program& program) {
 }
 
 // Building: the first rule that applies builds the next request.
-BuildOutcome BuildStep(Program& program, Host& host) {
+BuildOutcome BuildStep(Program& program, Host& host, TickGuard& tick) {
     PollState& poll = program.poll;
     if (poll.singleParamPolls > 0) return BuildSingleParameter(program);
     if (poll.pollMode == 1) return BuildRandom(program);
     if (poll.pollMode < 0) return BuildParameterSweep(program);
     if (poll.pollMode == 0) return BuildSequential(program);
-    return BuildWriteSequenceRequest(program, host);
+    return BuildWriteSequenceRequest(program, host, tick);
 }
 
 }  // namespace
@@ -158,23 +159,21 @@ void PollTick(Program& program, Host& host) {
         ++poll.overrunCount;
         return;
     }
-    poll.inTimerTick = true;
+    TickGuard tick(program, host);
     poll.repaintRequested = false;  // the flag belongs to this tick
 
-    program.display.canvas = host.windowCanvas();
     program.live->clockText(TimeText(program.clock->now()));
 
     SendStep(program);
     ReadReplies(program);
     CloseDeadLinks(program);
 
-    if (poll.requestState == kRequestSent &&
-        BuildStep(program, host) == BuildOutcome::aborted)
+    if (poll.requestState == kRequestSent && BuildStep(program, host, tick) == BuildOutcome::aborted)
         return;  // the failure message has been shown; no logging, no repaint
 
     LoggingStep(program);
 
-    program.display.canvas = nullptr;
+    tick.EndDrawing();
     if (TakeLinkStatusChange(program)) {
         // A link closed itself: the status line shows it now, old letters erased.
         host.invalidate(true);
@@ -185,7 +184,6 @@ void PollTick(Program& program, Host& host) {
         host.update();
         poll.repaintRequested = false;
     }
-    poll.inTimerTick = false;
 }
 
 void OnMasterStatusFrame(Program& program) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/tick_guard.h"
 #include "model/program.h"
 #include "platform/host.h"
 #include "protocol/protocol.h"
@@ -30,20 +31,19 @@ void Build(Program& program, uint8_t type, unsigned serial, uint8_t byte5, uint8
 
 // The sequence is abandoned; polling goes on in the former random or sequential
 // mode. The message box is modal, so the tick guard is released before it opens.
-BuildOutcome Abort(Program& program, Host& host, const std::string& message) {
+BuildOutcome Abort(Program& program, Host& host, TickGuard& tick, const std::string& message) {
     PollState& poll = program.poll;
     poll.pollMode &= 1;
     poll.pendingAddress = -1;
     poll.pendingValue = -1;
-    program.display.canvas = nullptr;
-    poll.inTimerTick = false;
+    tick.Release();
     host.messageBox(message, "Error");
     return BuildOutcome::aborted;
 }
 
 }  // namespace
 
-BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host) {
+BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick) {
     PollState& poll = program.poll;
     const int mode = poll.pollMode;
     if (mode < 2 || mode >= kSequenceEnd) return BuildOutcome::nothing;
@@ -57,7 +57,7 @@ BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host) {
         }
         poll.ackAddress = -1;
         poll.ackValue = -1;
-        return Abort(program, host, "Remote Program Failed");
+        return Abort(program, host, tick, "Remote Program Failed");
     }
 
     if (mode < kStoreFrom) {
@@ -70,7 +70,7 @@ BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host) {
     if (mode < kWriteFrom) {
         // Store only what the radio echoed back for the address being set up.
         if (poll.writeAddress != poll.ackAddress || poll.pendingValue != poll.ackValue)
-            return Abort(program, host, "Remote Program Failed");
+            return Abort(program, host, tick, "Remote Program Failed");
         Build(program, 0xFA, serial, High(poll.writeAddress), Low(poll.writeAddress));
         Status(program, program.network.selectedRadio, "Poll * # ");
         poll.pollMode -= 2;
@@ -85,7 +85,7 @@ BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host) {
     if (mode < kContactFrom) {
         // Write only after the radio answered the contact read.
         if (poll.writeAddress != poll.ackAddress || poll.writeValue != poll.pendingValue)
-            return Abort(program, host, "Remote program Failed,No Comm");
+            return Abort(program, host, tick, "Remote program Failed,No Comm");
         Build(program, 0xF9, serial, Low(poll.writeValue), Low(poll.writeValue));
         Status(program, program.network.selectedRadio, "Poll * # ");
         poll.pollMode -= 2;

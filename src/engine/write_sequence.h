@@ -2,6 +2,7 @@
 
 struct Program;
 class Host;
+class TickGuard;
 
 // What one build step of the poll cycle did.
 enum class BuildOutcome {
@@ -12,8 +13,9 @@ enum class BuildOutcome {
 
 // The remote-setup stages (pollMode 2 and above): read back, store, write, contact.
 // Every frame goes to the target radio fixed when the change was confirmed
-// (currentRadio), whatever radio is selected meanwhile.
-BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host);
+// (currentRadio), whatever radio is selected meanwhile. A failure releases `tick`
+// before its message box opens.
+BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick);
 
 // The serial number of table slot `radio`, or false when the slot is outside
 // 0..radioCount (a radio deleted or a new network opened meanwhile).

@@ -125,6 +125,26 @@ TEST_F(RemoteSetupTest, NoWriteEchoGivesFiveWritesAndNeverStores) {
     EXPECT_TRUE(IsRandom(NextRequest()));
 }
 
+// The failure box is modal and the timer still runs: the failed tick has let go
+// by then, so a tick inside the box polls instead of counting as an overrun.
+TEST_F(RemoteSetupTest, FailureBoxOpensAfterTheTickIsReleased) {
+    AnswerAs(kTarget, true, false);
+    ConfirmChange(3, 0x12);
+    bool heldInBox = true;
+    int overrunsInBox = -1;
+    host.duringMessageBox = [&] {
+        heldInBox = program->poll.inTimerTick;
+        const int before = program->poll.overrunCount;
+        PollTick(*program, host);
+        overrunsInBox = program->poll.overrunCount - before;
+    };
+    SequenceTypes();
+    EXPECT_FALSE(heldInBox);
+    EXPECT_EQ(overrunsInBox, 0);
+    EXPECT_FALSE(program->poll.inTimerTick);
+    EXPECT_EQ(program->display.canvas, nullptr);
+}
+
 TEST_F(RemoteSetupTest, EchoesFromAnotherRadioNeverAdvanceTheSequence) {
     AnswerAs(kOther, true, true);
     ConfirmChange(3, 0x12);
