@@ -11,19 +11,19 @@
 namespace {
 
 void DrawFooter(Program& program) {
-    SetTextColor(program, colors::black);
-    StatusLineTop(program, 0);
-    DrawText(program, "Number of Radios=" + FormatNumber(program.network.radioCount, "* ##   "));
-    DrawText(program, "Alarm Time=" + FormatNumber(program.display.alarmTimeSeconds, "* # ") + "Sec");
+    SetTextColor(program.display, colors::black);
+    StatusLineTop(program.display, 0);
+    DrawText(program.display, "Number of Radios=" + FormatNumber(program.network.radioCount, "* ##   "));
+    DrawText(program.display, "Alarm Time=" + FormatNumber(program.display.alarmTimeSeconds, "* # ") + "Sec");
 }
 
 // The link status line; it also tells the keep-alive whether a link is up.
 void DrawLinkStatus(Program& program) {
     LinkState& link = program.link;
-    SetTextColor(program, colors::navy);
-    StatusLineBottom(program, 0);
+    SetTextColor(program.display, colors::navy);
+    StatusLineBottom(program.display, 0);
     const int16_t up = LinkIsUp(program) ? 1 : 0;
-    DrawText(program, LinkStatusText(program));
+    DrawText(program.display, LinkStatusText(program));
     // The window keeps painting while the modem dials; a carriage return from the
     // keep-alive would end the call, so the flag stays 0 until the modem answers.
     // Otherwise the paint sets it, also after a dial-up whose port never opened
@@ -42,8 +42,8 @@ void PaintWindow(Program& program, Canvas& canvas) {
     canvas.selectBrush(Brush::lightGrey);
     canvas.selectPen(Pen::black);
 
-    TextAt(program, 1, 30);
-    DrawText(program, program.network.networkFileName);
+    TextAt(program.display, 1, 30);
+    DrawText(program.display, program.network.networkFileName);
     ComputePageGeometry(program);
 
     switch (d.screenNumber) {
@@ -60,6 +60,6 @@ void PaintWindow(Program& program, Canvas& canvas) {
 
     DrawFooter(program);
     DrawLinkStatus(program);
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
     d.canvas = previous;
 }

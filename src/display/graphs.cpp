@@ -49,26 +49,26 @@ void DrawTimeAxis(Program& program, const GraphHistory& history) {
     if (history.count <= 0) return;
     const bool minutes = history.span <= 3600;
     if (minutes) {
-        TextAt(program, 3.5, 34);
-        DrawText(program, "Minutes Ago");
+        TextAt(program.display, 3.5, 34);
+        DrawText(program.display, "Minutes Ago");
     } else {
-        TextAt(program, 3.5, 37);
-        DrawText(program, "Hours Ago");
+        TextAt(program.display, 3.5, 37);
+        DrawText(program.display, "Hours Ago");
     }
     const double unit = minutes ? 60.0 : 3600.0;
     for (int k = 0; k <= 6; ++k) {
-        TextAt(program, 4.5, 10 * k + 7);
-        DrawText(program, FormatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
+        TextAt(program.display, 4.5, 10 * k + 7);
+        DrawText(program.display, FormatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
     }
 }
 
 void DrawScaleLabel(Program& program, int x, int y, unsigned color, const std::string& text) {
     DisplayOptions& d = program.display;
-    SetTextColor(program, color);
+    SetTextColor(program.display, color);
     d.textCursor = d.clientRect;
     d.textCursor.left = d.clientRect.left + x;
     d.textCursor.bottom = d.clientRect.top + y + 8;
-    DrawText(program, text);
+    DrawText(program.display, text);
 }
 
 namespace {
@@ -119,9 +119,9 @@ namespace {
 // last radio's is drawn over blanks.
 void DrawOverBlanks(Program& program, int width, const std::string& text) {
     const Rect at = program.display.textCursor;
-    DrawText(program, std::string(static_cast<size_t>(width), ' '));
+    DrawText(program.display, std::string(static_cast<size_t>(width), ' '));
     program.display.textCursor = at;
-    DrawText(program, text);
+    DrawText(program.display, text);
 }
 
 }  // namespace
@@ -133,32 +133,32 @@ void DrawGraphHeader(Program& program, const char* title, int titleColumn, const
     Canvas* canvas = program.display.canvas;
     if (canvas != nullptr) DrawSmallBars(program, *canvas);
 
-    TextAt(program, 2, titleColumn);
-    DrawText(program, title);
-    TextAt(program, 2, 1);
-    DrawText(program, "Serial Number: ");
-    SetTextColor(program, colors::brightGreen);
+    TextAt(program.display, 2, titleColumn);
+    DrawText(program.display, title);
+    TextAt(program.display, 2, 1);
+    DrawText(program.display, "Serial Number: ");
+    SetTextColor(program.display, colors::brightGreen);
     DrawOverBlanks(program, 8, FormatNumber(r.serialNumber, "########"));
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 
-    TextAt(program, 2, 61);
-    DrawText(program, nameLabel);
-    TextAt(program, 2, 71);
-    SetTextColor(program, colors::brightGreen);
-    DrawText(program, NameText(r.name));
-    SetTextColor(program, colors::black);
+    TextAt(program.display, 2, 61);
+    DrawText(program.display, nameLabel);
+    TextAt(program.display, 2, 71);
+    SetTextColor(program.display, colors::brightGreen);
+    DrawText(program.display, NameText(r.name));
+    SetTextColor(program.display, colors::black);
 
-    TextAt(program, 3, 61);
-    DrawText(program, "Radio ID: ");
-    SetTextColor(program, colors::brightGreen);
+    TextAt(program.display, 3, 61);
+    DrawText(program.display, "Radio ID: ");
+    SetTextColor(program.display, colors::brightGreen);
     DrawOverBlanks(program, 8, RadioIdText(r, "####### ", " XXXXXX "));
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 
-    TextAt(program, 3, 1);
-    DrawText(program, "Radio Number :");
-    SetTextColor(program, colors::brightGreen);
+    TextAt(program.display, 3, 1);
+    DrawText(program.display, "Radio Number :");
+    SetTextColor(program.display, colors::brightGreen);
     DrawOverBlanks(program, 5, FormatNumber(selected, " ####"));
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 
     if (canvas == nullptr) return;
     canvas->selectBrush(Brush::black);

@@ -58,7 +58,7 @@ void DrawScales(Program& program) {
         DrawScaleLabel(program, 60, y, colors::black, FormatNumber(100 - (y - 80) / 4, "###"));
         DrawScaleLabel(program, 10, y, colors::olive, FormatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
     }
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 }
 
 template <typename ValueOf>
@@ -108,8 +108,8 @@ void BadPacketStairs(Program& program, const GraphHistory& h) {
 }
 
 void Label(Program& program, int row, int column, const std::string& text) {
-    TextAt(program, row, column);
-    DrawText(program, text);
+    TextAt(program.display, row, column);
+    DrawText(program.display, text);
 }
 
 // Stepping radios repaints without erasing: a value row is blanked to the
@@ -121,7 +121,7 @@ void Value(Program& program, int row, const std::string& text) {
 
 void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& st) {
     const bool master = program.network.selectedRadio == 0;
-    SetTextColor(program, colors::darkBlue);
+    SetTextColor(program.display, colors::darkBlue);
     if (master) {
         const SeriesStats& e = st.errors;
         Label(program, 7, 72, " Error  %");
@@ -139,7 +139,7 @@ void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& s
                   FormatNumber(g.minimum() / 2.56, "* #"));
     }
 
-    SetTextColor(program, colors::brightGreen);
+    SetTextColor(program.display, colors::brightGreen);
     const SeriesStats& sg = st.signal;
     if (master) {
         Label(program, 11, 72, "Total Rcv");
@@ -157,24 +157,24 @@ void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& s
                   FormatNumber(sg.minimum(), "* #"));
     }
 
-    SetTextColor(program, colors::legendRed);
+    SetTextColor(program.display, colors::legendRed);
     const SeriesStats& ns = st.noise;
     Label(program, 17, 72, "Noise  Lv");
     Label(program, 18, 72, "Mx Ave Mn");
     Value(program, 19,
           FormatNumber(ns.max, "###") + FormatNumber(ns.average(), "* ###") + FormatNumber(ns.minimum(), "* ##"));
 
-    SetTextColor(program, colors::olive);
+    SetTextColor(program.display, colors::olive);
     Label(program, 21, 72, "Transmit");
     Label(program, 22, 72, "Data Rate");
     Label(program, 23, 72, " kB/s");
     Value(program, 24, FormatNumber(st.lastRate / 100, "* #.00"));
 
-    SetTextColor(program, colors::ochre);
+    SetTextColor(program.display, colors::ochre);
     Label(program, 26, 72, "Bad Pckts");
     Label(program, 27, 71, std::string(10, ' '));
 
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
     Label(program, 28, 72, "NumPoints");
     Label(program, 29, 75, FormatNumber(h.count, "* #"));
 }

@@ -28,7 +28,7 @@ void DrawScales(Program& program) {
         DrawScaleLabel(program, 40, y, colors::navy, FormatNumber(15 - 6 * (y - 80) / 80.0, "* #"));
     for (int y = 80; y <= 480; y += 80)
         DrawScaleLabel(program, 10, y, colors::alarmRed, FormatNumber(75 - 25 * (y - 80) / 80.0, "###"));
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 }
 
 void SelectPen(Program& program, Pen pen) {
@@ -79,8 +79,8 @@ void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stat
 }
 
 void Label(Program& program, int row, int column, const std::string& text) {
-    TextAt(program, row, column);
-    DrawText(program, text);
+    TextAt(program.display, row, column);
+    DrawText(program.display, text);
 }
 
 // Stepping radios repaints without erasing: a value row is blanked to the
@@ -91,27 +91,27 @@ void Value(Program& program, int row, const std::string& text) {
 }
 
 void DrawLegend(Program& program, const GraphHistory& h, double f, const Graphics4Stats& st) {
-    SetTextColor(program, colors::darkBlue);
+    SetTextColor(program.display, colors::darkBlue);
     Label(program, 8, 72, "Radio PPM");
     Label(program, 9, 72, " Max  Min ");
     Value(program, 10,
           FormatNumber((st.freqMax - 128) / 10.0, "####.0") + FormatNumber((st.freqMin - 128) / 10.0, "* ##.0"));
 
-    SetTextColor(program, colors::brightGreen);
+    SetTextColor(program.display, colors::brightGreen);
     Label(program, 14, 72, "Radio Vtg");
     Label(program, 15, 72, " Max  Min ");
     Value(program, 16,
           FormatNumber(f * st.voltMax * 30 / 255, "* #.0") + FormatNumber(f * st.voltMin * 30 / 255, "* #.0"));
 
     // A smaller raw byte is a higher temperature, so the maximum comes first.
-    SetTextColor(program, colors::legendRed);
+    SetTextColor(program.display, colors::legendRed);
     Label(program, 20, 72, "RadioTemp");
     Label(program, 21, 72, " Max  Min ");
     Value(program, 22,
           FormatNumber(TemperatureFromRaw(st.tempRawMin), "* ###") +
               FormatNumber(TemperatureFromRaw(st.tempRawMax), "* ###"));
 
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
     Label(program, 25, 72, "NumPoints");
     Label(program, 26, 75, FormatNumber(h.count, "* #"));
 }

@@ -9,10 +9,10 @@
 
 void DrawStartBar(Program& program, bool withText) {
     if (withText) {
-        TextAt(program, 6, 1);
-        DrawText(program, "--------------------------Starting At Radio Number " +
-                              FormatNumber(program.network.firstVisibleRow, "* ##") +
-                              " ------------------------");
+        TextAt(program.display, 6, 1);
+        DrawText(program.display, "--------------------------Starting At Radio Number " +
+                                      FormatNumber(program.network.firstVisibleRow, "* ##") +
+                                      " ------------------------");
     }
     Canvas* canvas = program.display.canvas;
     if (canvas == nullptr) return;
@@ -25,10 +25,10 @@ void DrawStartBar(Program& program, bool withText) {
 void DrawEndBar(Program& program, bool withText) {
     const int b = 16 * program.display.rowsPerPage;
     if (withText) {
-        TextAt(program, program.display.rowsPerPage + 8, 1);
-        DrawText(program, "----------------------------Ending At Radio Number " +
-                              FormatNumber(program.network.lastVisibleRow, "* ##") +
-                              " ------------------------");
+        TextAt(program.display, program.display.rowsPerPage + 8, 1);
+        DrawText(program.display, "----------------------------Ending At Radio Number " +
+                                      FormatNumber(program.network.lastVisibleRow, "* ##") +
+                                      " ------------------------");
     }
     Canvas* canvas = program.display.canvas;
     if (canvas == nullptr) return;

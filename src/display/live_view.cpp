@@ -22,17 +22,17 @@ public:
 
     void clockText(const std::string& hhmmss) override {
         if (!drawing()) return;
-        TextAt(program, 1, 73);
-        SetTextColor(program, colors::black);
-        DrawText(program, hhmmss);
-        SetTextColor(program, colors::darkGreen);
+        TextAt(program.display, 1, 73);
+        SetTextColor(program.display, colors::black);
+        DrawText(program.display, hhmmss);
+        SetTextColor(program.display, colors::darkGreen);
     }
 
     void radioRow(int radio) override {
         if (!drawing() || !onRadioList()) return;
         const RadioNetwork& n = program.network;
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
-        TextAt(program, 7 + radio - n.firstVisibleRow, 1);
+        TextAt(program.display, 7 + radio - n.firstVisibleRow, 1);
         if (program.display.screenNumber == screen::screen0)
             DrawScreen0Row(program, radio);
         else
@@ -47,73 +47,73 @@ public:
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
         const RadioRecord& r = n.radios[static_cast<size_t>(radio)];
         const int row = 7 + radio - n.firstVisibleRow;
-        SetTextColor(program, colors::darkGreen);
-        TextAt(program, row, 1);
-        DrawText(program, IdentityText(program, r));
-        TextAt(program, row, 31);
-        DrawText(program, FormatNumber(r.dataBytes, "* #####"));
+        SetTextColor(program.display, colors::darkGreen);
+        TextAt(program.display, row, 1);
+        DrawText(program.display, IdentityText(program, r));
+        TextAt(program.display, row, 31);
+        DrawText(program.display, FormatNumber(r.dataBytes, "* #####"));
         double km = DistanceKm(r.serialNumber, r.distanceRaw, 4);
-        TextAt(program, row, 38);
-        DrawText(program, FormatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
-        TextAt(program, row, 73);
+        TextAt(program.display, row, 38);
+        DrawText(program.display, FormatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
+        TextAt(program.display, row, 73);
         DrawTimeReceived(program, r);
-        SetTextColor(program, colors::black);
+        SetTextColor(program.display, colors::black);
     }
 
     void masterRow() override {
         if (!drawing() || !onRadioList()) return;
         const MasterStatus& m = program.network.master;
         const bool screen1 = program.display.screenNumber == screen::screen1;
-        SetTextColor(program, colors::darkGreen);
-        TextAt(program, 5, 1);
-        DrawText(program, FormatNumber(m.serialNumber, "#######  ") + "M");
+        SetTextColor(program.display, colors::darkGreen);
+        TextAt(program.display, 5, 1);
+        DrawText(program.display, FormatNumber(m.serialNumber, "#######  ") + "M");
         if (screen1) {
-            TextAt(program, 5, 14);
-            DrawText(program, RadioIdText(program.network.radios[0], "* ####", "XXXXXX"));
-            TextAt(program, 5, 22);
-            DrawText(program, FormatNumber(m.revision, "### "));
+            TextAt(program.display, 5, 14);
+            DrawText(program.display, RadioIdText(program.network.radios[0], "* ####", "XXXXXX"));
+            TextAt(program.display, 5, 22);
+            DrawText(program.display, FormatNumber(m.revision, "### "));
         } else {
-            TextAt(program, 5, 18);
-            DrawText(program, FormatNumber(m.noiseLevel, "### "));
+            TextAt(program.display, 5, 18);
+            DrawText(program.display, FormatNumber(m.noiseLevel, "### "));
         }
-        TextAt(program, 5, 31);
-        DrawText(program, FormatNumber(m.dataBytesTotal, "* #####"));
+        TextAt(program.display, 5, 31);
+        DrawText(program.display, FormatNumber(m.dataBytesTotal, "* #####"));
         if (screen1) {
-            DrawText(program, FormatNumber(TemperatureInUnits(program, m.temperatureRaw), "       ###"));
-            DrawText(program, FormatNumber(MasterVolts(m.voltageRaw), " ##.0"));
+            DrawText(program.display, FormatNumber(TemperatureInUnits(program, m.temperatureRaw), "       ###"));
+            DrawText(program.display, FormatNumber(MasterVolts(m.voltageRaw), " ##.0"));
         }
-        TextAt(program, 5, 73);
-        DrawText(program, m.timeReceived);
+        TextAt(program.display, 5, 73);
+        DrawText(program.display, m.timeReceived);
     }
 
     void reportNoise(int noiseLevel) override {
         if (!drawing() || !onRadioList()) return;
         // Column 14 holds the master's radio ID on Screen1, so the noise shows on Screen0 only.
         if (program.display.screenNumber == screen::screen0) {
-            TextAt(program, 5, 14);
-            DrawText(program, FormatNumber(noiseLevel, "* # "));
+            TextAt(program.display, 5, 14);
+            DrawText(program.display, FormatNumber(noiseLevel, "* # "));
         }
-        TextAt(program, 5, 31);
-        DrawText(program, FormatNumber(program.network.master.dataBytesTotal, "* #####"));
+        TextAt(program.display, 5, 31);
+        DrawText(program.display, FormatNumber(program.network.master.dataBytesTotal, "* #####"));
     }
 
     void statusUpdate(int paramIndex) override {
         if (!drawing()) return;
-        StatusLineTop(program, 460);
-        DrawText(program, "Update" + FormatNumber(paramIndex, "* # "));
+        StatusLineTop(program.display, 460);
+        DrawText(program.display, "Update" + FormatNumber(paramIndex, "* # "));
     }
 
     void statusPollMode(const std::string& text) override {
         if (!drawing()) return;
-        StatusLineTop(program, 560);
-        DrawText(program, text);
+        StatusLineTop(program.display, 560);
+        DrawText(program.display, text);
     }
 
     void statusSlot(int slot) override {
         if (!drawing()) return;
-        SetTextColor(program, colors::black);
-        StatusLineTop(program, 710);
-        DrawText(program, "Slot=" + FormatNumber(slot, "* ##"));
+        SetTextColor(program.display, colors::black);
+        StatusLineTop(program.display, 710);
+        DrawText(program.display, "Slot=" + FormatNumber(slot, "* ##"));
     }
 
     // The count stands in the footer; on the lists the end bar names the last
@@ -121,22 +121,22 @@ public:
     void numberRadios(int radioCount) override {
         if (!drawing()) return;
         const unsigned color = program.display.canvas->textColor();
-        SetTextColor(program, colors::black);
-        StatusLineTop(program, 0);
-        DrawText(program, "Number of Radios=" + FormatNumber(radioCount, "* ##   "));
+        SetTextColor(program.display, colors::black);
+        StatusLineTop(program.display, 0);
+        DrawText(program.display, "Number of Radios=" + FormatNumber(radioCount, "* ##   "));
         if (onRadioList()) {
             ComputePageGeometry(program);
             DrawEndBar(program, true);
             DrawListArrows(program);
         }
-        SetTextColor(program, color);
+        SetTextColor(program.display, color);
     }
 
     void replyDump(std::span<const uint8_t> bytes) override {
         if (!drawing()) return;
         for (size_t k = 1; k <= 18 && k <= bytes.size(); ++k) {
-            TextAt(program, 2, 4 * static_cast<int>(k));
-            DrawText(program, HexText(bytes[k - 1]));
+            TextAt(program.display, 2, 4 * static_cast<int>(k));
+            DrawText(program.display, HexText(bytes[k - 1]));
         }
     }
 
@@ -146,23 +146,23 @@ public:
         const size_t end = frame.empty() ? 0 : frame.size() - 1;  // the XOR is not shown
         for (size_t b = 1; b < end; ++b) {
             const int column = b == 1 ? 1 : b == 2 ? 4 : 7 + 3 * static_cast<int>(b - 3);
-            TextAt(program, row, column);
-            DrawText(program, HexText(frame[b]));
+            TextAt(program.display, row, column);
+            DrawText(program.display, HexText(frame[b]));
         }
     }
 
     void graphicsLiveValue(int first, int second) override {
         if (!drawing() || program.display.screenNumber != screen::graphics3) return;
-        SetTextColor(program, colors::ochre);
-        TextAt(program, 27, 72);
-        DrawText(program, FormatNumber(first, "* # ") + FormatNumber(second, "* #"));
+        SetTextColor(program.display, colors::ochre);
+        TextAt(program.display, 27, 72);
+        DrawText(program.display, FormatNumber(first, "* # ") + FormatNumber(second, "* #"));
     }
 
     void datagramInfo(int length, int overrunCount, int firstByte) override {
         if (!drawing()) return;
-        TextAt(program, 1, 1);
-        DrawText(program, FormatNumber(length, "####  ") + FormatNumber(overrunCount, "#### ") +
-                              FormatNumber(firstByte, "#### "));
+        TextAt(program.display, 1, 1);
+        DrawText(program.display, FormatNumber(length, "####  ") + FormatNumber(overrunCount, "#### ") +
+                                      FormatNumber(firstByte, "#### "));
     }
 
 private:

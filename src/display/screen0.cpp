@@ -13,33 +13,33 @@ void DrawScreen0Row(Program& program, int radio) {
     const RadioRecord& r = RadioAt(program, radio);
     if (!DrawRowHead(program, r, " ")) return;
     if (r.repeaterNumber < 15)
-        DrawText(program, FormatNumber(r.signalLevel, "* ##") + FormatNumber(r.noiseLevel, "* #"));
+        DrawText(program.display, FormatNumber(r.signalLevel, "* ##") + FormatNumber(r.noiseLevel, "* #"));
     else
-        DrawText(program, FormatNumber(r.signalLevel, "* #") + FormatNumber(r.noiseLevel, "* #"));
+        DrawText(program.display, FormatNumber(r.signalLevel, "* #") + FormatNumber(r.noiseLevel, "* #"));
 
-    SetTextColor(program, GoodPacketsAlarm(r.goodPacketsRaw) ? colors::alarmRed : colors::darkGreen);
-    DrawText(program, FormatNumber(r.goodPacketsRaw / 2.56, "* ###"));
-    SetTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
-    DrawText(program, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* #.0"));
+    SetTextColor(program.display, GoodPacketsAlarm(r.goodPacketsRaw) ? colors::alarmRed : colors::darkGreen);
+    DrawText(program.display, FormatNumber(r.goodPacketsRaw / 2.56, "* ###"));
+    SetTextColor(program.display, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
+    DrawText(program.display, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* #.0"));
 
-    SetTextColor(program, colors::darkGreen);
-    DrawText(program, FormatNumber(r.dataBytes, "* ######"));
+    SetTextColor(program.display, colors::darkGreen);
+    DrawText(program.display, FormatNumber(r.dataBytes, "* ######"));
     double d = DistanceKm(r.serialNumber, r.distanceRaw, 3.0);
     if (!program.display.metricUnits) d /= 1.609;
-    DrawText(program, FormatNumber(d, "* .0 "));
-    DrawText(program, FormatNumber(r.disconnectCount, "* # "));
+    DrawText(program.display, FormatNumber(d, "* .0 "));
+    DrawText(program.display, FormatNumber(r.disconnectCount, "* # "));
 
     for (int h = 0; h < 4; ++h) {
         const int n = r.hopRepeater[static_cast<size_t>(h)];
         const double signal = r.hopSignalAvg[static_cast<size_t>(h)] / 256.0;
         if (n > 0)
-            DrawText(program, std::string(" ") + HopDigit(n) + FormatNumber(signal, "* #"));
+            DrawText(program.display, std::string(" ") + HopDigit(n) + FormatNumber(signal, "* #"));
         else if (h == 0)
-            DrawText(program, " 0" + FormatNumber(signal, "* #"));
+            DrawText(program.display, " 0" + FormatNumber(signal, "* #"));
         else
-            DrawText(program, "     ");
+            DrawText(program.display, "     ");
     }
-    DrawText(program, FormatNumber(r.pollScore / 100.0, "* ### "));
+    DrawText(program.display, FormatNumber(r.pollScore / 100.0, "* ### "));
     DrawTimeReceived(program, r);
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 }

@@ -11,24 +11,24 @@
 void DrawScreen1Row(Program& program, int radio) {
     const RadioRecord& r = RadioAt(program, radio);
     if (!DrawRowHead(program, r, "  ")) return;
-    DrawText(program, RadioIdText(r, "* ####", "XXXXXX"));
-    DrawText(program, FormatNumber(r.revision, "* ##"));
+    DrawText(program.display, RadioIdText(r, "* ####", "XXXXXX"));
+    DrawText(program.display, FormatNumber(r.revision, "* ##"));
 
-    SetTextColor(program, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
-    DrawText(program, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* ##.0"));
+    SetTextColor(program.display, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
+    DrawText(program.display, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* ##.0"));
 
-    SetTextColor(program, colors::darkGreen);
-    DrawText(program, FormatNumber(r.dataBytes, "* ######"));
+    SetTextColor(program.display, colors::darkGreen);
+    DrawText(program.display, FormatNumber(r.dataBytes, "* ######"));
     double d = DistanceKm(r.serialNumber, r.distanceRaw, 3.0);
     if (!program.display.metricUnits) d /= 1.609;
-    DrawText(program, FormatNumber(d, "* .#0 "));
-    DrawText(program, FormatNumber(TemperatureInUnits(program, r.temperatureRaw), "* #") +
-                          FormatNumber(RadioVolts(r.serialNumber, r.voltageRaw), "* #.0"));
+    DrawText(program.display, FormatNumber(d, "* .#0 "));
+    DrawText(program.display, FormatNumber(TemperatureInUnits(program, r.temperatureRaw), "* #") +
+                                  FormatNumber(RadioVolts(r.serialNumber, r.voltageRaw), "* #.0"));
 
-    DrawText(program, r.lineStatus > 127 ? "   L " : "   H ");
-    DrawText(program, (r.lineStatus & 0x20) != 0 ? "  L  " : "  H  ");
-    DrawText(program, (r.lineStatus & 0x10) != 0 ? "  L  " : "  H  ");
-    DrawText(program, FormatNumber(r.replyCount, "* ### "));
+    DrawText(program.display, r.lineStatus > 127 ? "   L " : "   H ");
+    DrawText(program.display, (r.lineStatus & 0x20) != 0 ? "  L  " : "  H  ");
+    DrawText(program.display, (r.lineStatus & 0x10) != 0 ? "  L  " : "  H  ");
+    DrawText(program.display, FormatNumber(r.replyCount, "* ### "));
     DrawTimeReceived(program, r);
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 }

@@ -92,40 +92,40 @@ void DrawScreen2Body(Program& program) {
     const RadioRecord& radio = program.network.radios[r];
     const int rowsPerPage = program.display.rowsPerPage;
 
-    TextAt(program, 3, 1);
-    DrawText(program, "                       Remote Radio Setup Parameters ");
-    TextAt(program, 5, 28);
-    DrawText(program, "Serial Number        Name");
-    TextAt(program, rowsPerPage + 8, 32);
-    DrawText(program, "Radio Number ");
+    TextAt(program.display, 3, 1);
+    DrawText(program.display, "                       Remote Radio Setup Parameters ");
+    TextAt(program.display, 5, 28);
+    DrawText(program.display, "Serial Number        Name");
+    TextAt(program.display, rowsPerPage + 8, 32);
+    DrawText(program.display, "Radio Number ");
 
-    SetTextColor(program, colors::darkGreen);
-    TextAt(program, 6, 29);
-    DrawText(program, FormatNumber(radio.serialNumber, "########                  "));
-    TextAt(program, 6, 47);
-    DrawText(program, std::string(radio.name.data(), radio.name.size()));
-    TextAt(program, rowsPerPage + 8, 50);
-    DrawText(program, FormatNumber(r, " ####"));
-    SetTextColor(program, colors::black);
+    SetTextColor(program.display, colors::darkGreen);
+    TextAt(program.display, 6, 29);
+    DrawText(program.display, FormatNumber(radio.serialNumber, "########                  "));
+    TextAt(program.display, 6, 47);
+    DrawText(program.display, std::string(radio.name.data(), radio.name.size()));
+    TextAt(program.display, rowsPerPage + 8, 50);
+    DrawText(program.display, FormatNumber(r, " ####"));
+    SetTextColor(program.display, colors::black);
 
     const int count = SetupParamCountForSerial(radio.serialNumber);
     program.setup.setupParamCount = count;
     const int half = (count - 1) / 2;
     for (int i = 0; i < count; ++i) {
         if (i <= half)
-            TextAt(program, i + 8, 1);
+            TextAt(program.display, i + 8, 1);
         else
-            TextAt(program, i - 1 - half + 8, 41);
-        SetTextColor(program, SilverRow(i) ? colors::silver : colors::black);
-        DrawText(program, FormatNumber(i, "* # ") + std::string(program.setup.table.rows[i].name));
-        SetTextColor(program, colors::black);
+            TextAt(program.display, i - 1 - half + 8, 41);
+        SetTextColor(program.display, SilverRow(i) ? colors::silver : colors::black);
+        DrawText(program.display, FormatNumber(i, "* # ") + std::string(program.setup.table.rows[i].name));
+        SetTextColor(program.display, colors::black);
 
         if (!radio.eepromValid[i]) {
-            DrawText(program, " XXX ");
+            DrawText(program.display, " XXX ");
             continue;
         }
-        SetTextColor(program, colors::darkGreen);
-        DrawText(program, FormatNumber(radio.eepromValue[i], " * #") + "  " + DecodedText(radio, i));
-        SetTextColor(program, colors::black);
+        SetTextColor(program.display, colors::darkGreen);
+        DrawText(program.display, FormatNumber(radio.eepromValue[i], " * #") + "  " + DecodedText(radio, i));
+        SetTextColor(program.display, colors::black);
     }
 }

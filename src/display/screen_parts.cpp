@@ -36,8 +36,8 @@ double NowSecondsOfDay(const Program& program) {
 
 void DrawTimeReceived(Program& program, const RadioRecord& radio) {
     const double age = ReplyAgeSeconds(NowSecondsOfDay(program), radio);
-    SetTextColor(program, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
-    DrawText(program, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
+    SetTextColor(program.display, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
+    DrawText(program.display, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
 }
 
 int TemperatureInUnits(const Program& program, int raw) {
@@ -47,31 +47,32 @@ int TemperatureInUnits(const Program& program, int raw) {
 }
 
 void DrawScreen0Header(Program& program) {
-    TextAt(program, 3, 1);
-    DrawText(program, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
-    TextAt(program, 4, 1);
-    DrawText(program, "                          ppm   bytes  ");
-    DrawText(program, program.display.metricUnits ? "km" : "mi");
-    DrawText(program, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
+    TextAt(program.display, 3, 1);
+    DrawText(program.display, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
+    TextAt(program.display, 4, 1);
+    DrawText(program.display, "                          ppm   bytes  ");
+    DrawText(program.display, program.display.metricUnits ? "km" : "mi");
+    DrawText(program.display, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
 }
 
 void DrawScreen1Header(Program& program) {
-    TextAt(program, 3, 1);
-    DrawText(program, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
-    TextAt(program, 4, 1);
-    DrawText(program, "                          ppm   bytes  ");
-    DrawText(program, program.display.metricUnits ? "km    C" : "mi    F");
-    DrawText(program, "   V                 Rcvd  Rcvd");
+    TextAt(program.display, 3, 1);
+    DrawText(program.display, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
+    TextAt(program.display, 4, 1);
+    DrawText(program.display, "                          ppm   bytes  ");
+    DrawText(program.display, program.display.metricUnits ? "km    C" : "mi    F");
+    DrawText(program.display, "   V                 Rcvd  Rcvd");
 }
 
 bool DrawRowHead(Program& program, const RadioRecord& radio, const std::string& pad) {
-    SetTextColor(program, colors::darkGreen);
-    DrawText(program, IdentityText(program, radio));
+    SetTextColor(program.display, colors::darkGreen);
+    DrawText(program.display, IdentityText(program, radio));
     // Fn starts at column 10 whatever the identity's width.
     program.display.textCursor.left = program.display.clientRect.left + 90;
-    DrawText(program, (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
+    DrawText(program.display,
+             (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
     if (radio.replyCount != 0) return true;
-    DrawText(program, std::string(67, ' '));
-    SetTextColor(program, colors::black);
+    DrawText(program.display, std::string(67, ' '));
+    SetTextColor(program.display, colors::black);
     return false;
 }
