@@ -6,7 +6,6 @@ namespace {
 
 constexpr uint32_t kTarget = 0x2B0002;  // radio 2
 constexpr uint32_t kOther = 0x2B0001;   // radio 1
-constexpr uint16_t kRs232 = 0x0D95;     // row 3
 
 class RemoteSetupTest : public PollCycleTest {
 protected:
