@@ -62,21 +62,20 @@ void DrawTimeAxis(Program& program, const GraphHistory& history) {
     }
 }
 
-void DrawScaleLabel(Program& program, int x, int y, unsigned color, const std::string& text) {
-    DisplayOptions& d = program.display;
-    SetTextColor(program.display, color);
+void DrawScaleLabel(DisplayOptions& d, int x, int y, unsigned color, const std::string& text) {
+    SetTextColor(d, color);
     d.textCursor = d.clientRect;
     d.textCursor.left = d.clientRect.left + x;
     d.textCursor.bottom = d.clientRect.top + y + 8;
-    DrawText(program.display, text);
+    DrawText(d, text);
 }
 
 namespace {
 
 // Values beyond the plot are drawn as computed, but never over the menu or the
 // status lines: y stays within the client area above the upper status line.
-void ClipPoint(const Program& program, double& x, double& y) {
-    const Rect& c = program.display.clientRect;
+void ClipPoint(const DisplayOptions& display, double& x, double& y) {
+    const Rect& c = display.clientRect;
     y = std::clamp(y, static_cast<double>(c.top), static_cast<double>(std::max(c.top, c.bottom - 42)));
     x = std::clamp(x, static_cast<double>(c.left), static_cast<double>(std::max(c.left, c.right)));
 }
@@ -101,16 +100,16 @@ void DrawSmallBars(Program& program, Canvas& canvas) {
 
 }  // namespace
 
-void PlotMoveTo(Program& program, double x, double y) {
-    if (program.display.canvas == nullptr) return;
-    ClipPoint(program, x, y);
-    program.display.canvas->moveTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+void PlotMoveTo(DisplayOptions& display, double x, double y) {
+    if (display.canvas == nullptr) return;
+    ClipPoint(display, x, y);
+    display.canvas->moveTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
 }
 
-void PlotLineTo(Program& program, double x, double y) {
-    if (program.display.canvas == nullptr) return;
-    ClipPoint(program, x, y);
-    program.display.canvas->lineTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+void PlotLineTo(DisplayOptions& display, double x, double y) {
+    if (display.canvas == nullptr) return;
+    ClipPoint(display, x, y);
+    display.canvas->lineTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
 }
 
 namespace {

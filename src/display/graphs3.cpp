@@ -55,8 +55,8 @@ void MasterErrorShare(const GraphHistory& h, SeriesStats& stats) {
 
 void DrawScales(Program& program) {
     for (int y = 80; y <= 480; y += 80) {
-        DrawScaleLabel(program, 60, y, colors::black, FormatNumber(100 - (y - 80) / 4, "###"));
-        DrawScaleLabel(program, 10, y, colors::olive, FormatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
+        DrawScaleLabel(program.display, 60, y, colors::black, FormatNumber(100 - (y - 80) / 4, "###"));
+        DrawScaleLabel(program.display, 10, y, colors::olive, FormatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
     }
     SetTextColor(program.display, colors::black);
 }
@@ -65,11 +65,11 @@ template <typename ValueOf>
 void Polyline(Program& program, const GraphHistory& h, Pen pen, SeriesStats& stats, ValueOf value,
               double (*yOf)(double)) {
     if (program.display.canvas != nullptr) program.display.canvas->selectPen(pen);
-    PlotMoveTo(program, h.x(1), yOf(value(h.sample(1))));
+    PlotMoveTo(program.display, h.x(1), yOf(value(h.sample(1))));
     for (int s = 1; s <= h.count; ++s) {
         const double v = value(h.sample(s));
         stats.add(v);
-        PlotLineTo(program, h.x(s), yOf(v));
+        PlotLineTo(program.display, h.x(s), yOf(v));
     }
 }
 
@@ -79,21 +79,21 @@ double GoodY(double v) { return std::round(480.0 - v / 0.64); }
 // Data rate in tens of bytes per second, as a staircase over each sample's interval.
 void DataRateStairs(Program& program, const GraphHistory& h, Graphics3Stats& stats) {
     if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::olive);
-    PlotMoveTo(program, h.x(1), 480);
+    PlotMoveTo(program.display, h.x(1), 480);
     for (int s = 1; s <= h.count - 1; ++s) {
         double dt = h.sample(s + 1).time - h.sample(s).time;
         if (dt == 0) dt = 1;
         const double rate = std::round(h.sample(s).dataBytes / dt / 10.0);
         stats.lastRate = rate;
         const double y = 480.0 - std::min(rate, 400.0);
-        PlotLineTo(program, h.x(s), y);
-        PlotLineTo(program, h.x(s + 1), y);
+        PlotLineTo(program.display, h.x(s), y);
+        PlotLineTo(program.display, h.x(s + 1), y);
     }
 }
 
 void BadPacketStairs(Program& program, const GraphHistory& h) {
     if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::orange);
-    PlotMoveTo(program, h.x(1), 480);
+    PlotMoveTo(program.display, h.x(1), 480);
     for (int s = 2; s <= h.count - 1; ++s) {
         const HistorySample& sample = h.sample(s);
         double dt = h.sample(s + 1).time - sample.time;
@@ -102,8 +102,8 @@ void BadPacketStairs(Program& program, const GraphHistory& h) {
         const double rate = std::round(sample.dataBytes / dt / 10.0);
         const double packets = static_cast<double>(sample.goodCount) + sample.badCount + 1.0;
         const double y = 480.0 - (packets != 0 ? rate * sample.badCount / packets : 0.0);
-        PlotLineTo(program, h.x(s), y);
-        PlotLineTo(program, h.x(s + 1), y);
+        PlotLineTo(program.display, h.x(s), y);
+        PlotLineTo(program.display, h.x(s + 1), y);
     }
 }
 

@@ -22,12 +22,12 @@ struct Graphics4Stats {
 
 void DrawScales(Program& program) {
     for (int y = 80; y <= 480; y += 80)
-        DrawScaleLabel(program, 80, y, colors::darkGreen, FormatNumber(30 - 6 * (y - 80) / 80.0, "##"));
+        DrawScaleLabel(program.display, 80, y, colors::darkGreen, FormatNumber(30 - 6 * (y - 80) / 80.0, "##"));
     for (int y = 80; y <= 480; y += 40)
         // Right-aligned in its three places, so "-9" stands apart from the "-25" before it.
-        DrawScaleLabel(program, 40, y, colors::navy, FormatNumber(15 - 6 * (y - 80) / 80.0, "* #"));
+        DrawScaleLabel(program.display, 40, y, colors::navy, FormatNumber(15 - 6 * (y - 80) / 80.0, "* #"));
     for (int y = 80; y <= 480; y += 80)
-        DrawScaleLabel(program, 10, y, colors::alarmRed, FormatNumber(75 - 25 * (y - 80) / 80.0, "###"));
+        DrawScaleLabel(program.display, 10, y, colors::alarmRed, FormatNumber(75 - 25 * (y - 80) / 80.0, "###"));
     SetTextColor(program.display, colors::black);
 }
 
@@ -39,12 +39,12 @@ void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stat
     SelectPen(program, Pen::green);
     int vMax = 0, vMin = 255;
     auto voltY = [f](int v) { return std::round(480.0 - 400.0 * v / 255.0 * f); };
-    PlotMoveTo(program, h.x(1), voltY(h.sample(1).voltageRaw));
+    PlotMoveTo(program.display, h.x(1), voltY(h.sample(1).voltageRaw));
     for (int s = 1; s <= h.count; ++s) {
         const int v = h.sample(s).voltageRaw;
         vMax = std::max(vMax, v);
         vMin = std::min(vMin, v);
-        PlotLineTo(program, h.x(s), voltY(v));
+        PlotLineTo(program.display, h.x(s), voltY(v));
     }
     st.voltMax = vMax;
     st.voltMin = vMin;
@@ -52,12 +52,12 @@ void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stat
     SelectPen(program, Pen::red);
     int tMax = 0, tMin = 299;
     auto tempY = [](int raw) { return std::round(320.0 - 160.0 * TemperatureFromRaw(raw) / 50.0); };
-    PlotMoveTo(program, h.x(1), tempY(h.sample(1).temperatureRaw));
+    PlotMoveTo(program.display, h.x(1), tempY(h.sample(1).temperatureRaw));
     for (int s = 1; s <= h.count; ++s) {
         const int v = h.sample(s).temperatureRaw;
         tMax = std::max(tMax, v);
         tMin = std::min(tMin, v);
-        PlotLineTo(program, h.x(s), tempY(v));
+        PlotLineTo(program.display, h.x(s), tempY(v));
     }
     st.tempRawMax = tMax;
     st.tempRawMin = tMin;
@@ -67,12 +67,12 @@ void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stat
     SelectPen(program, Pen::blue);
     int fMax = 0, fMin = 255;
     auto freqY = [](int v) { return std::round(280.0 - 300.0 * (v - 128) / 255.0); };
-    PlotMoveTo(program, h.x(5), freqY(h.sample(5).freqCode));
+    PlotMoveTo(program.display, h.x(5), freqY(h.sample(5).freqCode));
     for (int s = 5; s <= h.count; ++s) {
         const int v = h.sample(s).freqCode;
         fMax = std::max(fMax, v);
         fMin = std::min(fMin, v);
-        PlotLineTo(program, h.x(s), freqY(v));
+        PlotLineTo(program.display, h.x(s), freqY(v));
     }
     st.freqMax = fMax;
     st.freqMin = fMin;
