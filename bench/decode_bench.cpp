@@ -6,9 +6,9 @@
 #include <random>
 #include <vector>
 
-#include "app/program.h"
-#include "network/derived_values.h"
-#include "poll/protocol.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "protocol/protocol.h"
 #include "support/frames.h"
 #include "support/test_program.h"
 
@@ -76,7 +76,7 @@ std::vector<uint8_t> MixedStream(int frames, int radios, int& frameCount) {
                 break;
             }
         }
-        f = appendXor(f);
+        f = AppendXor(f);
         stream.insert(stream.end(), f.begin(), f.end());
         ++frameCount;
     }

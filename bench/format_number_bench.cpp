@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-#include "display/format_number.h"
+#include "text/format_number.h"
 
 // The masks the screens format with on every repaint and live update.
 static void BM_FormatNumberScreenMasks(benchmark::State& state) {
@@ -12,7 +12,7 @@ static void BM_FormatNumberScreenMasks(benchmark::State& state) {
     static constexpr std::array<double, 6> values = {87, 12.34, 5012345, 0.52, 6.666, 9123456};
     size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(formatNumber(values[i], masks[i]));
+        benchmark::DoNotOptimize(FormatNumber(values[i], masks[i]));
         i = i + 1 == masks.size() ? 0 : i + 1;
     }
     state.SetItemsProcessed(state.iterations());
@@ -20,7 +20,7 @@ static void BM_FormatNumberScreenMasks(benchmark::State& state) {
 BENCHMARK(BM_FormatNumberScreenMasks);
 
 static void BM_FormatNumberSingleMask(benchmark::State& state, std::string_view mask, double value) {
-    for (auto _ : state) benchmark::DoNotOptimize(formatNumber(value, mask));
+    for (auto _ : state) benchmark::DoNotOptimize(FormatNumber(value, mask));
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK_CAPTURE(BM_FormatNumberSingleMask, fill_int, "* ##", 87.0);

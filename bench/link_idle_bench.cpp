@@ -15,9 +15,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "app/window_proc.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/clock.h"
 #include "support/scripted_host.h"
 
@@ -60,13 +60,13 @@ void BM_IdleSerialLink(benchmark::State& state) {
     SystemClock clock;
     ScriptedHost host;
     auto program = CreateProgram(clock);
-    if (!openSerialLink(*program, host)) {
+    if (!OpenSerialLink(*program, host)) {
         state.SkipWithError("serial link did not open");
     } else {
-        startKeepAlive(*program);
+        StartKeepAlive(*program);
         MeasureIdle(state);
-        stopKeepAlive(*program);
-        closeSerialLink(*program, host);
+        StopKeepAlive(*program);
+        CloseSerialLink(*program, host);
     }
     close(slave);
     close(master);
@@ -87,12 +87,12 @@ void BM_IdleTcpLink(benchmark::State& state) {
     auto program = CreateProgram(clock);
     program->link.ipAddressText = "127.0.0.1";
     program->link.portText = std::to_string(ntohs(address.sin_port));
-    if (!openTcpLink(*program)) {
+    if (!OpenTcpLink(*program)) {
         state.SkipWithError("TCP link did not open");
     } else {
         int peer = accept(listener, nullptr, nullptr);
         MeasureIdle(state);
-        closeTcpLink(*program);
+        CloseTcpLink(*program);
         close(peer);
     }
     close(listener);
@@ -114,11 +114,11 @@ void BM_IdleUdpLink(benchmark::State& state) {
     program->link.ipAddressText = "127.0.0.1";
     program->link.portText = std::to_string(ntohs(address.sin_port));
     host.answer(true, "");
-    openUdpLink(*program, host);  // no thread: the window's event loop watches the socket
-    startKeepAlive(*program);
+    OpenUdpLink(*program, host);  // no thread: the window's event loop watches the socket
+    StartKeepAlive(*program);
     MeasureIdle(state);
-    stopKeepAlive(*program);
-    closeUdpLink(*program, host);
+    StopKeepAlive(*program);
+    CloseUdpLink(*program, host);
     close(peer);
 }
 BENCHMARK(BM_IdleUdpLink)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);

@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "app/program.h"
 #include "app/window_proc.h"
-#include "network/file_safety.h"
-#include "network/log_files.h"
-#include "network/radio_table.h"
+#include "files/file_safety.h"
+#include "files/log_files.h"
+#include "model/program.h"
+#include "model/radio_table.h"
 #include "platform/clock.h"
 
 namespace {

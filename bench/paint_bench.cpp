@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "app/program.h"
 #include "display/screens.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
 #include "support/recording_canvas.h"
 
 namespace {

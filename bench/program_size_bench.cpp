@@ -5,8 +5,8 @@
 #include <fstream>
 #include <string>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "platform/clock.h"
 #include "support/scripted_host.h"
 

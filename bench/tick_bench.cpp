@@ -10,12 +10,12 @@
 #include <random>
 #include <vector>
 
-#include "app/program.h"
 #include "display/screens.h"
+#include "engine/poll_cycle.h"
+#include "model/program.h"
+#include "model/setup_table.h"
 #include "platform/clock.h"
-#include "poll/poll_cycle.h"
-#include "poll/ring.h"
-#include "setup/setup_table.h"
+#include "protocol/ring.h"
 #include "support/recording_canvas.h"
 #include "support/scripted_host.h"
 

@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "app/program.h"
-#include "network/network_file.h"
-#include "network/radio_table.h"
+#include "files/network_file.h"
+#include "model/program.h"
+#include "model/radio_table.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "app/program.h"
-#include "network/derived_values.h"
-#include "poll/protocol.h"
-#include "setup/setup_table.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "model/setup_table.h"
+#include "protocol/protocol.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/program.h"
-#include "poll/ring.h"
+#include "model/program.h"
+#include "protocol/ring.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::unique_ptr<Program> program = std::make_unique<Program>();

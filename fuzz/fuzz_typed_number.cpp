@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "display/format_number.h"
 #include "link/link_internal.h"
-#include "network/menu_commands.h"
+#include "text/format_number.h"
+#include "text/typed_number.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::isnan(value)) __builtin_trap();
     (void)DecimalValue(text);
     for (const char* mask : {"* ##", "* .0 ", "###.##", "* #.00", "######## "}) {
-        const std::string shown = formatNumber(value, mask);
+        const std::string shown = FormatNumber(value, mask);
         if (std::isfinite(value) && shown.empty()) __builtin_trap();
     }
     return 0;

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "platform/clock.h"
 #include "qt/main_window.h"
 #include "qt/qt_host.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <prometheus/text_serializer.h>
 
-#include "app/program.h"
+#include "model/program.h"
 #include "monitor/metrics.h"
 #include "monitor/monitor_snapshot.h"
 #include "platform/clock.h"

@@ -6,10 +6,10 @@
 #include <QImage>
 #include <memory>
 
-#include "app/program.h"
 #include "display/screens.h"
-#include "network/derived_values.h"
-#include "poll/live_listener.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "platform/live_listener.h"
 #include "qt/qt_canvas.h"
 #include "qt/screen_text.h"
 

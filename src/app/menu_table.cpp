@@ -1,65 +1,67 @@
 #include "app/menu_table.h"
 
+#include "platform/ids.h"
+
 namespace {
 
 constexpr MenuItem fileItems[] = {
-    {3072, "&New Network", ""},
-    {3073, "&Open Network File", ""},
-    {3074, "&Close", "", true, true},
-    {3075, "&Save Network File", "F"},
-    {122, "&Write Log File", "W"},
-    {204, "&Write Log File to CSV", ""},
-    {123, "Save &Radio Settings", ""},
-    {135, "Save ALL Radio Settings", "", true},
-    {160, "Export &Graph...", ""},
-    {161, "Export &History...", "", true},
-    {3076, "E&xit", "Alt+F4"},
+    {menu::newNetwork, "&New Network", ""},
+    {menu::openNetworkFile, "&Open Network File", ""},
+    {menu::close, "&Close", "", true, true},
+    {menu::saveNetworkFile, "&Save Network File", "F"},
+    {menu::writeLogFile, "&Write Log File", "W"},
+    {menu::writeCsvFile, "&Write Log File to CSV", ""},
+    {menu::saveRadioSettings, "Save &Radio Settings", ""},
+    {menu::saveAllRadioSettings, "Save ALL Radio Settings", "", true},
+    {menu::exportGraph, "Export &Graph...", ""},
+    {menu::exportHistory, "Export &History...", "", true},
+    {menu::exit, "E&xit", "Alt+F4"},
 };
 
 constexpr MenuItem editItems[] = {
-    {3077, "DeleteRadio", "D"},
-    {3078, "PollRadio", "P"},
-    {3079, "AddRadio", "A"},
-    {151, "Locate Radio", ""},
-    {128, "Change EPROM", "C"},
-    {134, "Reset Disc. Count", ""},
+    {menu::deleteRadio, "DeleteRadio", "D"},
+    {menu::pollRadio, "PollRadio", "P"},
+    {menu::addRadio, "AddRadio", "A"},
+    {menu::locateRadio, "Locate Radio", ""},
+    {menu::changeEprom, "Change EPROM", "C"},
+    {menu::resetDisconnectCount, "Reset Disc. Count", ""},
 };
 
 constexpr MenuItem commItems[] = {
-    {119, "Chg Comm port", ""},
-    {120, "Close Comm", ""},
-    {121, "Open Comm", "", true},
-    {129, "Chg IP Address", ""},
-    {130, "Connect TCPIP ", ""},
-    {150, "Connect  UDP", ""},
-    {131, "Close TCP/UDP", ""},
-    {200, "Connect Via Dialup Modem", ""},
+    {menu::changeCommPort, "Chg Comm port", ""},
+    {menu::closeComm, "Close Comm", ""},
+    {menu::openComm, "Open Comm", "", true},
+    {menu::changeIpAddress, "Chg IP Address", ""},
+    {menu::connectTcp, "Connect TCPIP ", ""},
+    {menu::connectUdp, "Connect  UDP", ""},
+    {menu::closeTcpUdp, "Close TCP/UDP", ""},
+    {menu::connectDialup, "Connect Via Dialup Modem", ""},
 };
 
 constexpr MenuItem showItems[] = {
-    {140, "Screen0", ""},
-    {141, "Screen1", ""},
-    {142, "Screen2", ""},
-    {143, "Graphics3", ""},
-    {144, "Graphics4", "", true},
-    {124, "Names", "N"},
-    {125, "Serial Numbers", "N"},
-    {126, "RSSI dBuv", "B"},
-    {127, "RSSI regularl", ""},
-    {132, "Metric km", ""},
-    {133, "American mi", ""},
+    {menu::screen0, "Screen0", ""},
+    {menu::screen1, "Screen1", ""},
+    {menu::screen2, "Screen2", ""},
+    {menu::graphics3, "Graphics3", ""},
+    {menu::graphics4, "Graphics4", "", true},
+    {menu::showNames, "Names", "N"},
+    {menu::showSerialNumbers, "Serial Numbers", "N"},
+    {menu::rssiDbuv, "RSSI dBuv", "B"},
+    {menu::rssiRegular, "RSSI regularl", ""},
+    {menu::metricUnits, "Metric km", ""},
+    {menu::americanUnits, "American mi", ""},
 };
 
 constexpr MenuItem pollItems[] = {
-    {201, "Poll in RANDOM Mode", "R"},
-    {202, "Poll in Sequential Mode", "S"},
-    {203, "Poll Radio Value", ""},
-    {152, "Set Poll Interval", ""},
+    {menu::randomMode, "Poll in RANDOM Mode", "R"},
+    {menu::sequentialMode, "Poll in Sequential Mode", "S"},
+    {menu::pollRadioValue, "Poll Radio Value", ""},
+    {menu::setPollInterval, "Set Poll Interval", ""},
 };
 
 constexpr MenuItem helpItems[] = {
-    {3080, "&Help", "F1", true},
-    {3081, "&About", ""},
+    {menu::help, "&Help", "F1", true},
+    {menu::about, "&About", ""},
 };
 
 constexpr Menu menus[] = {
@@ -82,6 +84,6 @@ constexpr std::string_view helpTexts[] = {
 std::span<const Menu> MainMenu() { return menus; }
 
 std::string_view MenuHelpText(int id) {
-    if (id >= 3072 && id <= 3081) return helpTexts[id - 3072];
+    if (id >= menu::newNetwork && id <= menu::about) return helpTexts[id - menu::newNetwork];
     return {};
 }

@@ -1,10 +1,10 @@
 #include <memory>
 
-#include "app/program.h"
 #include "app/window_proc.h"
 #include "display/screens.h"
 #include "link/links.h"
-#include "setup/setup_table.h"
+#include "model/program.h"
+#include "model/setup_table.h"
 
 namespace {
 
@@ -12,8 +12,8 @@ namespace {
 class LinkReplySource : public ByteSource {
 public:
     explicit LinkReplySource(Program& program) : program(program) {}
-    int bytesAvailable() override { return linkBytesAvailable(program); }
-    void receive(uint8_t* destination, int n) override { linkReceive(program, destination, n); }
+    int bytesAvailable() override { return LinkBytesAvailable(program); }
+    void receive(uint8_t* destination, int n) override { LinkReceive(program, destination, n); }
 
 private:
     Program& program;
@@ -46,9 +46,9 @@ std::unique_ptr<Program> CreateProgram(Clock& clock) {
     return program;
 }
 
-void StartProgram(Program& program) { startKeepAlive(program); }
+void StartProgram(Program& program) { StartKeepAlive(program); }
 
 void StopProgram(Program& program, Host& host) {
-    closeAllLinks(program, host);
-    stopKeepAlive(program);
+    CloseAllLinks(program, host);
+    StopKeepAlive(program);
 }

@@ -2,34 +2,29 @@
 
 #include <string>
 
+#include "app/keyboard.h"
+#include "app/menu_commands.h"
 #include "app/menu_table.h"
-#include "app/program.h"
 #include "display/screens.h"
+#include "engine/poll_cycle.h"
+#include "files/export_commands.h"
 #include "link/links.h"
-#include "network/export_commands.h"
-#include "network/menu_commands.h"
-#include "network/radio_table.h"
+#include "model/program.h"
+#include "model/radio_table.h"
 #include "platform/host.h"
-#include "poll/poll_cycle.h"
-#include "setup/remote_setup.h"
 
 namespace {
 
-constexpr int keyUp = 38;
-constexpr int keyDown = 40;
-constexpr int keyPageUp = 33;
-constexpr int keyPageDown = 34;
-
-int lowWord(uintptr_t v) { return static_cast<int>(v & 0xFFFF); }
-int highWord(uintptr_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
+int LowWord(uintptr_t v) { return static_cast<int>(v & 0xFFFF); }
+int HighWord(uintptr_t v) { return static_cast<int>((v >> 16) & 0xFFFF); }
 // Mouse coordinates are signed 16-bit values.
-int signedLow(intptr_t v) { return static_cast<int16_t>(v & 0xFFFF); }
-int signedHigh(intptr_t v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
+int SignedLow(intptr_t v) { return static_cast<int16_t>(v & 0xFFFF); }
+int SignedHigh(intptr_t v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
 
 // A non-negative number keeps a blank where its sign would stand.
-std::string signPlace(int v) { return (v < 0 ? "" : " ") + std::to_string(v); }
+std::string SignPlace(int v) { return (v < 0 ? "" : " ") + std::to_string(v); }
 
-void onCreate(Program& program, Host& host) {
+void OnCreate(Program& program, Host& host) {
     program.link.serialPortOpen = 0;
     program.display.metricUnits = true;
     program.poll.pollInterval = 0.2f;
@@ -41,75 +36,75 @@ void onCreate(Program& program, Host& host) {
     host.update();
 }
 
-void onLeftButton(Program& program, Host& host, int y) {
+void OnLeftButton(Program& program, Host& host, int y) {
     const int top = program.display.clientRect.top;
     const int rows = program.display.rowsPerPage;
     if (top + 80 < y && y < top + 96)
-        onKeyDown(program, host, keyUp);
+        OnKeyDown(program, host, key::up);
     else if (top + 112 + 16 * rows < y && y < top + 126 + 16 * rows)
-        onKeyDown(program, host, keyDown);
+        OnKeyDown(program, host, key::down);
 }
 
-void onRightButton(Program& program, Host& host, int y) {
+void OnRightButton(Program& program, Host& host, int y) {
     const int top = program.display.clientRect.top;
     const int bottom = program.display.clientRect.bottom;
     if (top + 80 < y && y < top + 96)
-        onKeyDown(program, host, keyPageUp);
+        OnKeyDown(program, host, key::pageUp);
     else if (bottom - 76 < y && y < bottom - 60)
-        onKeyDown(program, host, keyPageDown);
+        OnKeyDown(program, host, key::pageDown);
 }
 
-void onDestroy(Program& program, Host& host) {
+void OnDestroy(Program& program, Host& host) {
     // Also reached from inside the dial-up wait, which then ends without a word.
     program.link.windowClosing = true;
-    closeAllLinks(program, host);
+    CloseAllLinks(program, host);
     host.quit(0);
 }
 
 }  // namespace
 
-intptr_t windowProc(Program& program, Host& host, unsigned message, uintptr_t wParam, intptr_t lParam) {
+intptr_t WindowProc(Program& program, Host& host, unsigned message, uintptr_t wParam, intptr_t lParam) {
     switch (message) {
         case msg::create:
-            onCreate(program, host);
+            OnCreate(program, host);
             return 0;
         case msg::udpSocket:
-            onUdpReadable(program, host);
+            OnUdpReadable(program, host);
             return 0;
         case msg::notify:
             return 0;
         case msg::menuSelect:
-            host.setStatusText(std::string(MenuHelpText(lowWord(wParam))));
+            host.setStatusText(std::string(MenuHelpText(LowWord(wParam))));
             return 0;
         case msg::leftButtonDown:
-            onLeftButton(program, host, signedHigh(lParam));
+            OnLeftButton(program, host, SignedHigh(lParam));
             return 0;
         case msg::rightButtonDown:
-            onRightButton(program, host, signedHigh(lParam));
+            OnRightButton(program, host, SignedHigh(lParam));
             return 0;
         case msg::mouseMove:
-            host.setStatusText(signPlace(signedLow(lParam)) + "," + signPlace(signedHigh(lParam)));
+            host.setStatusText(SignPlace(SignedLow(lParam)) + "," + SignPlace(SignedHigh(lParam)));
             return 0;
         case msg::size: {
             Rect& client = program.display.clientRect;
-            client.right = client.left + lowWord(static_cast<uintptr_t>(lParam));
-            client.bottom = client.top + highWord(static_cast<uintptr_t>(lParam));
+            client.right = client.left + LowWord(static_cast<uintptr_t>(lParam));
+            client.bottom = client.top + HighWord(static_cast<uintptr_t>(lParam));
             return 0;
         }
         case msg::timer:
             PollTick(program, host);
             return 0;
         case msg::command:
-            if (!OnMenuCommand(program, host, lowWord(wParam))) OnExportCommand(program, host, lowWord(wParam));
+            if (!OnMenuCommand(program, host, LowWord(wParam))) OnExportCommand(program, host, LowWord(wParam));
             return 0;
         case msg::keyDown:
-            onKeyDown(program, host, static_cast<int>(wParam));
+            OnKeyDown(program, host, static_cast<int>(wParam));
             return 0;
         case msg::paint:
             if (Canvas* canvas = host.windowCanvas()) PaintWindow(program, *canvas);
             return 0;
         case msg::destroy:
-            onDestroy(program, host);
+            OnDestroy(program, host);
             return 0;
         default:
             return 0;

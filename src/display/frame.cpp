@@ -1,29 +1,29 @@
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
 #include "link/links.h"
-#include "setup/remote_setup.h"
+#include "model/program.h"
+#include "platform/ids.h"
+#include "text/format_number.h"
 
 namespace {
 
 void DrawFooter(Program& program) {
-    setTextColor(program, colors::black);
-    statusLineTop(program, 0);
-    drawText(program, "Number of Radios=" + formatNumber(program.network.radioCount, "* ##   "));
-    drawText(program, "Alarm Time=" + formatNumber(program.display.alarmTimeSeconds, "* # ") + "Sec");
+    SetTextColor(program.display, colors::black);
+    StatusLineTop(program.display, 0);
+    DrawText(program.display, "Number of Radios=" + FormatNumber(program.network.radioCount, "* ##   "));
+    DrawText(program.display, "Alarm Time=" + FormatNumber(program.display.alarmTimeSeconds, "* # ") + "Sec");
 }
 
 // The link status line; it also tells the keep-alive whether a link is up.
 void DrawLinkStatus(Program& program) {
     LinkState& link = program.link;
-    setTextColor(program, colors::navy);
-    statusLineBottom(program, 0);
+    SetTextColor(program.display, colors::navy);
+    StatusLineBottom(program.display, 0);
     const int16_t up = LinkIsUp(program) ? 1 : 0;
-    drawText(program, LinkStatusText(program));
+    DrawText(program.display, LinkStatusText(program));
     // The window keeps painting while the modem dials; a carriage return from the
     // keep-alive would end the call, so the flag stays 0 until the modem answers.
     // Otherwise the paint sets it, also after a dial-up whose port never opened
@@ -42,24 +42,24 @@ void PaintWindow(Program& program, Canvas& canvas) {
     canvas.selectBrush(Brush::lightGrey);
     canvas.selectPen(Pen::black);
 
-    textAt(program, 1, 30);
-    drawText(program, program.network.networkFileName);
+    TextAt(program.display, 1, 30);
+    DrawText(program.display, program.network.networkFileName);
     ComputePageGeometry(program);
 
     switch (d.screenNumber) {
-        case 0: DrawRadioList(program, false); break;
-        case 1: DrawRadioList(program, true); break;
-        case 2:
-            drawScreen2Body(program);
+        case screen::screen0: DrawRadioList(program, false); break;
+        case screen::screen1: DrawRadioList(program, true); break;
+        case screen::screen2:
+            DrawScreen2Body(program);
             ListBars(program, false);
             break;
-        case 3: DrawGraphics3(program); break;
-        case 4: DrawGraphics4(program); break;
+        case screen::graphics3: DrawGraphics3(program); break;
+        case screen::graphics4: DrawGraphics4(program); break;
         default: break;
     }
 
     DrawFooter(program);
     DrawLinkStatus(program);
-    setTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
     d.canvas = previous;
 }

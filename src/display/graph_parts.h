@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+struct DisplayOptions;
 struct Program;
 struct HistoryRow;
 struct HistorySample;
@@ -26,7 +27,7 @@ void DrawGraphHeader(Program& program, const char* title, int titleColumn, const
 // "Minutes Ago"/"Hours Ago" and the seven labels; only with samples.
 void DrawTimeAxis(Program& program, const GraphHistory& history);
 // Text with its bottom at y + 8, starting at x (the scale labels).
-void DrawScaleLabel(Program& program, int x, int y, unsigned color, const std::string& text);
+void DrawScaleLabel(DisplayOptions& display, int x, int y, unsigned color, const std::string& text);
 // Plot lines; y (and x) are kept inside the client area above the status lines.
-void PlotMoveTo(Program& program, double x, double y);
-void PlotLineTo(Program& program, double x, double y);
+void PlotMoveTo(DisplayOptions& display, double x, double y);
+void PlotLineTo(DisplayOptions& display, double x, double y);

@@ -2,12 +2,12 @@
 #include <cmath>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/graph_parts.h"
 #include "display/screen_parts.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 const HistorySample& GraphHistory::sample(int s) const {
     return row->samples[static_cast<size_t>(s)];
@@ -49,34 +49,33 @@ void DrawTimeAxis(Program& program, const GraphHistory& history) {
     if (history.count <= 0) return;
     const bool minutes = history.span <= 3600;
     if (minutes) {
-        textAt(program, 3.5, 34);
-        drawText(program, "Minutes Ago");
+        TextAt(program.display, 3.5, 34);
+        DrawText(program.display, "Minutes Ago");
     } else {
-        textAt(program, 3.5, 37);
-        drawText(program, "Hours Ago");
+        TextAt(program.display, 3.5, 37);
+        DrawText(program.display, "Hours Ago");
     }
     const double unit = minutes ? 60.0 : 3600.0;
     for (int k = 0; k <= 6; ++k) {
-        textAt(program, 4.5, 10 * k + 7);
-        drawText(program, formatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
+        TextAt(program.display, 4.5, 10 * k + 7);
+        DrawText(program.display, FormatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
     }
 }
 
-void DrawScaleLabel(Program& program, int x, int y, unsigned color, const std::string& text) {
-    DisplayOptions& d = program.display;
-    setTextColor(program, color);
+void DrawScaleLabel(DisplayOptions& d, int x, int y, unsigned color, const std::string& text) {
+    SetTextColor(d, color);
     d.textCursor = d.clientRect;
     d.textCursor.left = d.clientRect.left + x;
     d.textCursor.bottom = d.clientRect.top + y + 8;
-    drawText(program, text);
+    DrawText(d, text);
 }
 
 namespace {
 
 // Values beyond the plot are drawn as computed, but never over the menu or the
 // status lines: y stays within the client area above the upper status line.
-void ClipPoint(const Program& program, double& x, double& y) {
-    const Rect& c = program.display.clientRect;
+void ClipPoint(const DisplayOptions& display, double& x, double& y) {
+    const Rect& c = display.clientRect;
     y = std::clamp(y, static_cast<double>(c.top), static_cast<double>(std::max(c.top, c.bottom - 42)));
     x = std::clamp(x, static_cast<double>(c.left), static_cast<double>(std::max(c.left, c.right)));
 }
@@ -101,16 +100,16 @@ void DrawSmallBars(Program& program, Canvas& canvas) {
 
 }  // namespace
 
-void PlotMoveTo(Program& program, double x, double y) {
-    if (program.display.canvas == nullptr) return;
-    ClipPoint(program, x, y);
-    program.display.canvas->moveTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+void PlotMoveTo(DisplayOptions& display, double x, double y) {
+    if (display.canvas == nullptr) return;
+    ClipPoint(display, x, y);
+    display.canvas->moveTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
 }
 
-void PlotLineTo(Program& program, double x, double y) {
-    if (program.display.canvas == nullptr) return;
-    ClipPoint(program, x, y);
-    program.display.canvas->lineTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+void PlotLineTo(DisplayOptions& display, double x, double y) {
+    if (display.canvas == nullptr) return;
+    ClipPoint(display, x, y);
+    display.canvas->lineTo(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
 }
 
 namespace {
@@ -119,9 +118,9 @@ namespace {
 // last radio's is drawn over blanks.
 void DrawOverBlanks(Program& program, int width, const std::string& text) {
     const Rect at = program.display.textCursor;
-    drawText(program, std::string(static_cast<size_t>(width), ' '));
+    DrawText(program.display, std::string(static_cast<size_t>(width), ' '));
     program.display.textCursor = at;
-    drawText(program, text);
+    DrawText(program.display, text);
 }
 
 }  // namespace
@@ -133,32 +132,32 @@ void DrawGraphHeader(Program& program, const char* title, int titleColumn, const
     Canvas* canvas = program.display.canvas;
     if (canvas != nullptr) DrawSmallBars(program, *canvas);
 
-    textAt(program, 2, titleColumn);
-    drawText(program, title);
-    textAt(program, 2, 1);
-    drawText(program, "Serial Number: ");
-    setTextColor(program, colors::brightGreen);
-    DrawOverBlanks(program, 8, formatNumber(r.serialNumber, "########"));
-    setTextColor(program, colors::black);
+    TextAt(program.display, 2, titleColumn);
+    DrawText(program.display, title);
+    TextAt(program.display, 2, 1);
+    DrawText(program.display, "Serial Number: ");
+    SetTextColor(program.display, colors::brightGreen);
+    DrawOverBlanks(program, 8, FormatNumber(r.serialNumber, "########"));
+    SetTextColor(program.display, colors::black);
 
-    textAt(program, 2, 61);
-    drawText(program, nameLabel);
-    textAt(program, 2, 71);
-    setTextColor(program, colors::brightGreen);
-    drawText(program, NameText(r.name));
-    setTextColor(program, colors::black);
+    TextAt(program.display, 2, 61);
+    DrawText(program.display, nameLabel);
+    TextAt(program.display, 2, 71);
+    SetTextColor(program.display, colors::brightGreen);
+    DrawText(program.display, NameText(r.name));
+    SetTextColor(program.display, colors::black);
 
-    textAt(program, 3, 61);
-    drawText(program, "Radio ID: ");
-    setTextColor(program, colors::brightGreen);
+    TextAt(program.display, 3, 61);
+    DrawText(program.display, "Radio ID: ");
+    SetTextColor(program.display, colors::brightGreen);
     DrawOverBlanks(program, 8, RadioIdText(r, "####### ", " XXXXXX "));
-    setTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 
-    textAt(program, 3, 1);
-    drawText(program, "Radio Number :");
-    setTextColor(program, colors::brightGreen);
-    DrawOverBlanks(program, 5, formatNumber(selected, " ####"));
-    setTextColor(program, colors::black);
+    TextAt(program.display, 3, 1);
+    DrawText(program.display, "Radio Number :");
+    SetTextColor(program.display, colors::brightGreen);
+    DrawOverBlanks(program, 5, FormatNumber(selected, " ####"));
+    SetTextColor(program.display, colors::black);
 
     if (canvas == nullptr) return;
     canvas->selectBrush(Brush::black);

@@ -3,11 +3,11 @@
 #include <limits>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/graph_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 namespace {
 
@@ -55,21 +55,21 @@ void MasterErrorShare(const GraphHistory& h, SeriesStats& stats) {
 
 void DrawScales(Program& program) {
     for (int y = 80; y <= 480; y += 80) {
-        DrawScaleLabel(program, 60, y, colors::black, formatNumber(100 - (y - 80) / 4, "###"));
-        DrawScaleLabel(program, 10, y, colors::olive, formatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
+        DrawScaleLabel(program.display, 60, y, colors::black, FormatNumber(100 - (y - 80) / 4, "###"));
+        DrawScaleLabel(program.display, 10, y, colors::olive, FormatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
     }
-    setTextColor(program, colors::black);
+    SetTextColor(program.display, colors::black);
 }
 
 template <typename ValueOf>
 void Polyline(Program& program, const GraphHistory& h, Pen pen, SeriesStats& stats, ValueOf value,
               double (*yOf)(double)) {
     if (program.display.canvas != nullptr) program.display.canvas->selectPen(pen);
-    PlotMoveTo(program, h.x(1), yOf(value(h.sample(1))));
+    PlotMoveTo(program.display, h.x(1), yOf(value(h.sample(1))));
     for (int s = 1; s <= h.count; ++s) {
         const double v = value(h.sample(s));
         stats.add(v);
-        PlotLineTo(program, h.x(s), yOf(v));
+        PlotLineTo(program.display, h.x(s), yOf(v));
     }
 }
 
@@ -79,21 +79,21 @@ double GoodY(double v) { return std::round(480.0 - v / 0.64); }
 // Data rate in tens of bytes per second, as a staircase over each sample's interval.
 void DataRateStairs(Program& program, const GraphHistory& h, Graphics3Stats& stats) {
     if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::olive);
-    PlotMoveTo(program, h.x(1), 480);
+    PlotMoveTo(program.display, h.x(1), 480);
     for (int s = 1; s <= h.count - 1; ++s) {
         double dt = h.sample(s + 1).time - h.sample(s).time;
         if (dt == 0) dt = 1;
         const double rate = std::round(h.sample(s).dataBytes / dt / 10.0);
         stats.lastRate = rate;
         const double y = 480.0 - std::min(rate, 400.0);
-        PlotLineTo(program, h.x(s), y);
-        PlotLineTo(program, h.x(s + 1), y);
+        PlotLineTo(program.display, h.x(s), y);
+        PlotLineTo(program.display, h.x(s + 1), y);
     }
 }
 
 void BadPacketStairs(Program& program, const GraphHistory& h) {
     if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::orange);
-    PlotMoveTo(program, h.x(1), 480);
+    PlotMoveTo(program.display, h.x(1), 480);
     for (int s = 2; s <= h.count - 1; ++s) {
         const HistorySample& sample = h.sample(s);
         double dt = h.sample(s + 1).time - sample.time;
@@ -102,81 +102,81 @@ void BadPacketStairs(Program& program, const GraphHistory& h) {
         const double rate = std::round(sample.dataBytes / dt / 10.0);
         const double packets = static_cast<double>(sample.goodCount) + sample.badCount + 1.0;
         const double y = 480.0 - (packets != 0 ? rate * sample.badCount / packets : 0.0);
-        PlotLineTo(program, h.x(s), y);
-        PlotLineTo(program, h.x(s + 1), y);
+        PlotLineTo(program.display, h.x(s), y);
+        PlotLineTo(program.display, h.x(s + 1), y);
     }
 }
 
-void label(Program& program, int row, int column, const std::string& text) {
-    textAt(program, row, column);
-    drawText(program, text);
+void Label(Program& program, int row, int column, const std::string& text) {
+    TextAt(program.display, row, column);
+    DrawText(program.display, text);
 }
 
 // Stepping radios repaints without erasing: a value row is blanked to the
 // window's edge first, so a shorter value leaves no digits of the last one.
-void value(Program& program, int row, const std::string& text) {
-    label(program, row, 71, std::string(10, ' '));
-    label(program, row, 71, text);
+void Value(Program& program, int row, const std::string& text) {
+    Label(program, row, 71, std::string(10, ' '));
+    Label(program, row, 71, text);
 }
 
 void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& st) {
     const bool master = program.network.selectedRadio == 0;
-    setTextColor(program, colors::darkBlue);
+    SetTextColor(program.display, colors::darkBlue);
     if (master) {
         const SeriesStats& e = st.errors;
-        label(program, 7, 72, " Error  %");
-        label(program, 8, 72, "Mx Ave Ls");
-        value(program, 9,
-              formatNumber(e.max / 2.56, "###") + formatNumber(e.average() / 2.56, "* ###") +
-                  formatNumber(e.last / 2.56, "* ##"));
+        Label(program, 7, 72, " Error  %");
+        Label(program, 8, 72, "Mx Ave Ls");
+        Value(program, 9,
+              FormatNumber(e.max / 2.56, "###") + FormatNumber(e.average() / 2.56, "* ###") +
+                  FormatNumber(e.last / 2.56, "* ##"));
     } else {
         // Fixed widths 3, 4 and 3 keep the three figures apart under "Mx Ave Mn".
         const SeriesStats& g = st.good;
-        label(program, 7, 72, "Receive %");
-        label(program, 8, 72, "Mx Ave Mn");
-        value(program, 9,
-              formatNumber(g.max / 2.56, "* #") + formatNumber(g.average() / 2.56, "* ##") +
-                  formatNumber(g.minimum() / 2.56, "* #"));
+        Label(program, 7, 72, "Receive %");
+        Label(program, 8, 72, "Mx Ave Mn");
+        Value(program, 9,
+              FormatNumber(g.max / 2.56, "* #") + FormatNumber(g.average() / 2.56, "* ##") +
+                  FormatNumber(g.minimum() / 2.56, "* #"));
     }
 
-    setTextColor(program, colors::brightGreen);
+    SetTextColor(program.display, colors::brightGreen);
     const SeriesStats& sg = st.signal;
     if (master) {
-        label(program, 11, 72, "Total Rcv");
-        label(program, 12, 72, "Data Rate");
-        label(program, 13, 72, "Mx Ave Ls");
-        value(program, 14,
-              formatNumber(sg.max / 10, "#.0") + formatNumber(sg.average() / 10, "* .0") +
-                  formatNumber(sg.last / 10, "#.0"));
+        Label(program, 11, 72, "Total Rcv");
+        Label(program, 12, 72, "Data Rate");
+        Label(program, 13, 72, "Mx Ave Ls");
+        Value(program, 14,
+              FormatNumber(sg.max / 10, "#.0") + FormatNumber(sg.average() / 10, "* .0") +
+                  FormatNumber(sg.last / 10, "#.0"));
     } else {
-        label(program, 11, 72, std::string(9, ' '));  // the master's "Total Rcv"
-        label(program, 12, 72, "Signal Lv");
-        label(program, 13, 72, "Mx Ave Mn");
-        value(program, 14,
-              formatNumber(sg.max, "* #") + formatNumber(sg.average(), "* ##") +
-                  formatNumber(sg.minimum(), "* #"));
+        Label(program, 11, 72, std::string(9, ' '));  // the master's "Total Rcv"
+        Label(program, 12, 72, "Signal Lv");
+        Label(program, 13, 72, "Mx Ave Mn");
+        Value(program, 14,
+              FormatNumber(sg.max, "* #") + FormatNumber(sg.average(), "* ##") +
+                  FormatNumber(sg.minimum(), "* #"));
     }
 
-    setTextColor(program, colors::legendRed);
+    SetTextColor(program.display, colors::legendRed);
     const SeriesStats& ns = st.noise;
-    label(program, 17, 72, "Noise  Lv");
-    label(program, 18, 72, "Mx Ave Mn");
-    value(program, 19,
-          formatNumber(ns.max, "###") + formatNumber(ns.average(), "* ###") + formatNumber(ns.minimum(), "* ##"));
+    Label(program, 17, 72, "Noise  Lv");
+    Label(program, 18, 72, "Mx Ave Mn");
+    Value(program, 19,
+          FormatNumber(ns.max, "###") + FormatNumber(ns.average(), "* ###") + FormatNumber(ns.minimum(), "* ##"));
 
-    setTextColor(program, colors::olive);
-    label(program, 21, 72, "Transmit");
-    label(program, 22, 72, "Data Rate");
-    label(program, 23, 72, " kB/s");
-    value(program, 24, formatNumber(st.lastRate / 100, "* #.00"));
+    SetTextColor(program.display, colors::olive);
+    Label(program, 21, 72, "Transmit");
+    Label(program, 22, 72, "Data Rate");
+    Label(program, 23, 72, " kB/s");
+    Value(program, 24, FormatNumber(st.lastRate / 100, "* #.00"));
 
-    setTextColor(program, colors::ochre);
-    label(program, 26, 72, "Bad Pckts");
-    label(program, 27, 71, std::string(10, ' '));
+    SetTextColor(program.display, colors::ochre);
+    Label(program, 26, 72, "Bad Pckts");
+    Label(program, 27, 71, std::string(10, ' '));
 
-    setTextColor(program, colors::black);
-    label(program, 28, 72, "NumPoints");
-    label(program, 29, 75, formatNumber(h.count, "* #"));
+    SetTextColor(program.display, colors::black);
+    Label(program, 28, 72, "NumPoints");
+    Label(program, 29, 75, FormatNumber(h.count, "* #"));
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 #include <cmath>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/graph_parts.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 namespace {
 
@@ -22,13 +22,13 @@ struct Graphics4Stats {
 
 void DrawScales(Program& program) {
     for (int y = 80; y <= 480; y += 80)
-        DrawScaleLabel(program, 80, y, colors::darkGreen, formatNumber(30 - 6 * (y - 80) / 80.0, "##"));
+        DrawScaleLabel(program.display, 80, y, colors::darkGreen, FormatNumber(30 - 6 * (y - 80) / 80.0, "##"));
     for (int y = 80; y <= 480; y += 40)
         // Right-aligned in its three places, so "-9" stands apart from the "-25" before it.
-        DrawScaleLabel(program, 40, y, colors::navy, formatNumber(15 - 6 * (y - 80) / 80.0, "* #"));
+        DrawScaleLabel(program.display, 40, y, colors::navy, FormatNumber(15 - 6 * (y - 80) / 80.0, "* #"));
     for (int y = 80; y <= 480; y += 80)
-        DrawScaleLabel(program, 10, y, colors::alarmRed, formatNumber(75 - 25 * (y - 80) / 80.0, "###"));
-    setTextColor(program, colors::black);
+        DrawScaleLabel(program.display, 10, y, colors::alarmRed, FormatNumber(75 - 25 * (y - 80) / 80.0, "###"));
+    SetTextColor(program.display, colors::black);
 }
 
 void SelectPen(Program& program, Pen pen) {
@@ -39,12 +39,12 @@ void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stat
     SelectPen(program, Pen::green);
     int vMax = 0, vMin = 255;
     auto voltY = [f](int v) { return std::round(480.0 - 400.0 * v / 255.0 * f); };
-    PlotMoveTo(program, h.x(1), voltY(h.sample(1).voltageRaw));
+    PlotMoveTo(program.display, h.x(1), voltY(h.sample(1).voltageRaw));
     for (int s = 1; s <= h.count; ++s) {
         const int v = h.sample(s).voltageRaw;
         vMax = std::max(vMax, v);
         vMin = std::min(vMin, v);
-        PlotLineTo(program, h.x(s), voltY(v));
+        PlotLineTo(program.display, h.x(s), voltY(v));
     }
     st.voltMax = vMax;
     st.voltMin = vMin;
@@ -52,12 +52,12 @@ void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stat
     SelectPen(program, Pen::red);
     int tMax = 0, tMin = 299;
     auto tempY = [](int raw) { return std::round(320.0 - 160.0 * TemperatureFromRaw(raw) / 50.0); };
-    PlotMoveTo(program, h.x(1), tempY(h.sample(1).temperatureRaw));
+    PlotMoveTo(program.display, h.x(1), tempY(h.sample(1).temperatureRaw));
     for (int s = 1; s <= h.count; ++s) {
         const int v = h.sample(s).temperatureRaw;
         tMax = std::max(tMax, v);
         tMin = std::min(tMin, v);
-        PlotLineTo(program, h.x(s), tempY(v));
+        PlotLineTo(program.display, h.x(s), tempY(v));
     }
     st.tempRawMax = tMax;
     st.tempRawMin = tMin;
@@ -67,53 +67,53 @@ void DrawSeries(Program& program, const GraphHistory& h, double f, Graphics4Stat
     SelectPen(program, Pen::blue);
     int fMax = 0, fMin = 255;
     auto freqY = [](int v) { return std::round(280.0 - 300.0 * (v - 128) / 255.0); };
-    PlotMoveTo(program, h.x(5), freqY(h.sample(5).freqCode));
+    PlotMoveTo(program.display, h.x(5), freqY(h.sample(5).freqCode));
     for (int s = 5; s <= h.count; ++s) {
         const int v = h.sample(s).freqCode;
         fMax = std::max(fMax, v);
         fMin = std::min(fMin, v);
-        PlotLineTo(program, h.x(s), freqY(v));
+        PlotLineTo(program.display, h.x(s), freqY(v));
     }
     st.freqMax = fMax;
     st.freqMin = fMin;
 }
 
-void label(Program& program, int row, int column, const std::string& text) {
-    textAt(program, row, column);
-    drawText(program, text);
+void Label(Program& program, int row, int column, const std::string& text) {
+    TextAt(program.display, row, column);
+    DrawText(program.display, text);
 }
 
 // Stepping radios repaints without erasing: a value row is blanked to the
 // window's edge first, so a shorter value leaves no digits of the last one.
-void value(Program& program, int row, const std::string& text) {
-    label(program, row, 71, std::string(10, ' '));
-    label(program, row, 71, text);
+void Value(Program& program, int row, const std::string& text) {
+    Label(program, row, 71, std::string(10, ' '));
+    Label(program, row, 71, text);
 }
 
 void DrawLegend(Program& program, const GraphHistory& h, double f, const Graphics4Stats& st) {
-    setTextColor(program, colors::darkBlue);
-    label(program, 8, 72, "Radio PPM");
-    label(program, 9, 72, " Max  Min ");
-    value(program, 10,
-          formatNumber((st.freqMax - 128) / 10.0, "####.0") + formatNumber((st.freqMin - 128) / 10.0, "* ##.0"));
+    SetTextColor(program.display, colors::darkBlue);
+    Label(program, 8, 72, "Radio PPM");
+    Label(program, 9, 72, " Max  Min ");
+    Value(program, 10,
+          FormatNumber((st.freqMax - 128) / 10.0, "####.0") + FormatNumber((st.freqMin - 128) / 10.0, "* ##.0"));
 
-    setTextColor(program, colors::brightGreen);
-    label(program, 14, 72, "Radio Vtg");
-    label(program, 15, 72, " Max  Min ");
-    value(program, 16,
-          formatNumber(f * st.voltMax * 30 / 255, "* #.0") + formatNumber(f * st.voltMin * 30 / 255, "* #.0"));
+    SetTextColor(program.display, colors::brightGreen);
+    Label(program, 14, 72, "Radio Vtg");
+    Label(program, 15, 72, " Max  Min ");
+    Value(program, 16,
+          FormatNumber(f * st.voltMax * 30 / 255, "* #.0") + FormatNumber(f * st.voltMin * 30 / 255, "* #.0"));
 
     // A smaller raw byte is a higher temperature, so the maximum comes first.
-    setTextColor(program, colors::legendRed);
-    label(program, 20, 72, "RadioTemp");
-    label(program, 21, 72, " Max  Min ");
-    value(program, 22,
-          formatNumber(TemperatureFromRaw(st.tempRawMin), "* ###") +
-              formatNumber(TemperatureFromRaw(st.tempRawMax), "* ###"));
+    SetTextColor(program.display, colors::legendRed);
+    Label(program, 20, 72, "RadioTemp");
+    Label(program, 21, 72, " Max  Min ");
+    Value(program, 22,
+          FormatNumber(TemperatureFromRaw(st.tempRawMin), "* ###") +
+              FormatNumber(TemperatureFromRaw(st.tempRawMax), "* ###"));
 
-    setTextColor(program, colors::black);
-    label(program, 25, 72, "NumPoints");
-    label(program, 26, 75, formatNumber(h.count, "* #"));
+    SetTextColor(program.display, colors::black);
+    Label(program, 25, 72, "NumPoints");
+    Label(program, 26, 75, FormatNumber(h.count, "* #"));
 }
 
 }  // namespace

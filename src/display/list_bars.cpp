@@ -1,18 +1,18 @@
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
+#include "model/program.h"
+#include "text/format_number.h"
 
 // The bar text is drawn first and the grey rectangles over its dashes, so only
 // the words and the number stay visible between the bars.
 
 void DrawStartBar(Program& program, bool withText) {
     if (withText) {
-        textAt(program, 6, 1);
-        drawText(program, "--------------------------Starting At Radio Number " +
-                              formatNumber(program.network.firstVisibleRow, "* ##") +
-                              " ------------------------");
+        TextAt(program.display, 6, 1);
+        DrawText(program.display, "--------------------------Starting At Radio Number " +
+                                      FormatNumber(program.network.firstVisibleRow, "* ##") +
+                                      " ------------------------");
     }
     Canvas* canvas = program.display.canvas;
     if (canvas == nullptr) return;
@@ -25,10 +25,10 @@ void DrawStartBar(Program& program, bool withText) {
 void DrawEndBar(Program& program, bool withText) {
     const int b = 16 * program.display.rowsPerPage;
     if (withText) {
-        textAt(program, program.display.rowsPerPage + 8, 1);
-        drawText(program, "----------------------------Ending At Radio Number " +
-                              formatNumber(program.network.lastVisibleRow, "* ##") +
-                              " ------------------------");
+        TextAt(program.display, program.display.rowsPerPage + 8, 1);
+        DrawText(program.display, "----------------------------Ending At Radio Number " +
+                                      FormatNumber(program.network.lastVisibleRow, "* ##") +
+                                      " ------------------------");
     }
     Canvas* canvas = program.display.canvas;
     if (canvas == nullptr) return;

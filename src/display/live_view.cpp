@@ -1,13 +1,15 @@
 #include <memory>
 #include <string>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
-#include "poll/live_listener.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "platform/ids.h"
+#include "platform/live_listener.h"
+#include "text/format_number.h"
+#include "text/hex.h"
 
 namespace {
 
@@ -20,18 +22,18 @@ public:
 
     void clockText(const std::string& hhmmss) override {
         if (!drawing()) return;
-        textAt(program, 1, 73);
-        setTextColor(program, colors::black);
-        drawText(program, hhmmss);
-        setTextColor(program, colors::darkGreen);
+        TextAt(program.display, 1, 73);
+        SetTextColor(program.display, colors::black);
+        DrawText(program.display, hhmmss);
+        SetTextColor(program.display, colors::darkGreen);
     }
 
     void radioRow(int radio) override {
         if (!drawing() || !onRadioList()) return;
         const RadioNetwork& n = program.network;
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
-        textAt(program, 7 + radio - n.firstVisibleRow, 1);
-        if (program.display.screenNumber == 0)
+        TextAt(program.display, 7 + radio - n.firstVisibleRow, 1);
+        if (program.display.screenNumber == screen::screen0)
             DrawScreen0Row(program, radio);
         else
             DrawScreen1Row(program, radio);
@@ -45,73 +47,73 @@ public:
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
         const RadioRecord& r = n.radios[static_cast<size_t>(radio)];
         const int row = 7 + radio - n.firstVisibleRow;
-        setTextColor(program, colors::darkGreen);
-        textAt(program, row, 1);
-        drawText(program, IdentityText(program, r));
-        textAt(program, row, 31);
-        drawText(program, formatNumber(r.dataBytes, "* #####"));
+        SetTextColor(program.display, colors::darkGreen);
+        TextAt(program.display, row, 1);
+        DrawText(program.display, IdentityText(program, r));
+        TextAt(program.display, row, 31);
+        DrawText(program.display, FormatNumber(r.dataBytes, "* #####"));
         double km = DistanceKm(r.serialNumber, r.distanceRaw, 4);
-        textAt(program, row, 38);
-        drawText(program, formatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
-        textAt(program, row, 73);
+        TextAt(program.display, row, 38);
+        DrawText(program.display, FormatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
+        TextAt(program.display, row, 73);
         DrawTimeReceived(program, r);
-        setTextColor(program, colors::black);
+        SetTextColor(program.display, colors::black);
     }
 
     void masterRow() override {
         if (!drawing() || !onRadioList()) return;
         const MasterStatus& m = program.network.master;
-        const bool screen1 = program.display.screenNumber == 1;
-        setTextColor(program, colors::darkGreen);
-        textAt(program, 5, 1);
-        drawText(program, formatNumber(m.serialNumber, "#######  ") + "M");
+        const bool screen1 = program.display.screenNumber == screen::screen1;
+        SetTextColor(program.display, colors::darkGreen);
+        TextAt(program.display, 5, 1);
+        DrawText(program.display, FormatNumber(m.serialNumber, "#######  ") + "M");
         if (screen1) {
-            textAt(program, 5, 14);
-            drawText(program, RadioIdText(program.network.radios[0], "* ####", "XXXXXX"));
-            textAt(program, 5, 22);
-            drawText(program, formatNumber(m.revision, "### "));
+            TextAt(program.display, 5, 14);
+            DrawText(program.display, RadioIdText(program.network.radios[0], "* ####", "XXXXXX"));
+            TextAt(program.display, 5, 22);
+            DrawText(program.display, FormatNumber(m.revision, "### "));
         } else {
-            textAt(program, 5, 18);
-            drawText(program, formatNumber(m.noiseLevel, "### "));
+            TextAt(program.display, 5, 18);
+            DrawText(program.display, FormatNumber(m.noiseLevel, "### "));
         }
-        textAt(program, 5, 31);
-        drawText(program, formatNumber(m.dataBytesTotal, "* #####"));
+        TextAt(program.display, 5, 31);
+        DrawText(program.display, FormatNumber(m.dataBytesTotal, "* #####"));
         if (screen1) {
-            drawText(program, formatNumber(TemperatureInUnits(program, m.temperatureRaw), "       ###"));
-            drawText(program, formatNumber(MasterVolts(m.voltageRaw), " ##.0"));
+            DrawText(program.display, FormatNumber(TemperatureInUnits(program, m.temperatureRaw), "       ###"));
+            DrawText(program.display, FormatNumber(MasterVolts(m.voltageRaw), " ##.0"));
         }
-        textAt(program, 5, 73);
-        drawText(program, m.timeReceived);
+        TextAt(program.display, 5, 73);
+        DrawText(program.display, m.timeReceived);
     }
 
     void reportNoise(int noiseLevel) override {
         if (!drawing() || !onRadioList()) return;
         // Column 14 holds the master's radio ID on Screen1, so the noise shows on Screen0 only.
-        if (program.display.screenNumber == 0) {
-            textAt(program, 5, 14);
-            drawText(program, formatNumber(noiseLevel, "* # "));
+        if (program.display.screenNumber == screen::screen0) {
+            TextAt(program.display, 5, 14);
+            DrawText(program.display, FormatNumber(noiseLevel, "* # "));
         }
-        textAt(program, 5, 31);
-        drawText(program, formatNumber(program.network.master.dataBytesTotal, "* #####"));
+        TextAt(program.display, 5, 31);
+        DrawText(program.display, FormatNumber(program.network.master.dataBytesTotal, "* #####"));
     }
 
     void statusUpdate(int paramIndex) override {
         if (!drawing()) return;
-        statusLineTop(program, 460);
-        drawText(program, "Update" + formatNumber(paramIndex, "* # "));
+        StatusLineTop(program.display, 460);
+        DrawText(program.display, "Update" + FormatNumber(paramIndex, "* # "));
     }
 
     void statusPollMode(const std::string& text) override {
         if (!drawing()) return;
-        statusLineTop(program, 560);
-        drawText(program, text);
+        StatusLineTop(program.display, 560);
+        DrawText(program.display, text);
     }
 
     void statusSlot(int slot) override {
         if (!drawing()) return;
-        setTextColor(program, colors::black);
-        statusLineTop(program, 710);
-        drawText(program, "Slot=" + formatNumber(slot, "* ##"));
+        SetTextColor(program.display, colors::black);
+        StatusLineTop(program.display, 710);
+        DrawText(program.display, "Slot=" + FormatNumber(slot, "* ##"));
     }
 
     // The count stands in the footer; on the lists the end bar names the last
@@ -119,22 +121,22 @@ public:
     void numberRadios(int radioCount) override {
         if (!drawing()) return;
         const unsigned color = program.display.canvas->textColor();
-        setTextColor(program, colors::black);
-        statusLineTop(program, 0);
-        drawText(program, "Number of Radios=" + formatNumber(radioCount, "* ##   "));
+        SetTextColor(program.display, colors::black);
+        StatusLineTop(program.display, 0);
+        DrawText(program.display, "Number of Radios=" + FormatNumber(radioCount, "* ##   "));
         if (onRadioList()) {
             ComputePageGeometry(program);
             DrawEndBar(program, true);
             DrawListArrows(program);
         }
-        setTextColor(program, color);
+        SetTextColor(program.display, color);
     }
 
     void replyDump(std::span<const uint8_t> bytes) override {
         if (!drawing()) return;
         for (size_t k = 1; k <= 18 && k <= bytes.size(); ++k) {
-            textAt(program, 2, 4 * static_cast<int>(k));
-            drawText(program, HexText(bytes[k - 1]));
+            TextAt(program.display, 2, 4 * static_cast<int>(k));
+            DrawText(program.display, HexText(bytes[k - 1]));
         }
     }
 
@@ -144,28 +146,28 @@ public:
         const size_t end = frame.empty() ? 0 : frame.size() - 1;  // the XOR is not shown
         for (size_t b = 1; b < end; ++b) {
             const int column = b == 1 ? 1 : b == 2 ? 4 : 7 + 3 * static_cast<int>(b - 3);
-            textAt(program, row, column);
-            drawText(program, HexText(frame[b]));
+            TextAt(program.display, row, column);
+            DrawText(program.display, HexText(frame[b]));
         }
     }
 
     void graphicsLiveValue(int first, int second) override {
-        if (!drawing() || program.display.screenNumber != 3) return;
-        setTextColor(program, colors::ochre);
-        textAt(program, 27, 72);
-        drawText(program, formatNumber(first, "* # ") + formatNumber(second, "* #"));
+        if (!drawing() || program.display.screenNumber != screen::graphics3) return;
+        SetTextColor(program.display, colors::ochre);
+        TextAt(program.display, 27, 72);
+        DrawText(program.display, FormatNumber(first, "* # ") + FormatNumber(second, "* #"));
     }
 
     void datagramInfo(int length, int overrunCount, int firstByte) override {
         if (!drawing()) return;
-        textAt(program, 1, 1);
-        drawText(program, formatNumber(length, "####  ") + formatNumber(overrunCount, "#### ") +
-                              formatNumber(firstByte, "#### "));
+        TextAt(program.display, 1, 1);
+        DrawText(program.display, FormatNumber(length, "####  ") + FormatNumber(overrunCount, "#### ") +
+                                      FormatNumber(firstByte, "#### "));
     }
 
 private:
     bool drawing() const { return program.display.canvas != nullptr; }
-    bool onRadioList() const { return program.display.screenNumber == 0 || program.display.screenNumber == 1; }
+    bool onRadioList() const { return program.display.screenNumber == screen::screen0 || program.display.screenNumber == screen::screen1; }
 
     Program& program;
 };

@@ -2,21 +2,11 @@
 
 #include <cmath>
 
-#include "app/program.h"
-#include "display/format_number.h"
 #include "display/text_grid.h"
-#include "network/derived_values.h"
-
-std::string HexText(int n) {
-    static const char digits[] = "0123456789ABCDEF";
-    unsigned v = static_cast<unsigned>(n);
-    std::string out;
-    do {
-        out.insert(out.begin(), digits[v & 15u]);
-        v >>= 4;
-    } while (v != 0);
-    return out;
-}
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/format_number.h"
+#include "text/hex.h"
 
 char HopDigit(int n) {
     int code = 48 + n;
@@ -32,12 +22,12 @@ const RadioRecord& RadioAt(const Program& program, int radio) {
 
 std::string IdentityText(const Program& program, const RadioRecord& radio) {
     if (program.display.showNames) return NameText(radio.name) + " ";
-    return formatNumber(radio.serialNumber, "######## ");
+    return FormatNumber(radio.serialNumber, "######## ");
 }
 
 std::string RadioIdText(const RadioRecord& radio, const char* mask, const char* unread) {
     if (!RadioIdValid(radio)) return unread;
-    return formatNumber(static_cast<double>(RadioId(radio)), mask);
+    return FormatNumber(static_cast<double>(RadioId(radio)), mask);
 }
 
 double NowSecondsOfDay(const Program& program) {
@@ -46,8 +36,8 @@ double NowSecondsOfDay(const Program& program) {
 
 void DrawTimeReceived(Program& program, const RadioRecord& radio) {
     const double age = ReplyAgeSeconds(NowSecondsOfDay(program), radio);
-    setTextColor(program, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
-    drawText(program, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
+    SetTextColor(program.display, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
+    DrawText(program.display, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
 }
 
 int TemperatureInUnits(const Program& program, int raw) {
@@ -57,31 +47,32 @@ int TemperatureInUnits(const Program& program, int raw) {
 }
 
 void DrawScreen0Header(Program& program) {
-    textAt(program, 3, 1);
-    drawText(program, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
-    textAt(program, 4, 1);
-    drawText(program, "                          ppm   bytes  ");
-    drawText(program, program.display.metricUnits ? "km" : "mi");
-    drawText(program, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
+    TextAt(program.display, 3, 1);
+    DrawText(program.display, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
+    TextAt(program.display, 4, 1);
+    DrawText(program.display, "                          ppm   bytes  ");
+    DrawText(program.display, program.display.metricUnits ? "km" : "mi");
+    DrawText(program.display, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
 }
 
 void DrawScreen1Header(Program& program) {
-    textAt(program, 3, 1);
-    drawText(program, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
-    textAt(program, 4, 1);
-    drawText(program, "                          ppm   bytes  ");
-    drawText(program, program.display.metricUnits ? "km    C" : "mi    F");
-    drawText(program, "   V                 Rcvd  Rcvd");
+    TextAt(program.display, 3, 1);
+    DrawText(program.display, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
+    TextAt(program.display, 4, 1);
+    DrawText(program.display, "                          ppm   bytes  ");
+    DrawText(program.display, program.display.metricUnits ? "km    C" : "mi    F");
+    DrawText(program.display, "   V                 Rcvd  Rcvd");
 }
 
 bool DrawRowHead(Program& program, const RadioRecord& radio, const std::string& pad) {
-    setTextColor(program, colors::darkGreen);
-    drawText(program, IdentityText(program, radio));
+    SetTextColor(program.display, colors::darkGreen);
+    DrawText(program.display, IdentityText(program, radio));
     // Fn starts at column 10 whatever the identity's width.
     program.display.textCursor.left = program.display.clientRect.left + 90;
-    drawText(program, (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
+    DrawText(program.display,
+             (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
     if (radio.replyCount != 0) return true;
-    drawText(program, std::string(67, ' '));
-    setTextColor(program, colors::black);
+    DrawText(program.display, std::string(67, ' '));
+    SetTextColor(program.display, colors::black);
     return false;
 }

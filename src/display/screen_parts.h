@@ -5,8 +5,6 @@
 struct Program;
 struct RadioRecord;
 
-// Upper-case hexadecimal without leading zeros.
-std::string HexText(int n);
 // One character for a hop's repeater number: '0'..'9', then 'A'.. onwards.
 char HopDigit(int n);
 // The record at `radio`, or a blank record when the index is outside the table.

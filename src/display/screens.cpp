@@ -1,8 +1,8 @@
 #include "display/screens.h"
 
-#include "app/program.h"
 #include "display/screen_parts.h"
 #include "display/text_grid.h"
+#include "model/program.h"
 
 void ComputePageGeometry(Program& program) {
     DisplayOptions& d = program.display;
@@ -23,7 +23,7 @@ void DrawRadioList(Program& program, bool screen1) {
     const RadioNetwork& n = program.network;
     for (int i = n.firstVisibleRow; i <= n.lastVisibleRow; ++i) {
         if (i < 0 || i >= kRadioSlots) continue;
-        textAt(program, 7 + i - n.firstVisibleRow, 1);
+        TextAt(program.display, 7 + i - n.firstVisibleRow, 1);
         if (screen1)
             DrawScreen1Row(program, i);
         else

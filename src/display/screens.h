@@ -12,6 +12,8 @@ void DrawScreen1Row(Program& program, int radio);
 void ListBars(Program& program, bool withText);
 void DrawGraphics3(Program& program);
 void DrawGraphics4(Program& program);
+// Screen2's list of the selected radio's setup parameters.
+void DrawScreen2Body(Program& program);
 
 // Draws the live updates on `canvas` (the window, between paints).
 std::unique_ptr<LiveListener> MakeCanvasLiveView(Program& program);

@@ -2,36 +2,32 @@
 
 #include <cmath>
 
-#include "app/program.h"
+#include "model/display_options.h"
 
-void textAt(Program& program, double row, int column) {
-    DisplayOptions& d = program.display;
+void TextAt(DisplayOptions& d, double row, int column) {
     d.textCursor = d.clientRect;
     d.textCursor.bottom = d.clientRect.top + static_cast<int>(std::lround(16.0 * row));
     d.textCursor.left = d.clientRect.left + 10 * (column - 1);
 }
 
-void drawText(Program& program, std::string_view text) {
-    DisplayOptions& d = program.display;
+void DrawText(DisplayOptions& d, std::string_view text) {
     if (d.canvas != nullptr) d.canvas->drawText(d.textCursor, text);
     // The cursor advances even without a canvas, so callers that measure stay right.
     d.textCursor.left += 10 * static_cast<int>(text.size());
 }
 
-void statusLineTop(Program& program, int x) {
-    DisplayOptions& d = program.display;
+void StatusLineTop(DisplayOptions& d, int x) {
     d.textCursor = d.clientRect;
     d.textCursor.bottom = d.clientRect.bottom - 42;
     d.textCursor.left = d.clientRect.left + x;
 }
 
-void statusLineBottom(Program& program, int x) {
-    DisplayOptions& d = program.display;
+void StatusLineBottom(DisplayOptions& d, int x) {
     d.textCursor = d.clientRect;
     d.textCursor.bottom = d.clientRect.bottom - 24;
     d.textCursor.left = d.clientRect.left + x;
 }
 
-void setTextColor(Program& program, unsigned color) {
-    if (program.display.canvas != nullptr) program.display.canvas->setTextColor(color);
+void SetTextColor(DisplayOptions& d, unsigned color) {
+    if (d.canvas != nullptr) d.canvas->setTextColor(color);
 }

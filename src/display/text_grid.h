@@ -1,12 +1,12 @@
 #pragma once
 #include <string_view>
 
-struct Program;
+struct DisplayOptions;
 
-// Text goes to program.display.canvas at program.display.textCursor.
-void textAt(Program& program, double row, int column);
-void drawText(Program& program, std::string_view text);
+// Text goes to display.canvas at display.textCursor.
+void TextAt(DisplayOptions& display, double row, int column);
+void DrawText(DisplayOptions& display, std::string_view text);
 // Puts the cursor on the upper or lower status line, x pixels from the left.
-void statusLineTop(Program& program, int x);
-void statusLineBottom(Program& program, int x);
-void setTextColor(Program& program, unsigned color);
+void StatusLineTop(DisplayOptions& display, int x);
+void StatusLineBottom(DisplayOptions& display, int x);
+void SetTextColor(DisplayOptions& display, unsigned color);

@@ -1,9 +1,9 @@
 #include <cstring>
 #include <string>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
 
 namespace {
@@ -85,14 +85,14 @@ DialOutcome DialOnce(Program& program, Host& host) {
 
     std::string number;
     if (!host.prompt("Phone Number To Dial", number)) {
-        closeSerialLink(program, host);
+        CloseSerialLink(program, host);
         link.serialPortOpen = 0;
         return DialOutcome::done;
     }
     StartSerialWriter(program);
-    queueSerialText(program, "ATDT");
-    queueSerialText(program, number);
-    queueSerialText(program, "\r");
+    QueueSerialText(program, "ATDT");
+    QueueSerialText(program, number);
+    QueueSerialText(program, "\r");
     host.showDialing(true);
 
     const ModemAnswer answer = WaitForModem(program, host);
@@ -115,7 +115,7 @@ DialOutcome DialOnce(Program& program, Host& host) {
                         "Error!");
         return DialOutcome::done;
     }
-    closeSerialLink(program, host);
+    CloseSerialLink(program, host);
     if (answer == ModemAnswer::silent) {
         link.serialPortOpen = 0;
         host.messageBox("Connection Timed Out!", "Error!");
@@ -128,7 +128,7 @@ DialOutcome DialOnce(Program& program, Host& host) {
 
 }  // namespace
 
-void dialUp(Program& program, Host& host) {
+void DialUp(Program& program, Host& host) {
     while (DialOnce(program, host) == DialOutcome::redial) {
     }
 }

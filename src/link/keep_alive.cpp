@@ -3,9 +3,9 @@
 #include <stop_token>
 #include <thread>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 
 namespace {
 
@@ -19,20 +19,20 @@ void KeepAliveLoop(std::stop_token stop, Program& program) {
         link.keepAliveWake.wait_for(lock, stop, period, [] { return false; });
         if (stop.stop_requested()) return;
         lock.unlock();
-        keepAliveStep(program);
+        KeepAliveStep(program);
         lock.lock();
     }
 }
 
 }  // namespace
 
-void startKeepAlive(Program& program) {
+void StartKeepAlive(Program& program) {
     LinkState& link = program.link;
     if (link.keepAlive.joinable()) return;
     link.keepAlive = std::jthread(KeepAliveLoop, std::ref(program));
 }
 
-void stopKeepAlive(Program& program) {
+void StopKeepAlive(Program& program) {
     LinkState& link = program.link;
     if (!link.keepAlive.joinable()) return;
     link.keepAlive.request_stop();

@@ -1,18 +1,13 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
 #include "link/link_backend.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
 
 namespace {
-
-void Repaint(Host& host) {
-    host.invalidate(true);
-    host.update();
-}
 
 // Closes a TCP or UDP link, whichever is open; an open serial port stays open.
 void CloseNetworkLink(Program& program, Host& host) {
@@ -22,12 +17,12 @@ void CloseNetworkLink(Program& program, Host& host) {
 
 }  // namespace
 
-void closeAllLinks(Program& program, Host& host) {
+void CloseAllLinks(Program& program, Host& host) {
     CurrentBackend(program).close(program, host);
     program.link.linkKind = kLinkSerial;
 }
 
-void commandChangeCommPort(Program& program, Host& host) {
+void CommandChangeCommPort(Program& program, Host& host) {
     static const std::vector<std::string> ports = {"Com1", "Com2", "Com3", "Com4",
                                                    "Com5", "Com6", "Com7", "Com8"};
     // Each line shows the device the name maps to now, so a technician sees which
@@ -44,22 +39,22 @@ void commandChangeCommPort(Program& program, Host& host) {
     bool known = false;
     for (const auto& port : ports) known = known || port == chosen;
     if (!known) return;
-    if (program.link.serialPortOpen) closeSerialLink(program, host);
+    if (program.link.serialPortOpen) CloseSerialLink(program, host);
     program.link.commPortName = chosen;
 }
 
-void commandCloseComm(Program& program, Host& host) {
-    if (program.link.serialPortOpen) closeSerialLink(program, host);
+void CommandCloseComm(Program& program, Host& host) {
+    if (program.link.serialPortOpen) CloseSerialLink(program, host);
     Repaint(host);
 }
 
-void commandOpenComm(Program& program, Host& host) {
+void CommandOpenComm(Program& program, Host& host) {
     CloseNetworkLink(program, host);
-    if (!program.link.serialPortOpen) openSerialLink(program, host);
+    if (!program.link.serialPortOpen) OpenSerialLink(program, host);
     Repaint(host);
 }
 
-void commandChangeIpAddress(Program& program, Host& host) {
+void CommandChangeIpAddress(Program& program, Host& host) {
     std::string address = program.link.ipAddressText;
     if (!host.prompt("New IP Address", address)) return;
     program.link.ipAddressText = address;
@@ -67,25 +62,25 @@ void commandChangeIpAddress(Program& program, Host& host) {
     if (host.prompt("Port Address", port)) program.link.portText = port;
 }
 
-void commandConnectTcp(Program& program, Host& host) {
-    if (program.link.serialPortOpen) closeSerialLink(program, host);
-    if (program.link.linkKind == kLinkUdp) closeUdpLink(program, host);
-    if (program.link.linkKind == kLinkSerial) openTcpLink(program);
+void CommandConnectTcp(Program& program, Host& host) {
+    if (program.link.serialPortOpen) CloseSerialLink(program, host);
+    if (program.link.linkKind == kLinkUdp) CloseUdpLink(program, host);
+    if (program.link.linkKind == kLinkSerial) OpenTcpLink(program);
     Repaint(host);
 }
 
-void commandCloseTcpUdp(Program& program, Host& host) {
+void CommandCloseTcpUdp(Program& program, Host& host) {
     CloseNetworkLink(program, host);
     Repaint(host);
 }
 
-void commandConnectUdp(Program& program, Host& host) {
-    openUdpLink(program, host);
+void CommandConnectUdp(Program& program, Host& host) {
+    OpenUdpLink(program, host);
     Repaint(host);
 }
 
-void commandConnectDialup(Program& program, Host& host) {
+void CommandConnectDialup(Program& program, Host& host) {
     CloseNetworkLink(program, host);
-    if (!program.link.serialPortOpen) dialUp(program, host);
+    if (!program.link.serialPortOpen) DialUp(program, host);
     Repaint(host);
 }

@@ -23,8 +23,6 @@ constexpr int udpClose = 324;
 constexpr int udpForeign = 325;
 }  // namespace linkerr
 
-// Decimal value of a typed number: leading blanks, optional sign, digits; else 0.
-long DecimalValue(const std::string& text);
 // A link that opens starts with an empty ring and no frame half read from the last one.
 void ResetReceiveState(Program& program);
 

@@ -5,23 +5,13 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include "app/program.h"
 #include "link/link_backend.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
-#include "poll/ring.h"
-
-long DecimalValue(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    long value = 0;
-    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) && value < 100000000)
-        value = value * 10 + (text[i++] - '0');
-    return negative ? -value : value;
-}
+#include "protocol/ring.h"
+#include "text/typed_number.h"
 
 namespace {
 
@@ -71,7 +61,7 @@ void SerialKeepAlive(Program& program) {
     if (link.rxActivity == 1)
         link.rxActivity = 0;
     else if (link.linkUp == 1)
-        queueSerialText(program, "\r");
+        QueueSerialText(program, "\r");
 }
 
 std::string SerialStatusText(const Program& program) {
@@ -138,17 +128,17 @@ bool Never(const Program&) { return false; }
 void Nothing(Program&) {}
 
 void SerialClose(Program& program, Host& host) {
-    if (program.link.serialPortOpen) closeSerialLink(program, host);
+    if (program.link.serialPortOpen) CloseSerialLink(program, host);
     program.link.serialPortOpen = 0;
 }
-void TcpClose(Program& program, Host&) { closeTcpLink(program); }
+void TcpClose(Program& program, Host&) { CloseTcpLink(program); }
 
 const LinkBackend kSerialBackend{SerialBytesAvailable, SerialReceive,   SerialSendsOnInterval, SerialSendRequest,
                                  Nothing,              SerialKeepAlive, SerialStatusText,      SerialClose};
 const LinkBackend kTcpBackend{RingBytesAvailable, RingReceive,  Never,         SendTcpRequest,
                               SendTcpRequest,     TcpKeepAlive, TcpStatusText, TcpClose};
 const LinkBackend kUdpBackend{RingBytesAvailable, RingReceive, Always,        SendUdpRequest,
-                              Nothing,            Nothing,     UdpStatusText, closeUdpLink};
+                              Nothing,            Nothing,     UdpStatusText, CloseUdpLink};
 
 }  // namespace
 
@@ -160,14 +150,14 @@ const LinkBackend& CurrentBackend(const Program& program) {
     }
 }
 
-int linkBytesAvailable(Program& program) { return CurrentBackend(program).bytesAvailable(program); }
+int LinkBytesAvailable(Program& program) { return CurrentBackend(program).bytesAvailable(program); }
 
-void linkReceive(Program& program, uint8_t* destination, int n) {
+void LinkReceive(Program& program, uint8_t* destination, int n) {
     if (n <= 0) return;
     CurrentBackend(program).receive(program, destination, n);
 }
 
-void linkSendRequest(Program& program) { CurrentBackend(program).sendRequest(program); }
+void LinkSendRequest(Program& program) { CurrentBackend(program).sendRequest(program); }
 
 bool LinkSendsOnInterval(const Program& program) { return CurrentBackend(program).sendsOnInterval(program); }
 
@@ -180,9 +170,9 @@ std::string LinkStatusText(const Program& program) {
 
 bool LinkIsUp(const Program& program) { return !CurrentBackend(program).statusText(program).empty(); }
 
-void keepAliveStep(Program& program) { CurrentBackend(program).keepAlive(program); }
+void KeepAliveStep(Program& program) { CurrentBackend(program).keepAlive(program); }
 
-void queueSerialText(Program& program, std::string_view text) {
+void QueueSerialText(Program& program, std::string_view text) {
     RingAppendMain(program.link.transmit, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
     WakeSerialWriter(program);
 }

@@ -7,10 +7,10 @@ struct Program;
 class Host;
 
 // The link operations the protocol uses.
-int linkBytesAvailable(Program& program);
-void linkReceive(Program& program, uint8_t* destination, int n);
-void linkSendRequest(Program& program);
-void queueSerialText(Program& program, std::string_view text);
+int LinkBytesAvailable(Program& program);
+void LinkReceive(Program& program, uint8_t* destination, int n);
+void LinkSendRequest(Program& program);
+void QueueSerialText(Program& program, std::string_view text);
 // Whether the poll tick sends the waiting request once its interval has passed.
 bool LinkSendsOnInterval(const Program& program);
 // A valid master status frame arrived (on TCP it lets the waiting request go).
@@ -28,27 +28,27 @@ std::string SerialDeviceLabel(const std::string& commPortName);
 // (with the group remedy for a permission error).
 std::string SerialOpenFailureText(const std::string& commPortName, const std::string& path, int code);
 
-bool openSerialLink(Program& program, Host& host);
-void closeSerialLink(Program& program, Host& host);
-bool openTcpLink(Program& program);
-void closeTcpLink(Program& program);
-void openUdpLink(Program& program, Host& host);
-void closeUdpLink(Program& program, Host& host);
-void dialUp(Program& program, Host& host);
+bool OpenSerialLink(Program& program, Host& host);
+void CloseSerialLink(Program& program, Host& host);
+bool OpenTcpLink(Program& program);
+void CloseTcpLink(Program& program);
+void OpenUdpLink(Program& program, Host& host);
+void CloseUdpLink(Program& program, Host& host);
+void DialUp(Program& program, Host& host);
 
 // Keep-alive thread: started once, stopped only at exit (and by tests).
-void startKeepAlive(Program& program);
-void stopKeepAlive(Program& program);
+void StartKeepAlive(Program& program);
+void StopKeepAlive(Program& program);
 // One keep-alive period's decision: a carriage return on a silent serial or TCP link.
-void keepAliveStep(Program& program);
+void KeepAliveStep(Program& program);
 
 // "192.168.1.20" -> bytes 192, 168, 1, 20 in memory order.
 uint32_t UdpPeerAddressFromText(const std::string& ipAddressText);
 
 // Message 961: read one datagram from the UDP socket and take it in.
-void onUdpReadable(Program& program);
+void OnUdpReadable(Program& program);
 // The same, drawing its readout on the window's canvas when no tick holds one.
-void onUdpReadable(Program& program, Host& host);
+void OnUdpReadable(Program& program, Host& host);
 
 // After a tick has read what it can: a link whose far end went away is closed,
 // whatever is left half-read. True when a link closed.
@@ -58,14 +58,14 @@ bool CloseDeadLinks(Program& program);
 bool TakeLinkStatusChange(Program& program);
 
 // Closes whichever link is open (window destruction, tests).
-void closeAllLinks(Program& program, Host& host);
+void CloseAllLinks(Program& program, Host& host);
 
 // Communication menu commands.
-void commandChangeCommPort(Program& program, Host& host);    // 119
-void commandCloseComm(Program& program, Host& host);         // 120
-void commandOpenComm(Program& program, Host& host);          // 121
-void commandChangeIpAddress(Program& program, Host& host);   // 129
-void commandConnectTcp(Program& program, Host& host);        // 130
-void commandCloseTcpUdp(Program& program, Host& host);       // 131
-void commandConnectUdp(Program& program, Host& host);        // 150
-void commandConnectDialup(Program& program, Host& host);     // 200
+void CommandChangeCommPort(Program& program, Host& host);    // 119
+void CommandCloseComm(Program& program, Host& host);         // 120
+void CommandOpenComm(Program& program, Host& host);          // 121
+void CommandChangeIpAddress(Program& program, Host& host);   // 129
+void CommandConnectTcp(Program& program, Host& host);        // 130
+void CommandCloseTcpUdp(Program& program, Host& host);       // 131
+void CommandConnectUdp(Program& program, Host& host);        // 150
+void CommandConnectDialup(Program& program, Host& host);     // 200

@@ -9,11 +9,11 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
-#include "poll/ring.h"
+#include "protocol/ring.h"
 
 namespace {
 
@@ -183,7 +183,7 @@ void SerialRead(Program& program, uint8_t* destination, int n) {
     }
 }
 
-bool openSerialLink(Program& program, Host& host) {
+bool OpenSerialLink(Program& program, Host& host) {
     LinkState& link = program.link;
     if (link.serialPortOpen) return true;
     std::string failure;
@@ -200,7 +200,7 @@ bool openSerialLink(Program& program, Host& host) {
     return true;
 }
 
-void closeSerialLink(Program& program, Host& host) {
+void CloseSerialLink(Program& program, Host& host) {
     LinkState& link = program.link;
     if (!link.serialPortOpen && link.commHandle < 0 && !link.serialWriter.joinable()) return;
     if (!CloseSerialPort(program)) {

@@ -11,10 +11,11 @@
 #include <thread>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
-#include "poll/ring.h"
+#include "model/program.h"
+#include "protocol/ring.h"
+#include "text/typed_number.h"
 
 namespace {
 
@@ -199,7 +200,7 @@ int ConnectTcp(Program& program) {
 
 }  // namespace
 
-bool openTcpLink(Program& program) {
+bool OpenTcpLink(Program& program) {
     LinkState& link = program.link;
     if (link.serialPortOpen) {
         if (CloseSerialPort(program))
@@ -232,7 +233,7 @@ bool openTcpLink(Program& program) {
     return true;
 }
 
-void closeTcpLink(Program& program) {
+void CloseTcpLink(Program& program) {
     LinkState& link = program.link;
     program.ring.ringCount.store(ReceiveRing::kTcpStop);
     if (link.tcpThread.joinable()) {
@@ -284,7 +285,7 @@ bool TcpSend(Program& program, const uint8_t* bytes, int n) {
 
 bool CloseDeadLinks(Program& program) {
     if (program.link.linkKind != kLinkTcp || !program.link.tcpPeerClosed) return false;
-    closeTcpLink(program);
+    CloseTcpLink(program);
     // A frame cut off by the hang-up is dropped with the link.
     program.poll.pendingFrameType = 0;
     program.link.statusChanged = true;
@@ -294,7 +295,7 @@ bool CloseDeadLinks(Program& program) {
 void ReapDeadTcpLink(Program& program) {
     // Bytes that arrived before the hang-up are still handed out first.
     if (program.link.tcpPeerClosed && program.ring.ringCount.load() <= 0) {
-        closeTcpLink(program);
+        CloseTcpLink(program);
         program.link.statusChanged = true;
     }
 }

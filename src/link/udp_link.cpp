@@ -5,11 +5,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/link_internal.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "platform/host.h"
-#include "poll/ring.h"
+#include "protocol/ring.h"
+#include "text/typed_number.h"
 
 uint32_t UdpPeerAddressFromText(const std::string& ipAddressText) {
     // Four parts split at the first three dots; the last part is all that follows.
@@ -31,11 +32,11 @@ void CloseUdpSocket(Program& program) {
     link.linkKind = kLinkSerial;
 }
 
-void openUdpLink(Program& program, Host& host) {
+void OpenUdpLink(Program& program, Host& host) {
     LinkState& link = program.link;
-    if (link.serialPortOpen) closeSerialLink(program, host);
+    if (link.serialPortOpen) CloseSerialLink(program, host);
     if (link.linkKind == kLinkTcp) {
-        closeTcpLink(program);
+        CloseTcpLink(program);
         link.linkKind = kLinkSerial;
     }
     if (link.linkKind != kLinkSerial) return;  // UDP already open
@@ -67,12 +68,12 @@ void openUdpLink(Program& program, Host& host) {
     link.linkKind = kLinkUdp;
 }
 
-void closeUdpLink(Program& program, Host& host) {
+void CloseUdpLink(Program& program, Host& host) {
     host.watchUdpSocket(-1);
     CloseUdpSocket(program);
 }
 
-void onUdpReadable(Program& program) {
+void OnUdpReadable(Program& program) {
     LinkState& link = program.link;
     if (link.linkKind != kLinkUdp || link.udpSocket < 0) return;
     static std::array<uint8_t, 65536> datagram;  // main thread only; the largest datagram
@@ -99,11 +100,11 @@ void onUdpReadable(Program& program) {
     UdpDatagramIntake(program, datagram.data(), static_cast<int>(length));
 }
 
-void onUdpReadable(Program& program, Host& host) {
+void OnUdpReadable(Program& program, Host& host) {
     // The row-1 readout is drawn straight into the window, also between ticks.
     Canvas*& canvas = program.display.canvas;
     const bool lent = canvas == nullptr;
     if (lent) canvas = host.windowCanvas();
-    onUdpReadable(program);
+    OnUdpReadable(program);
     if (lent) canvas = nullptr;
 }

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "app/program.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "monitor/headless_host.h"
 
 namespace {
@@ -61,10 +61,10 @@ bool LinkSupervisor::open(std::string& reason) {
         }
     }
     switch (options.link) {
-        case MonitorLink::serial: commandOpenComm(program, host); break;
-        case MonitorLink::tcp: commandConnectTcp(program, host); break;
-        case MonitorLink::udp: commandConnectUdp(program, host); break;
-        case MonitorLink::dialup: commandConnectDialup(program, host); break;
+        case MonitorLink::serial: CommandOpenComm(program, host); break;
+        case MonitorLink::tcp: CommandConnectTcp(program, host); break;
+        case MonitorLink::udp: CommandConnectUdp(program, host); break;
+        case MonitorLink::dialup: CommandConnectDialup(program, host); break;
     }
     if (linkOpenNow()) return true;
 
@@ -93,7 +93,7 @@ bool LinkSupervisor::open(std::string& reason) {
 }
 
 void LinkSupervisor::close() {
-    closeAllLinks(program, host);
+    CloseAllLinks(program, host);
     program.link.linkKind = kLinkSerial;
 }
 

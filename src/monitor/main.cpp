@@ -16,17 +16,17 @@
 
 #include <prometheus/exposer.h>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "files/log_files.h"
+#include "files/network_file.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "monitor/headless_host.h"
 #include "monitor/link_supervisor.h"
 #include "monitor/metrics.h"
 #include "monitor/monitor_options.h"
 #include "monitor/monitor_view.h"
-#include "network/log_files.h"
-#include "network/network_file.h"
-#include "poll/frame_assembler.h"
+#include "protocol/frame_assembler.h"
 
 namespace {
 
@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     host.notice = [](const std::string& text) { Event(text); };
     host.phoneNumber = options.dialNumber;
     host.udpPassword = options.password;
-    windowProc(program, host, msg::create, 0, 0);
+    WindowProc(program, host, msg::create, 0, 0);
 
     if (!options.networkFile.empty() && !ReadNetworkFile(program, options.networkFile, error))
         return Fail("cannot read " + options.networkFile + ": " + error);
@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     // Closing as the window closes: the link first, then the last Current.log.
     auto shutDown = [&](int code) {
-        windowProc(program, host, msg::destroy, 0, 0);
+        WindowProc(program, host, msg::destroy, 0, 0);
         StopProgram(program, host);
         program.log.lastLogMinute = -1;
         LoggingStep(program);
@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
         }
 
         if (up) {
-            windowProc(program, host, msg::timer, 1, 0);
+            WindowProc(program, host, msg::timer, 1, 0);
             std::string reason;
             if (supervisor.wentDown(frames.bytesSeen, SteadySeconds(), reason)) {
                 supervisor.close();
@@ -290,7 +290,7 @@ int main(int argc, char** argv) {
             if (up && fd >= 0 && program.link.linkKind == kLinkUdp) {
                 pollfd waiter{fd, POLLIN, 0};
                 if (poll(&waiter, 1, static_cast<int>(left * 1000) + 1) > 0 && (waiter.revents & POLLIN))
-                    windowProc(program, host, msg::udpSocket, 0, 0);
+                    WindowProc(program, host, msg::udpSocket, 0, 0);
             } else {
                 usleep(static_cast<useconds_t>(left * 1e6));
             }

@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "app/program.h"
 #include "display/screen_parts.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "model/program.h"
+#include "text/hex.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "display/format_number.h"
+#include "text/format_number.h"
 
 namespace {
 
@@ -66,10 +66,10 @@ std::string LiveTableText(const MonitorSnapshot& s, int maxRows, bool colour) {
             continue;
         }
         // The same masks as the window's columns.
-        const std::string values = formatNumber(r.signal, "* ###") + formatNumber(r.noise, "* ###") +
-                                   formatNumber(r.goodRatio * 100, "* ####") + formatNumber(r.ppm, "* ##.0") +
-                                   formatNumber(r.km, "* ###.0") + formatNumber(r.disconnects, "* ###") +
-                                   formatNumber(r.pollRatio * 100, "* #####");
+        const std::string values = FormatNumber(r.signal, "* ###") + FormatNumber(r.noise, "* ###") +
+                                   FormatNumber(r.goodRatio * 100, "* ####") + FormatNumber(r.ppm, "* ##.0") +
+                                   FormatNumber(r.km, "* ###.0") + FormatNumber(r.disconnects, "* ###") +
+                                   FormatNumber(r.pollRatio * 100, "* #####");
         std::snprintf(line, sizeof line, "%s%c %s %-4s%s %5s%s\n", r.alarm && colour ? "\x1b[31m" : "",
                       r.alarm ? '!' : ' ', id.c_str(), fn.c_str(), values.c_str(), AgeText(r.ageSeconds).c_str(),
                       r.alarm && colour ? "\x1b[0m" : "");

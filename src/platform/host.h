@@ -62,3 +62,9 @@ public:
     // Ends the message loop.
     virtual void quit(int exitCode) = 0;
 };
+
+// Invalidates the client area (erased first unless told otherwise) and repaints it now.
+inline void Repaint(Host& host, bool erase = true) {
+    host.invalidate(erase);
+    host.update();
+}

@@ -3,8 +3,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 
 ClientWidget::ClientWidget(Program& program, Host& host, QWidget* parent)
     : QWidget(parent), program(program), host(host) {
@@ -46,7 +46,7 @@ void ClientWidget::setOverlapBelow(int pixels) {
     growBacking();
     invalidate(true);
     Rect r = clientRect();
-    windowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
+    WindowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
 }
 
 void ClientWidget::paintPending() {
@@ -55,7 +55,7 @@ void ClientWidget::paintPending() {
     QtCanvas* c = canvas();
     if (erasePending) c->erase();
     erasePending = false;
-    windowProc(program, host, msg::paint, 0, 0);
+    WindowProc(program, host, msg::paint, 0, 0);
 }
 
 QImage ClientWidget::paintedImage() {
@@ -82,7 +82,7 @@ void ClientWidget::paintEvent(QPaintEvent*) {
 void ClientWidget::resizeEvent(QResizeEvent*) {
     growBacking();
     Rect r = clientRect();
-    windowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
+    WindowProc(program, host, msg::size, 0, static_cast<intptr_t>((r.height() << 16) | (r.width() & 0xFFFF)));
     invalidate(true);
 }
 
@@ -97,18 +97,18 @@ void ClientWidget::growBacking() {
     backing = bigger;
 }
 
-static intptr_t packPoint(const QPoint& p) {
+static intptr_t PackPoint(const QPoint& p) {
     return static_cast<intptr_t>(((p.y() & 0xFFFF) << 16) | (p.x() & 0xFFFF));
 }
 
 void ClientWidget::mousePressEvent(QMouseEvent* event) {
     const QPoint pos = event->position().toPoint();
     if (event->button() == Qt::LeftButton)
-        windowProc(program, host, msg::leftButtonDown, 1, packPoint(pos));
+        WindowProc(program, host, msg::leftButtonDown, 1, PackPoint(pos));
     else if (event->button() == Qt::RightButton)
-        windowProc(program, host, msg::rightButtonDown, 2, packPoint(pos));
+        WindowProc(program, host, msg::rightButtonDown, 2, PackPoint(pos));
 }
 
 void ClientWidget::mouseMoveEvent(QMouseEvent* event) {
-    windowProc(program, host, msg::mouseMove, 0, packPoint(event->position().toPoint()));
+    WindowProc(program, host, msg::mouseMove, 0, PackPoint(event->position().toPoint()));
 }

@@ -16,7 +16,7 @@ namespace {
 constexpr int unitX = 2;
 constexpr int unitY = 2;
 
-QPushButton* button(QDialog* d, const QString& text, int x, int y, int w, int h) {
+QPushButton* MakeButton(QDialog* d, const QString& text, int x, int y, int w, int h) {
     auto* b = new QPushButton(text, d);
     b->setGeometry(x * unitX, y * unitY, w * unitX, h * unitY);
     return b;
@@ -32,9 +32,9 @@ bool RunPromptDialog(QWidget* parent, const QString& title, QString& text) {
     edit->setObjectName("promptText");
     edit->setGeometry(14 * unitX, 12 * unitY, 134 * unitX, 12 * unitY);
     edit->selectAll();
-    QPushButton* ok = button(&d, "OK", 34, 32, 40, 14);
+    QPushButton* ok = MakeButton(&d, "OK", 34, 32, 40, 14);
     ok->setDefault(true);
-    QPushButton* cancel = button(&d, "Cancel", 84, 32, 40, 14);
+    QPushButton* cancel = MakeButton(&d, "Cancel", 84, 32, 40, 14);
     QObject::connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
     edit->setFocus();
@@ -57,7 +57,7 @@ bool RunListDialog(QWidget* parent, const QString& title, const QStringList& ite
     list->setGeometry(20 * unitX, 10 * unitY, listWidth, 80 * unitY);
     list->addItems(items);
     if (preselected >= 0 && preselected < items.size()) list->setCurrentRow(preselected);
-    QPushButton* cancel = button(&d, "Cancel", 25, 90, 30, 14);
+    QPushButton* cancel = MakeButton(&d, "Cancel", 25, 90, 30, 14);
     cancel->move(cancel->x() + widthExtra / 2, cancel->y());
     QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
     bool picked = false;
@@ -84,9 +84,9 @@ bool RunSubnetDialog(QWidget* parent, const QString& title, QString& rx, QString
     auto* txEdit = new QLineEdit(tx, &d);
     txEdit->setObjectName("txText");
     txEdit->setGeometry(88 * unitX, 12 * unitY, 60 * unitX, 12 * unitY);
-    QPushButton* ok = button(&d, "OK", 34, 32, 40, 14);
+    QPushButton* ok = MakeButton(&d, "OK", 34, 32, 40, 14);
     ok->setDefault(true);
-    QPushButton* cancel = button(&d, "Cancel", 84, 32, 40, 14);
+    QPushButton* cancel = MakeButton(&d, "Cancel", 84, 32, 40, 14);
     QObject::connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);
     if (d.exec() != QDialog::Accepted) return false;
@@ -99,8 +99,8 @@ bool RunRedialDialog(QWidget* parent, const QString& title) {
     QDialog d(parent);
     d.setWindowTitle(title);
     d.setFixedSize(160 * unitX, 40 * unitY);
-    QPushButton* redial = button(&d, "REDIAL", 20, 14, 50, 14);
-    QPushButton* cancel = button(&d, "CANCEL", 90, 14, 50, 14);
+    QPushButton* redial = MakeButton(&d, "REDIAL", 20, 14, 50, 14);
+    QPushButton* cancel = MakeButton(&d, "CANCEL", 90, 14, 50, 14);
     redial->setDefault(true);
     QObject::connect(redial, &QPushButton::clicked, &d, &QDialog::accept);
     QObject::connect(cancel, &QPushButton::clicked, &d, &QDialog::reject);

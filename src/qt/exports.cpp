@@ -5,7 +5,8 @@
 #include <QGuiApplication>
 #include <QImageWriter>
 
-#include "network/file_safety.h"
+#include "files/file_safety.h"
+#include "platform/ids.h"
 #include "qt/client_widget.h"
 
 bool SaveImageAsPng(const QImage& image, const std::string& path, std::string& error) {
@@ -21,7 +22,7 @@ bool SaveImageAsPng(const QImage& image, const std::string& path, std::string& e
 }
 
 bool CopyScreenText(ClientWidget& client, int screenNumber) {
-    if (screenNumber < 0 || screenNumber > 2) return false;
+    if (screenNumber < screen::screen0 || screenNumber > screen::screen2) return false;
     client.paintedImage();  // brings the characters up to date with a pending repaint
     const std::string text = client.text();
     QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));

@@ -7,8 +7,8 @@
 #include <QStatusBar>
 
 #include "app/menu_table.h"
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "qt/client_widget.h"
 #include "qt/exports.h"
 #include "qt/key_map.h"
@@ -41,7 +41,7 @@ intptr_t MainWindow::sendMessage(unsigned message, uintptr_t wParam, intptr_t lP
         destroyed = true;
         pollTimer.stop();
     }
-    intptr_t result = windowProc(program, host, message, wParam, lParam);
+    intptr_t result = WindowProc(program, host, message, wParam, lParam);
     // Live updates draw into the backing image between paints; show them.
     if (message != msg::destroy && clientWidget) clientWidget->update();
     return result;

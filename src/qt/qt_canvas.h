@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QPainter>
 
-#include "display/canvas.h"
+#include "platform/canvas.h"
 
 class ScreenText;
 

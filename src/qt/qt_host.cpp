@@ -16,36 +16,36 @@
 
 namespace {
 
-QString q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-std::string s(const QString& q) { return q.toLatin1().toStdString(); }
+QString QText(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
+std::string StdText(const QString& q) { return q.toLatin1().toStdString(); }
 // Paths are the file system's bytes on the core's side (UTF-8 here), whatever the
 // program's own texts are.
-QString qPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-std::string sPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString QPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+std::string StdPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 // "Radio Files|*.RAD|All Files|*.*" becomes Qt's "Radio Files (*.RAD);;All Files (*.*)".
-QString qtFilter(const std::string& filter, QString* first) {
-    QStringList parts = q(filter).split('|');
+QString QtFilter(const std::string& filter, QString* first) {
+    QStringList parts = QText(filter).split('|');
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) out << parts[i] + " (" + parts[i + 1] + ")";
     if (first && !out.isEmpty()) *first = out.front();
     return out.join(";;");
 }
 
-bool runFileDialog(QWidget* parent, const FileDialogRequest& r, std::string& path, bool save) {
-    QFileDialog d(parent, q(r.title));
+bool RunFileDialog(QWidget* parent, const FileDialogRequest& r, std::string& path, bool save) {
+    QFileDialog d(parent, QText(r.title));
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setOption(QFileDialog::ReadOnly, false);
     QString first;
-    d.setNameFilter(qtFilter(r.filter, &first));
+    d.setNameFilter(QtFilter(r.filter, &first));
     d.selectNameFilter(first);
-    d.setDefaultSuffix(q(r.defaultExtension));
+    d.setDefaultSuffix(QText(r.defaultExtension));
     d.setDirectory(QDir::current());
-    d.selectFile(qPath(r.initialName));
+    d.selectFile(QPath(r.initialName));
     d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
-    path = sPath(d.selectedFiles().front());
+    path = StdPath(d.selectedFiles().front());
     return true;
 }
 
@@ -64,41 +64,41 @@ void QtHost::update() {
 Canvas* QtHost::windowCanvas() { return window ? window->client()->canvas() : nullptr; }
 
 void QtHost::setStatusText(const std::string& text) {
-    if (window) window->statusBar()->showMessage(q(text));
+    if (window) window->statusBar()->showMessage(QText(text));
 }
 
 void QtHost::messageBox(const std::string& text, const std::string& title) {
-    QMessageBox::information(window, q(title), q(text));
+    QMessageBox::information(window, QText(title), QText(text));
 }
 
 void QtHost::beep() { QApplication::beep(); }
 
 bool QtHost::prompt(const std::string& title, std::string& text) {
-    QString t = q(text);
-    if (!RunPromptDialog(window, q(title), t)) return false;
-    text = s(t);
+    QString t = QText(text);
+    if (!RunPromptDialog(window, QText(title), t)) return false;
+    text = StdText(t);
     return true;
 }
 
 bool QtHost::listDialog(const std::string& title, const std::vector<std::string>& items, int preselected,
                         std::string& chosen) {
     QStringList list;
-    for (const auto& i : items) list << q(i);
+    for (const auto& i : items) list << QText(i);
     QString c;
-    if (!RunListDialog(window, q(title), list, preselected, c)) return false;
-    chosen = s(c);
+    if (!RunListDialog(window, QText(title), list, preselected, c)) return false;
+    chosen = StdText(c);
     return true;
 }
 
 bool QtHost::subnetDialog(const std::string& title, std::string& rx, std::string& tx) {
-    QString r = q(rx), t = q(tx);
-    if (!RunSubnetDialog(window, q(title), r, t)) return false;
-    rx = s(r);
-    tx = s(t);
+    QString r = QText(rx), t = QText(tx);
+    if (!RunSubnetDialog(window, QText(title), r, t)) return false;
+    rx = StdText(r);
+    tx = StdText(t);
     return true;
 }
 
-bool QtHost::redialDialog(const std::string& title) { return RunRedialDialog(window, q(title)); }
+bool QtHost::redialDialog(const std::string& title) { return RunRedialDialog(window, QText(title)); }
 
 void QtHost::showDialing(bool shown) {
     if (shown) {
@@ -125,11 +125,11 @@ void QtHost::pumpEvents() {
 }
 
 bool QtHost::openFileDialog(const FileDialogRequest& request, std::string& path) {
-    return runFileDialog(window, request, path, false);
+    return RunFileDialog(window, request, path, false);
 }
 
 bool QtHost::saveFileDialog(const FileDialogRequest& request, std::string& path) {
-    return runFileDialog(window, request, path, true);
+    return RunFileDialog(window, request, path, true);
 }
 
 bool QtHost::saveWindowImage(const std::string& path, std::string& error) {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "app/menu_table.h"
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "support/recording_canvas.h"
 #include "support/scripted_host.h"
 
@@ -16,7 +16,7 @@ struct WindowFixture : ::testing::Test {
 
     void SetUp() override {
         host.canvas = &canvas;
-        windowProc(*program, host, msg::create, 0, 0);
+        WindowProc(*program, host, msg::create, 0, 0);
     }
     intptr_t point(int x, int y) { return static_cast<intptr_t>(((y & 0xFFFF) << 16) | (x & 0xFFFF)); }
 };
@@ -47,18 +47,18 @@ TEST_F(WindowFixture, StartUpAndCreationDefaults) {
 }
 
 TEST_F(WindowFixture, MenuHelpShowsStringsOnlyForFileAndEditItems) {
-    windowProc(*program, host, msg::menuSelect, 3081, 0);
+    WindowProc(*program, host, msg::menuSelect, 3081, 0);
     EXPECT_EQ(host.statusText, "About Diagnostics 2.16");
-    windowProc(*program, host, msg::menuSelect, 3076 | (0x8080u << 16), 0);
+    WindowProc(*program, host, msg::menuSelect, 3076 | (0x8080u << 16), 0);
     EXPECT_EQ(host.statusText, "Exit Skeleton");
-    windowProc(*program, host, msg::menuSelect, 201, 0);
+    WindowProc(*program, host, msg::menuSelect, 201, 0);
     EXPECT_EQ(host.statusText, "");
 }
 
 TEST_F(WindowFixture, MouseMoveShowsThePositionWithSignPlaces) {
-    windowProc(*program, host, msg::mouseMove, 0, point(5, 7));
+    WindowProc(*program, host, msg::mouseMove, 0, point(5, 7));
     EXPECT_EQ(host.statusText, " 5, 7");
-    windowProc(*program, host, msg::mouseMove, 0, point(123, 45));
+    WindowProc(*program, host, msg::mouseMove, 0, point(123, 45));
     EXPECT_EQ(host.statusText, " 123, 45");
 }
 
@@ -68,25 +68,25 @@ TEST_F(WindowFixture, ClicksOnTheBarsActAsArrowAndPageKeys) {
     p.display.screenNumber = 2;
     p.display.rowsPerPage = 10;
     p.network.selectedRadio = 0;
-    windowProc(p, host, msg::leftButtonDown, 1, point(300, 90));  // Up: wraps to the last radio
+    WindowProc(p, host, msg::leftButtonDown, 1, point(300, 90));  // Up: wraps to the last radio
     EXPECT_EQ(p.network.selectedRadio, 5);
-    windowProc(p, host, msg::leftButtonDown, 1, point(300, 100));  // between the bars: nothing
+    WindowProc(p, host, msg::leftButtonDown, 1, point(300, 100));  // between the bars: nothing
     EXPECT_EQ(p.network.selectedRadio, 5);
-    windowProc(p, host, msg::leftButtonDown, 1, point(300, 112 + 160 + 5));  // Down: wraps to 0
+    WindowProc(p, host, msg::leftButtonDown, 1, point(300, 112 + 160 + 5));  // Down: wraps to 0
     EXPECT_EQ(p.network.selectedRadio, 0);
-    windowProc(p, host, msg::rightButtonDown, 2, point(300, 541 - 70));  // Page Down
+    WindowProc(p, host, msg::rightButtonDown, 2, point(300, 541 - 70));  // Page Down
     EXPECT_EQ(p.network.selectedRadio, 5);
-    windowProc(p, host, msg::rightButtonDown, 2, point(300, 85));  // Page Up
+    WindowProc(p, host, msg::rightButtonDown, 2, point(300, 85));  // Page Up
     EXPECT_EQ(p.network.selectedRadio, 0);
 }
 
 TEST_F(WindowFixture, SizeMessageSetsTheClientRectangle) {
-    windowProc(*program, host, msg::size, 0, point(640, 480));
+    WindowProc(*program, host, msg::size, 0, point(640, 480));
     EXPECT_EQ(program->display.clientRect, (Rect{0, 0, 640, 480}));
 }
 
 TEST_F(WindowFixture, DestroyClosesTheLinkAndQuits) {
-    windowProc(*program, host, msg::destroy, 0, 0);
+    WindowProc(*program, host, msg::destroy, 0, 0);
     EXPECT_TRUE(host.quitCalled);
     EXPECT_EQ(host.quitCode, 0);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
@@ -94,7 +94,7 @@ TEST_F(WindowFixture, DestroyClosesTheLinkAndQuits) {
 }
 
 TEST_F(WindowFixture, PaintDrawsTheFrameOnTheWindowCanvas) {
-    windowProc(*program, host, msg::paint, 0, 0);
+    WindowProc(*program, host, msg::paint, 0, 0);
     EXPECT_EQ(canvas.text(1, 30, 10), "NONAME.RAD");
 }
 
@@ -124,9 +124,9 @@ TEST(MenuTable, EveryMenuInOrderWithItsIds) {
 
 TEST_F(WindowFixture, TimerTicksDrawTheLiveUpdatesOnTheWindow) {
     canvas.clear();
-    windowProc(*program, host, msg::timer, 1, 0);
+    WindowProc(*program, host, msg::timer, 1, 0);
     EXPECT_EQ(canvas.text(1, 73, 8), "10:15:00");
-    windowProc(*program, host, msg::timer, 1, 0);
+    WindowProc(*program, host, msg::timer, 1, 0);
     // The second tick builds the first random poll and shows it on the upper status line.
     EXPECT_NE(canvas.lineAtBottom(541 - 42).find("Random"), std::string::npos);
 }

@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "app/program.h"
 #include "display/screens.h"
-#include "network/radio_network.h"
+#include "model/program.h"
+#include "model/radio_network.h"
 #include "support/recording_canvas.h"
 
 // A program with a hand-set clock at 12:00:00 and a recording window of 808 x 600.

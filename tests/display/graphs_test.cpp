@@ -4,9 +4,9 @@
 #include <initializer_list>
 #include <tuple>
 
-#include "display/canvas.h"
 #include "display_fixture.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
+#include "platform/canvas.h"
 
 namespace {
 

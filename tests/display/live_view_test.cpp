@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "display/canvas.h"
 #include "display_fixture.h"
-#include "poll/live_listener.h"
+#include "platform/canvas.h"
+#include "platform/live_listener.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "display/canvas.h"
 #include "display_fixture.h"
+#include "platform/canvas.h"
 
 namespace {
 

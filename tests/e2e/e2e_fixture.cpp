@@ -161,13 +161,13 @@ ProgramRun::ProgramRun(Rect client) : canvas(client) {
     program->errors.observer = &ProgramRun::onError;
     program->errors.observerContext = this;
     host.canvas = &canvas;
-    windowProc(*program, host, msg::create, 0, 0);
+    WindowProc(*program, host, msg::create, 0, 0);
     StartProgram(*program);
     nextStepNs = SteadyNs() + kStepNs;
 }
 
 ProgramRun::~ProgramRun() {
-    windowProc(*program, host, msg::destroy, 0, 0);
+    WindowProc(*program, host, msg::destroy, 0, 0);
     StopProgram(*program, host);
 }
 
@@ -182,9 +182,9 @@ std::map<int, int> ProgramRun::errorCodes() {
     return codes;
 }
 
-void ProgramRun::command(int id) { windowProc(*program, host, msg::command, static_cast<uintptr_t>(id), 0); }
+void ProgramRun::command(int id) { WindowProc(*program, host, msg::command, static_cast<uintptr_t>(id), 0); }
 
-void ProgramRun::key(int virtualKey) { windowProc(*program, host, msg::keyDown, static_cast<uintptr_t>(virtualKey), 0); }
+void ProgramRun::key(int virtualKey) { WindowProc(*program, host, msg::keyDown, static_cast<uintptr_t>(virtualKey), 0); }
 
 void ProgramRun::serveUdp(int timeoutMs) {
     // The window turns a readable socket into message 961, once per datagram.
@@ -196,7 +196,7 @@ void ProgramRun::serveUdp(int timeoutMs) {
         }
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, timeoutMs) <= 0 || !(p.revents & POLLIN)) return;
-        windowProc(*program, host, msg::udpSocket, static_cast<uintptr_t>(fd), 0);
+        WindowProc(*program, host, msg::udpSocket, static_cast<uintptr_t>(fd), 0);
         timeoutMs = 0;
     }
 }
@@ -214,7 +214,7 @@ void ProgramRun::waitForNextStep() {
 
 void ProgramRun::tick() {
     waitForNextStep();
-    windowProc(*program, host, msg::timer, 1, 0);
+    WindowProc(*program, host, msg::timer, 1, 0);
     ++ticks;
     const int count = program->network.radioCount;
     if (count < highestRadioCount) ++radioCountDrops;
@@ -225,7 +225,7 @@ void ProgramRun::tickDuringPumps() {
     host.onPump = [this] {
         if (SteadyNs() < nextStepNs) return;
         nextStepNs = SteadyNs() + kStepNs;
-        windowProc(*program, host, msg::timer, 1, 0);
+        WindowProc(*program, host, msg::timer, 1, 0);
         ++ticks;
     };
 }
@@ -246,7 +246,7 @@ bool ProgramRun::runUntil(const std::function<bool()>& done, double seconds) {
 
 const RecordingCanvas& ProgramRun::paint() {
     canvas.clear();
-    windowProc(*program, host, msg::paint, 0, 0);
+    WindowProc(*program, host, msg::paint, 0, 0);
     return canvas;
 }
 

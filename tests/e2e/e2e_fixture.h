@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program.h"
 #include "e2e/radiosim_process.h"
+#include "model/program.h"
 #include "platform/clock.h"
 #include "support/recording_canvas.h"
 #include "support/scripted_host.h"
@@ -75,7 +75,7 @@ public:
     std::function<void()> onPump;
 };
 
-// The real program, driven through windowProc as the window drives it: a tick every
+// The real program, driven through WindowProc as the window drives it: a tick every
 // 100 ms of real time, datagrams delivered as message 961 while the socket is readable.
 class ProgramRun {
 public:

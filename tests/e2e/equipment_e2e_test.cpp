@@ -12,7 +12,7 @@
 
 #include "e2e/e2e_checks.h"
 #include "e2e/e2e_fixture.h"
-#include "network/radio_table.h"
+#include "model/radio_table.h"
 
 namespace {
 

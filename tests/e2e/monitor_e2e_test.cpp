@@ -16,7 +16,7 @@
 
 #include "e2e/e2e_fixture.h"
 #include "e2e/monitor_process.h"
-#include "network/derived_values.h"
+#include "model/derived_values.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ public:
         ScriptedHost::pumpEvents();
         if (duringWait && !awaitingCommand) duringWait();
         // The window's timer keeps firing while the wait lets the window breathe.
-        if (timerFires) windowProc(*program, *this, msg::timer, 1, 0);
+        if (timerFires) WindowProc(*program, *this, msg::timer, 1, 0);
         if (pumps > 40000) {  // a wait that never ends would hang the suite: end it
             if (pumps == 40001) pty.write("NO DIALTONE");
             return;
@@ -56,7 +56,7 @@ public:
         if (!shown || !tickAsDialingShows) return;
         takeCommand();  // the command has left for the modem when the tick comes
         WaitFor([&] { return program->link.transmit.ringCount == 0; });
-        windowProc(*program, *this, msg::timer, 1, 0);
+        WindowProc(*program, *this, msg::timer, 1, 0);
     }
 
     // The modem's answers per dialling attempt; an empty list is a silent modem.
@@ -90,7 +90,7 @@ private:
 class Dialup : public LinkTest {
 protected:
     void TearDown() override {
-        closeAllLinks(*program, modem);
+        CloseAllLinks(*program, modem);
         LinkTest::TearDown();
     }
     std::vector<std::string> shownTitles() const {
@@ -107,7 +107,7 @@ TEST_F(Dialup, ConnectSplitOverTwoReadsBringsTheLinkUp) {
     usePty(pty);
     modem.answer(true, "5551234");
     modem.answers = {{"ATDT5551234\r\r\nCONN", "ECT 9600\r\n"}};
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r"}));
     EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:"}));
     EXPECT_EQ(program->link.serialPortOpen, 1);
@@ -116,7 +116,7 @@ TEST_F(Dialup, ConnectSplitOverTwoReadsBringsTheLinkUp) {
     EXPECT_EQ(modem.events, (std::vector<std::string>{"dialing:show", "dialing:hide"}));
 
     // From here on it is a serial link like any other.
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
 }
 
@@ -125,7 +125,7 @@ TEST_F(Dialup, TimerTicksDuringTheWaitNeitherReadTheAnswerNorQueueRequests) {
     modem.timerFires = true;
     modem.answer(true, "5551234");
     modem.answers = {{"ATDT5551234\r\r\n", "CONNECT 9600\r\n"}};
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(program->link.linkUp, 1);
     EXPECT_EQ(modem.messages(), std::vector<std::string>{});
     EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r"}));
@@ -134,7 +134,7 @@ TEST_F(Dialup, TimerTicksDuringTheWaitNeitherReadTheAnswerNorQueueRequests) {
     EXPECT_FALSE(program->link.dialling);
 
     // Connected, the ticks poll again: the waiting request goes out.
-    for (int i = 0; i < 3; ++i) windowProc(*program, modem, msg::timer, 1, 0);
+    for (int i = 0; i < 3; ++i) WindowProc(*program, modem, msg::timer, 1, 0);
     EXPECT_EQ(ReadBytes(pty.master, 8).size(), 8u);
 }
 
@@ -145,7 +145,7 @@ TEST_F(Dialup, ATickAsTheDialingBoxOpensSendsNothingAfterTheDialCommand) {
     program->poll.requestState = 0;  // a request waits to go out
     modem.answer(true, "5551234");
     modem.answers = {{"CONNECT 9600\r\n"}};
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r"}));
     EXPECT_EQ(modem.messages(), std::vector<std::string>{});
     EXPECT_EQ(program->link.linkUp, 1);
@@ -156,9 +156,9 @@ TEST_F(Dialup, ClosingTheWindowDuringTheWaitEndsTheDialAndQuits) {
     modem.answer(true, "5551234");
     modem.answers = {{}};  // the modem is still dialling when the window closes
     modem.duringWait = [&] {
-        if (!modem.quitCalled) windowProc(*program, modem, msg::destroy, 0, 0);
+        if (!modem.quitCalled) WindowProc(*program, modem, msg::destroy, 0, 0);
     };
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_TRUE(modem.quitCalled);
     EXPECT_EQ(modem.messages(), std::vector<std::string>{});
     EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:"}));
@@ -177,7 +177,7 @@ TEST_F(Dialup, APortThatVanishesDuringTheWaitEndsItAtOnce) {
         close(pty.slave);
         pty.master = pty.slave = -1;
     };
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(modem.messages(),
               (std::vector<std::string>{"Error!: Comm port failed!\n" + pty.slaveName + ": Input/output error"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
@@ -191,7 +191,7 @@ TEST_F(Dialup, BusyThenRedialAsksTheNumberAgain) {
     modem.answer(true);  // REDIAL
     modem.answer(true, "777");
     modem.answers = {{"ATDT5551234\r\r\n", "BUSY\r\n"}, {"CONNECT\r\n"}};
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(modem.commands, (std::vector<std::string>{"ATDT5551234\r", "ATDT777\r"}));
     EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:", "redial:Phone Busy:",
                                                         "prompt:Phone Number To Dial:"}));
@@ -204,7 +204,7 @@ TEST_F(Dialup, NoDialtoneThenCancelLeavesThePortClosed) {
     modem.answer(true, "1");
     modem.answer(false);  // CANCEL
     modem.answers = {{"NO DIALTONE\r\n"}};
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:", "redial:No Dialtone:"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(program->link.commHandle, -1);
@@ -216,7 +216,7 @@ TEST_F(Dialup, ConnectWinsOverBusyInTheSameReply) {
     usePty(pty);
     modem.answer(true, "2");
     modem.answers = {{"BUSY\r\nCONNECT\r\n"}};
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(program->link.linkUp, 1);
     EXPECT_EQ(shownTitles().size(), 1u);
 }
@@ -226,7 +226,7 @@ TEST_F(Dialup, SilentModemTimesOutSixtySecondsLaterAcrossMidnight) {
     clock.setTimeOfDay(23, 59, 30);
     modem.answer(true, "3");
     modem.answers = {{}};
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(TimeText(clock.now()), "00:00:31");
     EXPECT_EQ(modem.messages(), (std::vector<std::string>{"Error!: Connection Timed Out!"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
@@ -235,14 +235,14 @@ TEST_F(Dialup, SilentModemTimesOutSixtySecondsLaterAcrossMidnight) {
 
 TEST_F(Dialup, PortThatWillNotOpenAndCancelledNumber) {
     setenv("CORVANE_COM1", "/nonexistent/modem", 1);
-    dialUp(*program, modem);
+    DialUp(*program, modem);
     EXPECT_EQ(modem.messages(), (std::vector<std::string>{
                                     "Error!: Could not open comm port!\n/nonexistent/modem: No such file or directory"}));
     EXPECT_EQ(program->link.linkUp, 3);
     EXPECT_EQ(modem.shown.size(), 1u);
 
     usePty(pty);
-    dialUp(*program, modem);  // nothing queued: the number prompt answers Cancel
+    DialUp(*program, modem);  // nothing queued: the number prompt answers Cancel
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(program->link.commHandle, -1);
     EXPECT_EQ(ReadWhatever(pty.master), "");
@@ -250,8 +250,8 @@ TEST_F(Dialup, PortThatWillNotOpenAndCancelledNumber) {
 
 TEST_F(Dialup, MenuCommandDialsOnlyWhenNoPortIsOpen) {
     usePty(pty);
-    ASSERT_TRUE(openSerialLink(*program, modem));
-    commandConnectDialup(*program, modem);
+    ASSERT_TRUE(OpenSerialLink(*program, modem));
+    CommandConnectDialup(*program, modem);
     EXPECT_TRUE(modem.shown.empty());
     EXPECT_EQ(modem.erasingInvalidations, 1);
     EXPECT_EQ(modem.updates, 1);

@@ -20,12 +20,12 @@ protected:
     void openUdp() {
         program->link.portText = std::to_string(LocalPort(udpPeer));
         host.answer(true, "pw");
-        commandConnectUdp(*program, host);
+        CommandConnectUdp(*program, host);
         ASSERT_EQ(program->link.linkKind, kLinkUdp);
     }
     void openTcp() {
         program->link.portText = std::to_string(LocalPort(listener));
-        commandConnectTcp(*program, host);
+        CommandConnectTcp(*program, host);
         ASSERT_EQ(program->link.linkKind, kLinkTcp);
     }
     bool repaintedOnce() const { return host.erasingInvalidations == 1 && host.updates == 1; }
@@ -37,9 +37,9 @@ protected:
 
 TEST_F(LinkCommands, ChangeCommPortListsEightPortsAndClosesAnOpenPort) {
     usePty(pty);
-    ASSERT_TRUE(openSerialLink(*program, host));
+    ASSERT_TRUE(OpenSerialLink(*program, host));
     host.answer(true, "Com3");
-    commandChangeCommPort(*program, host);
+    CommandChangeCommPort(*program, host);
     EXPECT_EQ(host.shown.back().title, "Select Comm Port");
     std::vector<std::string> names;  // each line: the name, then the device it maps to
     for (const auto& line : host.listItems) names.push_back(line.substr(0, line.find(' ')));
@@ -49,7 +49,7 @@ TEST_F(LinkCommands, ChangeCommPortListsEightPortsAndClosesAnOpenPort) {
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(host.invalidations, 0);
 
-    commandChangeCommPort(*program, host);  // Cancel
+    CommandChangeCommPort(*program, host);  // Cancel
     EXPECT_EQ(host.listPreselected, 2);
     EXPECT_EQ(program->link.commPortName, "Com3");
 }
@@ -58,7 +58,7 @@ TEST_F(LinkCommands, ChangeCommPortPreselectsTheCurrentPort) {
     const std::pair<const char*, int> cases[] = {{"Com1", 0}, {"Com2", 1}, {"Com8", 7}};
     for (const auto& [name, row] : cases) {
         program->link.commPortName = name;
-        commandChangeCommPort(*program, host);  // Cancel
+        CommandChangeCommPort(*program, host);  // Cancel
         EXPECT_EQ(host.listPreselected, row) << name;
     }
 }
@@ -66,7 +66,7 @@ TEST_F(LinkCommands, ChangeCommPortPreselectsTheCurrentPort) {
 TEST_F(LinkCommands, OpenCommClosesANetworkLinkFirst) {
     openUdp();
     usePty(pty);
-    commandOpenComm(*program, host);
+    CommandOpenComm(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(host.watchedUdpSocket, -1);
     EXPECT_EQ(program->link.udpSocket, -1);
@@ -74,11 +74,11 @@ TEST_F(LinkCommands, OpenCommClosesANetworkLinkFirst) {
     EXPECT_EQ(host.erasingInvalidations, 2);
 
     int handle = program->link.commHandle;
-    commandOpenComm(*program, host);  // already open: only a repaint
+    CommandOpenComm(*program, host);  // already open: only a repaint
     EXPECT_EQ(program->link.commHandle, handle);
     EXPECT_EQ(host.erasingInvalidations, 3);
 
-    commandCloseComm(*program, host);
+    CommandCloseComm(*program, host);
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(host.erasingInvalidations, 4);
     EXPECT_EQ(host.updates, 4);
@@ -88,7 +88,7 @@ TEST_F(LinkCommands, ChangeIpAddressAsksAddressThenPort) {
     program->link.portText = "4000";
     host.answer(true, "10.0.0.9");
     host.answer(true, "5001");
-    commandChangeIpAddress(*program, host);
+    CommandChangeIpAddress(*program, host);
     ASSERT_EQ(host.shown.size(), 2u);
     EXPECT_EQ(host.shown[0].title, "New IP Address");
     EXPECT_EQ(host.shown[0].text, "127.0.0.1");
@@ -97,7 +97,7 @@ TEST_F(LinkCommands, ChangeIpAddressAsksAddressThenPort) {
     EXPECT_EQ(program->link.ipAddressText, "10.0.0.9");
     EXPECT_EQ(program->link.portText, "5001");
 
-    commandChangeIpAddress(*program, host);  // Cancel at the first prompt skips the second
+    CommandChangeIpAddress(*program, host);  // Cancel at the first prompt skips the second
     EXPECT_EQ(host.shown.size(), 3u);
     EXPECT_EQ(program->link.ipAddressText, "10.0.0.9");
     EXPECT_EQ(host.invalidations, 0);
@@ -109,18 +109,18 @@ TEST_F(LinkCommands, ConnectTcpClosesUdpAndConnectingTwiceOnlyRepaints) {
     EXPECT_EQ(program->link.udpSocket, -1);
     EXPECT_EQ(host.watchedUdpSocket, -1);
     int tcpSocket = program->link.tcpSocket;
-    commandConnectTcp(*program, host);
+    CommandConnectTcp(*program, host);
     EXPECT_EQ(program->link.tcpSocket, tcpSocket);
     EXPECT_EQ(host.erasingInvalidations, 3);
 
-    commandCloseTcpUdp(*program, host);
+    CommandCloseTcpUdp(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(program->link.tcpSocket, -1);
 }
 
 TEST_F(LinkCommands, ConnectUdpClosesSerialAndTcp) {
     usePty(pty);
-    ASSERT_TRUE(openSerialLink(*program, host));
+    ASSERT_TRUE(OpenSerialLink(*program, host));
     openTcp();
     EXPECT_EQ(program->link.serialPortOpen, 0);
     openUdp();
@@ -128,17 +128,17 @@ TEST_F(LinkCommands, ConnectUdpClosesSerialAndTcp) {
     EXPECT_FALSE(program->link.tcpThread.joinable());
     EXPECT_EQ(program->link.udpPassword, "pw");
     EXPECT_EQ(program->link.udpPeerAddress, UdpPeerAddressFromText("127.0.0.1"));
-    commandConnectUdp(*program, host);  // already open: no password prompt again
+    CommandConnectUdp(*program, host);  // already open: no password prompt again
     EXPECT_EQ(host.shown.size(), 1u);
 }
 
 TEST_F(LinkCommands, ClosingAllLinksClosesWhicheverIsOpen) {
     openTcp();
-    closeAllLinks(*program, host);
+    CloseAllLinks(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_FALSE(program->link.tcpThread.joinable());
     openUdp();
-    closeAllLinks(*program, host);
+    CloseAllLinks(*program, host);
     EXPECT_EQ(program->link.udpSocket, -1);
     EXPECT_EQ(host.watchedUdpSocket, -1);
 }

@@ -18,9 +18,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/program.h"
 #include "app/window_proc.h"
 #include "link/links.h"
+#include "model/program.h"
 #include "support/scripted_host.h"
 
 namespace linktest {
@@ -114,9 +114,9 @@ protected:
         program->request.bytes = {0xF8, 0x12, 0x34, 0x56, 0x00, 0x0D, 0x80, 0x77};
     }
     void TearDown() override {
-        closeAllLinks(*program, host);
-        if (program->link.linkKind == kLinkTcp) closeTcpLink(*program);
-        stopKeepAlive(*program);
+        CloseAllLinks(*program, host);
+        if (program->link.linkKind == kLinkTcp) CloseTcpLink(*program);
+        StopKeepAlive(*program);
         unsetenv("CORVANE_COM1");
         unsetenv("CORVANE_COM2");
     }

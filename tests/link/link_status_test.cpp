@@ -30,7 +30,7 @@ TEST_F(LinkStatus, ALinkThatClosesItselfIsRepaintedWithinOneTick) {
          [&] {
              pty = std::make_unique<Pty>();
              usePty(*pty);
-             ASSERT_TRUE(openSerialLink(*program, host));
+             ASSERT_TRUE(OpenSerialLink(*program, host));
          },
          [&] { pty.reset(); }},
         {"TCP peer hung up",
@@ -39,7 +39,7 @@ TEST_F(LinkStatus, ALinkThatClosesItselfIsRepaintedWithinOneTick) {
              listen(listener, 1);
              program->link.ipAddressText = "127.0.0.1";
              program->link.portText = std::to_string(LocalPort(listener));
-             ASSERT_TRUE(openTcpLink(*program));
+             ASSERT_TRUE(OpenTcpLink(*program));
              peer = accept(listener, nullptr, nullptr);
          },
          [&] {
@@ -51,14 +51,14 @@ TEST_F(LinkStatus, ALinkThatClosesItselfIsRepaintedWithinOneTick) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.open();
-        windowProc(*program, host, msg::timer, 1, 0);
+        WindowProc(*program, host, msg::timer, 1, 0);
         const int before = host.erasingInvalidations;
         c.drop();
-        windowProc(*program, host, msg::timer, 1, 0);
+        WindowProc(*program, host, msg::timer, 1, 0);
         EXPECT_EQ(program->link.serialPortOpen, 0);
         EXPECT_EQ(program->link.linkKind, kLinkSerial);
         EXPECT_EQ(host.erasingInvalidations, before + 1);
-        closeAllLinks(*program, host);
+        CloseAllLinks(*program, host);
     }
 }
 

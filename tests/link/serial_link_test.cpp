@@ -10,28 +10,28 @@ using SerialLink = LinkTest;
 TEST_F(SerialLink, OpenRequestGoesOutAsTheEightFrameBytes) {
     Pty pty;
     usePty(pty);
-    ASSERT_TRUE(openSerialLink(*program, host));
+    ASSERT_TRUE(OpenSerialLink(*program, host));
     EXPECT_EQ(program->link.serialPortOpen, 1);
     EXPECT_EQ(program->link.linkUp, 1);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_TRUE(host.shown.empty());
 
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
     EXPECT_TRUE(WaitFor([&] { return program->link.transmit.ringCount == 0; }));
 
-    queueSerialText(*program, "ATZ\r");
+    QueueSerialText(*program, "ATZ\r");
     EXPECT_EQ(ReadBytes(pty.master, 4), "ATZ\r");
 }
 
 TEST_F(SerialLink, QueuedBytesThatWrapPastTheRingEndArriveInOrder) {
     Pty pty;
     usePty(pty);
-    ASSERT_TRUE(openSerialLink(*program, host));
+    ASSERT_TRUE(OpenSerialLink(*program, host));
     // The ring is empty and the writer idle: move both positions near the end.
     program->link.transmit.ringMainIndex = 1020;
     program->link.transmit.ringLinkIndex = 1020;
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
     ASSERT_TRUE(WaitFor([&] { return program->link.transmit.ringCount == 0; }));
     EXPECT_EQ(program->link.transmit.ringMainIndex, 4);
@@ -41,23 +41,23 @@ TEST_F(SerialLink, QueuedBytesThatWrapPastTheRingEndArriveInOrder) {
 TEST_F(SerialLink, ReplyBytesAreReadFromThePortAndMarkActivity) {
     Pty pty;
     usePty(pty);
-    ASSERT_TRUE(openSerialLink(*program, host));
-    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    ASSERT_TRUE(OpenSerialLink(*program, host));
+    EXPECT_EQ(LinkBytesAvailable(*program), 0);
     pty.write(std::string("\xF0\x01\x02\x03\x04", 5));
-    ASSERT_TRUE(WaitFor([&] { return linkBytesAvailable(*program) == 5; }));
+    ASSERT_TRUE(WaitFor([&] { return LinkBytesAvailable(*program) == 5; }));
     uint8_t got[3] = {};
-    linkReceive(*program, got, 3);
+    LinkReceive(*program, got, 3);
     EXPECT_EQ(got[0], 0xF0);
     EXPECT_EQ(got[2], 0x02);
     EXPECT_EQ(program->link.rxActivity, 1);
-    EXPECT_EQ(linkBytesAvailable(*program), 2);
+    EXPECT_EQ(LinkBytesAvailable(*program), 2);
     EXPECT_EQ(program->errors.count, 0);
 }
 
 TEST_F(SerialLink, NoLinkOffersNoBytes) {
-    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    EXPECT_EQ(LinkBytesAvailable(*program), 0);
     uint8_t got[2] = {7, 7};
-    linkReceive(*program, got, 2);
+    LinkReceive(*program, got, 2);
     EXPECT_EQ(got[0], 0);
     EXPECT_EQ(program->link.rxActivity, 0);
 }
@@ -65,9 +65,9 @@ TEST_F(SerialLink, NoLinkOffersNoBytes) {
 TEST_F(SerialLink, OpenFailureShowsTheMessageAndChangesNothing) {
     program->link.linkUp = 0;
     setenv("CORVANE_COM1", "/nonexistent/serial", 1);
-    EXPECT_FALSE(openSerialLink(*program, host));
+    EXPECT_FALSE(OpenSerialLink(*program, host));
     setenv("CORVANE_COM1", "/dev/null", 1);  // exists, but is no serial line
-    EXPECT_FALSE(openSerialLink(*program, host));
+    EXPECT_FALSE(OpenSerialLink(*program, host));
     EXPECT_EQ(host.messages(),
               (std::vector<std::string>{"Error!: Could not open comm port!\n/nonexistent/serial: No such file or directory",
                                         "Error!: Could not open comm port!\n/dev/null: Inappropriate ioctl for device"}));
@@ -80,8 +80,8 @@ TEST_F(SerialLink, OpenFailureShowsTheMessageAndChangesNothing) {
 TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
     Pty pty;
     usePty(pty);
-    ASSERT_TRUE(openSerialLink(*program, host));
-    closeSerialLink(*program, host);
+    ASSERT_TRUE(OpenSerialLink(*program, host));
+    CloseSerialLink(*program, host);
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(program->link.linkUp, 0);
     EXPECT_EQ(program->link.transmit.ringCount, ReceiveRing::kSerialStop);
@@ -89,11 +89,11 @@ TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
     EXPECT_EQ(program->link.commHandle, -1);
 
     program->link.linkUp = 1;
-    closeSerialLink(*program, host);
+    CloseSerialLink(*program, host);
     EXPECT_EQ(program->link.linkUp, 1);
     EXPECT_TRUE(host.shown.empty());
     // A stopped ring takes nothing, so nothing reaches the line later.
-    queueSerialText(*program, "\r");
+    QueueSerialText(*program, "\r");
     EXPECT_EQ(program->link.transmit.ringCount, ReceiveRing::kSerialStop);
 }
 
@@ -119,7 +119,7 @@ TEST_F(SerialLink, PortListShowsTheDeviceEachNameMapsTo) {
     usePty(pty);
     setenv("CORVANE_COM2", "/nonexistent/tty", 1);
     host.answer(true, "Com1  " + pty.slaveName);
-    commandChangeCommPort(*program, host);
+    CommandChangeCommPort(*program, host);
     ASSERT_EQ(host.listItems.size(), 8u);
     EXPECT_EQ(host.listItems[0], "Com1  " + pty.slaveName);
     EXPECT_EQ(host.listItems[1], "Com2  no device");
@@ -149,17 +149,17 @@ namespace {
 TEST_F(SerialLink, ALineThatGoesAwayIsClosedAndRecorded) {
     auto pty = std::make_unique<Pty>();
     usePty(*pty);
-    ASSERT_TRUE(openSerialLink(*program, host));
+    ASSERT_TRUE(OpenSerialLink(*program, host));
     // The far end goes away: the pseudo-terminal's master side and the slave the
     // fixture kept open are both closed.
     pty.reset();
     EXPECT_TRUE(WaitFor([&] {
-        linkBytesAvailable(*program);
+        LinkBytesAvailable(*program);
         return program->link.serialPortOpen == 0;
     }));
     EXPECT_EQ(program->link.linkUp, 0);
     EXPECT_GT(program->errors.count, 0);
-    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    EXPECT_EQ(LinkBytesAvailable(*program), 0);
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ protected:
         close(listener);
     }
     void connect() {
-        ASSERT_TRUE(openTcpLink(*program));
+        ASSERT_TRUE(OpenTcpLink(*program));
         peer = accept(listener, nullptr, nullptr);
         ASSERT_GE(peer, 0);
     }
@@ -34,7 +34,7 @@ protected:
     }
     std::string takeAll(int n) {
         std::string out(static_cast<size_t>(n), '\0');
-        linkReceive(*program, reinterpret_cast<uint8_t*>(out.data()), n);
+        LinkReceive(*program, reinterpret_cast<uint8_t*>(out.data()), n);
         return out;
     }
 
@@ -46,24 +46,24 @@ TEST_F(TcpLink, AtMostOneRequestPerClockSecond) {
     connect();
     EXPECT_EQ(program->link.linkKind, kLinkTcp);
     program->poll.requestState = 0;
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(program->poll.requestState, 8);
     EXPECT_EQ(program->poll.lastTcpSendTime, "10:00:00");
 
     clock.advanceMs(900);  // 10:00:00.900, same clock second
     program->poll.requestState = 0;
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(program->poll.requestState, 0);
 
     clock.advanceMs(100);  // 10:00:01
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(program->poll.requestState, 8);
     EXPECT_EQ(program->poll.lastTcpSendTime, "10:00:01");
 
     clock.advanceMs(5000);  // a new second, but nothing waits
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
 
-    closeTcpLink(*program);
+    CloseTcpLink(*program);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(ReadBytes(peer, 100), requestBytes() + requestBytes());
 }
@@ -71,16 +71,16 @@ TEST_F(TcpLink, AtMostOneRequestPerClockSecond) {
 TEST_F(TcpLink, ReceivedBytesQueueInTheRing) {
     connect();
     peerSends("\xF0hello");
-    ASSERT_TRUE(WaitFor([&] { return linkBytesAvailable(*program) == 6; }));
+    ASSERT_TRUE(WaitFor([&] { return LinkBytesAvailable(*program) == 6; }));
     EXPECT_EQ(program->link.rxActivity, 1);
     EXPECT_EQ(takeAll(6), "\xF0hello");
-    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    EXPECT_EQ(LinkBytesAvailable(*program), 0);
 
     // Asking for more than is held takes nothing; on TCP that is not an error.
     peerSends("ab");
-    ASSERT_TRUE(WaitFor([&] { return linkBytesAvailable(*program) == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return LinkBytesAvailable(*program) == 2; }));
     EXPECT_EQ(takeAll(3), std::string(3, '\0'));
-    EXPECT_EQ(linkBytesAvailable(*program), 2);
+    EXPECT_EQ(LinkBytesAvailable(*program), 2);
     EXPECT_EQ(takeAll(2), "ab");
     EXPECT_EQ(program->errors.count, 0);
 }
@@ -92,7 +92,7 @@ TEST_F(TcpLink, ReaderStopsAtOneThousandHeldBytes) {
     peerSends(sent);
     ASSERT_TRUE(WaitFor([&] { return program->ring.ringCount == 1000; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(linkBytesAvailable(*program), 1000);
+    EXPECT_EQ(LinkBytesAvailable(*program), 1000);
     std::string got = takeAll(1000);
     ASSERT_TRUE(WaitFor([&] { return program->ring.ringCount == 100; }));
     got += takeAll(100);
@@ -107,14 +107,14 @@ TEST_F(TcpLink, PeerHangingUpClosesTheLinkAfterItsLastBytes) {
     ASSERT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed.load(); }));
     EXPECT_EQ(program->errors.lastCode, ECONNRESET);
     EXPECT_EQ(program->errors.lastValue, linkerr::tcpReceive);
-    EXPECT_EQ(linkBytesAvailable(*program), 2);
+    EXPECT_EQ(LinkBytesAvailable(*program), 2);
     EXPECT_EQ(takeAll(2), "AB");
-    EXPECT_EQ(linkBytesAvailable(*program), 0);
+    EXPECT_EQ(LinkBytesAvailable(*program), 0);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(program->link.tcpSocket, -1);
     EXPECT_FALSE(program->link.tcpThread.joinable());
     program->poll.requestState = 0;
-    linkSendRequest(*program);  // goes nowhere, harms nothing
+    LinkSendRequest(*program);  // goes nowhere, harms nothing
     EXPECT_EQ(program->poll.requestState, 0);
 }
 
@@ -124,7 +124,7 @@ TEST_F(TcpLink, PeerHangingUpMidFrameClosesTheLinkAtTheNextTick) {
     close(peer);
     peer = -1;
     ASSERT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed.load(); }));
-    windowProc(*program, host, msg::timer, 1, 0);
+    WindowProc(*program, host, msg::timer, 1, 0);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(program->link.tcpSocket, -1);
 }
@@ -149,7 +149,7 @@ TEST_F(TcpLink, APeerThatStopsReadingNeverBlocksTheSenderAndTimesTheLinkOut) {
         while (!stopSending) {
             clock.advanceMs(1000);
             program->poll.requestState = 0;
-            linkSendRequest(*program);
+            LinkSendRequest(*program);
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         done = true;
@@ -161,7 +161,7 @@ TEST_F(TcpLink, APeerThatStopsReadingNeverBlocksTheSenderAndTimesTheLinkOut) {
     if (!neverBlocked) shutdown(program->link.tcpSocket, SHUT_RDWR);  // free the stuck send
     window.join();
     EXPECT_TRUE(neverBlocked);
-    linkBytesAvailable(*program);
+    LinkBytesAvailable(*program);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     std::lock_guard<std::mutex> hold(recordedLock);
     EXPECT_NE(std::find(recorded.begin(), recorded.end(), std::make_pair(ETIMEDOUT, linkerr::tcpSend)),
@@ -173,14 +173,14 @@ TEST_F(TcpLink, RefusedConnectionIsRecordedQuietly) {
     int unused = BoundSocket(SOCK_STREAM);
     program->link.portText = std::to_string(LocalPort(unused));
     close(unused);
-    EXPECT_FALSE(openTcpLink(*program));
+    EXPECT_FALSE(OpenTcpLink(*program));
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(program->errors.lastCode, ECONNREFUSED);
     EXPECT_EQ(program->errors.lastValue, linkerr::tcpConnect);
     EXPECT_TRUE(host.shown.empty());
 
     program->link.portText = "";
-    EXPECT_FALSE(openTcpLink(*program));
+    EXPECT_FALSE(OpenTcpLink(*program));
     EXPECT_EQ(program->errors.lastCode, EINVAL);
     EXPECT_EQ(program->errors.count, 2);
 }
@@ -188,7 +188,7 @@ TEST_F(TcpLink, RefusedConnectionIsRecordedQuietly) {
 TEST_F(TcpLink, ConnectingAgainWhileConnectedKeepsTheConnection) {
     connect();
     int socketBefore = program->link.tcpSocket;
-    EXPECT_TRUE(openTcpLink(*program));
+    EXPECT_TRUE(OpenTcpLink(*program));
     EXPECT_EQ(program->link.tcpSocket, socketBefore);
 }
 

@@ -2,7 +2,7 @@
 #include "link_fixture.h"
 
 #include "display/screens.h"
-#include "poll/protocol.h"
+#include "protocol/protocol.h"
 #include "support/recording_canvas.h"
 
 namespace linktest {
@@ -23,7 +23,7 @@ protected:
     }
     void connect(bool ok, const std::string& password) {
         host.answer(ok, password);
-        openUdpLink(*program, host);
+        OpenUdpLink(*program, host);
         ASSERT_EQ(program->link.linkKind, kLinkUdp);
     }
     std::string sentDatagram() {
@@ -39,7 +39,7 @@ protected:
         sendto(from, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
         pollfd p{program->link.udpSocket, POLLIN, 0};
         ASSERT_EQ(poll(&p, 1, kWaitMs), 1);
-        onUdpReadable(*program);
+        OnUdpReadable(*program);
     }
 
     // A socket on another loopback address: another host as far as the link knows.
@@ -72,26 +72,26 @@ TEST_F(UdpLink, EmptyPasswordBecomesFourFFBytesInEveryDatagram) {
     EXPECT_EQ(host.shown.back().title, "UDP PassWord Leave Blank For None");
     EXPECT_EQ(host.shown.back().text, "");
     EXPECT_EQ(host.watchedUdpSocket, program->link.udpSocket);
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(sentDatagram(), requestBytes() + "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(program->link.udpPassword, "\xFF\xFF\xFF\xFF");
 
-    closeUdpLink(*program, host);
+    CloseUdpLink(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(host.watchedUdpSocket, -1);
     connect(false, "");  // Cancel keeps the stored bytes, shown pre-filled
     EXPECT_EQ(host.shown.back().text, "\xFF\xFF\xFF\xFF");
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(sentDatagram().size(), 12u);
 }
 
 TEST_F(UdpLink, OnlyTheFirstFourPasswordBytesAreSent) {
     connect(true, "AB");
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(sentDatagram(), requestBytes() + "AB");
-    closeUdpLink(*program, host);
+    CloseUdpLink(*program, host);
     connect(true, "SECRET");
-    linkSendRequest(*program);
+    LinkSendRequest(*program);
     EXPECT_EQ(sentDatagram(), requestBytes() + "SECR");
     EXPECT_EQ(program->link.udpPassword, "SECRET");
 }
@@ -99,19 +99,19 @@ TEST_F(UdpLink, OnlyTheFirstFourPasswordBytesAreSent) {
 TEST_F(UdpLink, PeerDatagramsReachTheRingAndForeignOnesAreDropped) {
     connect(true, "");
     datagramFrom(peer, "\xF0\x01\x02");
-    EXPECT_EQ(linkBytesAvailable(*program), 3);
+    EXPECT_EQ(LinkBytesAvailable(*program), 3);
 
     int stranger = StrangerSocket();
     datagramFrom(stranger, "\xF8\x09");
     close(stranger);
     EXPECT_EQ(program->link.foreignDatagrams, 1);
-    EXPECT_EQ(linkBytesAvailable(*program), 3);
+    EXPECT_EQ(LinkBytesAvailable(*program), 3);
 
     uint8_t got[3] = {};
-    linkReceive(*program, got, 3);
+    LinkReceive(*program, got, 3);
     EXPECT_EQ(got[0], 0xF0);
     EXPECT_EQ(got[2], 0x02);
-    onUdpReadable(*program);  // nothing waiting: returns at once
+    OnUdpReadable(*program);  // nothing waiting: returns at once
     EXPECT_EQ(program->errors.count, 1);  // the stranger's datagram, nothing more
 }
 
@@ -131,7 +131,7 @@ TEST_F(UdpLink, RepliesFromThePeerHostOnAnyPortAreTakenOthersDroppedVisibly) {
         int from = c.open();
         datagramFrom(from, "\xF0\x01");
         close(from);
-        EXPECT_EQ(linkBytesAvailable(*program), c.heldAfter) << c.sender;
+        EXPECT_EQ(LinkBytesAvailable(*program), c.heldAfter) << c.sender;
         EXPECT_EQ(program->link.foreignDatagrams, c.dropsAfter) << c.sender;
     }
     EXPECT_EQ(program->errors.lastCode, linkerr::udpForeign);
@@ -153,7 +153,7 @@ TEST_F(UdpLink, NotificationBetweenTicksDrawsTheReadoutOnTheWindow) {
     sendto(peer, status.data(), status.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
     pollfd p{program->link.udpSocket, POLLIN, 0};
     ASSERT_EQ(poll(&p, 1, kWaitMs), 1);
-    onUdpReadable(*program, host);
+    OnUdpReadable(*program, host);
     EXPECT_EQ(program->poll.overrunCount, 1);
     EXPECT_EQ(canvas.row(1), "14  1 240");
     EXPECT_EQ(program->display.canvas, nullptr);  // lent for the readout only
@@ -164,10 +164,10 @@ TEST_F(UdpLink, AskingForMoreThanHeldTakesNothingAndRecordsError30) {
     connect(true, "");
     datagramFrom(peer, "xy");
     uint8_t got[5] = {};
-    linkReceive(*program, got, 5);
+    LinkReceive(*program, got, 5);
     EXPECT_EQ(program->errors.lastCode, 30);
     EXPECT_EQ(program->errors.lastValue, 5);
-    EXPECT_EQ(linkBytesAvailable(*program), 2);
+    EXPECT_EQ(LinkBytesAvailable(*program), 2);
 }
 
 }  // namespace
@@ -176,7 +176,7 @@ TEST_F(UdpLink, ANewLinkStartsWithoutTheLastLinksHalfFrame) {
     connect(true, "");
     datagramFrom(peer, "\xF5\x01\x02");  // a traffic report's first bytes
     ReadReplies(*program);
-    closeUdpLink(*program, host);
+    CloseUdpLink(*program, host);
     connect(true, "");
     // A whole master status frame from the master 0x5A1234.
     const std::string status("\xF0\x5A\x12\x34\x03\x00\x00\x25\x00\x00\x80\xC0\x15", 13);

@@ -6,8 +6,8 @@
 #include "monitor/link_supervisor.h"
 #include "monitor/metrics.h"
 #include "monitor/monitor_view.h"
-#include "poll/protocol_fixture.h"
 #include "support/exposition.h"
+#include "support/protocol_fixture.h"
 
 namespace {
 
@@ -18,13 +18,13 @@ protected:
     void SetUp() override {
         ProtocolTest::SetUp();
         p->display.alarmTimeSeconds = 60;
-        deliver(fillXor(frame("F0 5A 12 34 03 01 02 25 00 00 80 C0 15 00")));
+        deliver(FillXor(HexFrame("F0 5A 12 34 03 01 02 25 00 00 80 C0 15 00")));
         // 5000001 behind repeater 3000000; the repeater itself answers directly with
         // poor good packets (0xB0 = 176, below 75 %).
         deliver(Diagnostics(0xF8, 0x0D80, 5000001, 2, {{3000000, 0x50, 0x1500}}, 0x0000));
         auto poor = Diagnostics(0xF8, 0x0D80, 3000000, 2, {}, 0x1500);
         poor[8] = 0xB0;
-        deliver(fillXor(poor));
+        deliver(FillXor(poor));
     }
 
     // "name{labels}" -> value, from the exposition text.

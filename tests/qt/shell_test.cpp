@@ -16,15 +16,15 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 
-#include "app/program.h"
 #include "app/window_proc.h"
+#include "model/program.h"
 #include "qt/client_widget.h"
 #include "qt/main_window.h"
 #include "qt/qt_host.h"
 
 namespace {
 
-void app() { ASSERT_NE(QApplication::instance(), nullptr); }
+void App() { ASSERT_NE(QApplication::instance(), nullptr); }
 
 struct Shell : ::testing::Test {
     ManualClock clock{LocalTime{2026, 12, 8, 10, 15, 0, 0}};
@@ -33,7 +33,7 @@ struct Shell : ::testing::Test {
     std::unique_ptr<MainWindow> window;
 
     void SetUp() override {
-        app();
+        App();
         program = CreateProgram(clock);
         window = std::make_unique<MainWindow>(*program, host);
         window->show();
@@ -222,7 +222,7 @@ TEST_F(Shell, FileDialogsKeepNonAsciiNames) {
 
 namespace {
 
-QString clipboardLine(int row) {
+QString ClipboardLine(int row) {
     const QStringList lines = QGuiApplication::clipboard()->text().split('\n');
     return row - 1 < lines.size() ? lines[row - 1] : QString();
 }
@@ -233,8 +233,8 @@ TEST_F(Shell, CtrlCCopiesTheTextScreenAsShownLiveUpdatesIncluded) {
     window->client()->paintPending();
     window->sendMessage(msg::timer, 1, 0);  // the clock is a live update
     press(Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(clipboardLine(1).mid(29, 10), "NONAME.RAD");
-    EXPECT_EQ(clipboardLine(1).mid(72, 8), "10:15:00");
+    EXPECT_EQ(ClipboardLine(1).mid(29, 10), "NONAME.RAD");
+    EXPECT_EQ(ClipboardLine(1).mid(72, 8), "10:15:00");
     // A graph is not a text screen: the clipboard keeps what it had.
     press(Qt::Key_3);
     QGuiApplication::clipboard()->setText("kept");

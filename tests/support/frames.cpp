@@ -14,7 +14,7 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::vector<uint8_t> frame(std::string_view hex) {
+std::vector<uint8_t> HexFrame(std::string_view hex) {
     std::vector<uint8_t> bytes;
     int high = -1;
     for (char c : hex) {
@@ -32,7 +32,7 @@ std::vector<uint8_t> frame(std::string_view hex) {
     return bytes;
 }
 
-std::vector<uint8_t> fillXor(std::vector<uint8_t> bytes) {
+std::vector<uint8_t> FillXor(std::vector<uint8_t> bytes) {
     if (bytes.empty()) return bytes;
     uint8_t check = 0;
     for (size_t i = 0; i + 1 < bytes.size(); ++i) check ^= bytes[i];
@@ -40,12 +40,12 @@ std::vector<uint8_t> fillXor(std::vector<uint8_t> bytes) {
     return bytes;
 }
 
-std::vector<uint8_t> appendXor(std::vector<uint8_t> bytes) {
+std::vector<uint8_t> AppendXor(std::vector<uint8_t> bytes) {
     bytes.push_back(0);
-    return fillXor(std::move(bytes));
+    return FillXor(std::move(bytes));
 }
 
-std::string hexText(std::span<const uint8_t> bytes) {
+std::string HexText(std::span<const uint8_t> bytes) {
     std::string text;
     char buf[4];
     for (size_t i = 0; i < bytes.size(); ++i) {

@@ -5,17 +5,17 @@
 #include <string_view>
 #include <vector>
 
-#include "poll/live_listener.h"
+#include "platform/live_listener.h"
 
 // Bytes from hexadecimal text: "F0 12 34 56" (blanks optional between pairs).
-std::vector<uint8_t> frame(std::string_view hex);
+std::vector<uint8_t> HexFrame(std::string_view hex);
 // Fills the last byte (written as a placeholder) with the XOR of all the others,
 // so the frame checks out. An empty vector stays empty.
-std::vector<uint8_t> fillXor(std::vector<uint8_t> bytes);
+std::vector<uint8_t> FillXor(std::vector<uint8_t> bytes);
 // Appends an XOR byte to frame bytes written without one.
-std::vector<uint8_t> appendXor(std::vector<uint8_t> bytes);
+std::vector<uint8_t> AppendXor(std::vector<uint8_t> bytes);
 // "F0 12 34" from bytes.
-std::string hexText(std::span<const uint8_t> bytes);
+std::string HexText(std::span<const uint8_t> bytes);
 
 // A reply source over bytes fed in pieces, as a link delivers them.
 class VectorByteSource : public ByteSource {
@@ -62,9 +62,9 @@ public:
     }
     void statusSlot(int slot) override { calls.push_back("statusSlot " + std::to_string(slot)); }
     void numberRadios(int count) override { calls.push_back("numberRadios " + std::to_string(count)); }
-    void replyDump(std::span<const uint8_t> bytes) override { calls.push_back("replyDump " + hexText(bytes)); }
+    void replyDump(std::span<const uint8_t> bytes) override { calls.push_back("replyDump " + HexText(bytes)); }
     void traceRow(int row, std::span<const uint8_t> bytes) override {
-        calls.push_back("traceRow " + std::to_string(row) + " " + hexText(bytes));
+        calls.push_back("traceRow " + std::to_string(row) + " " + HexText(bytes));
     }
     void graphicsLiveValue(int first, int second) override {
         calls.push_back("graphicsLiveValue " + std::to_string(first) + " " + std::to_string(second));

@@ -29,7 +29,7 @@ void RecordingCanvas::clear() {
     rects.clear();
 }
 
-static std::string rowText(const std::map<int, RecordingCanvas::Cell>& cells) {
+static std::string RowText(const std::map<int, RecordingCanvas::Cell>& cells) {
     std::string out;
     for (const auto& [col, cell] : cells) {
         if (col < 1) continue;
@@ -45,7 +45,7 @@ static std::string rowText(const std::map<int, RecordingCanvas::Cell>& cells) {
 
 std::string RecordingCanvas::row(int rowNumber) const {
     auto it = grid.find(rowNumber);
-    return it == grid.end() ? std::string() : rowText(it->second);
+    return it == grid.end() ? std::string() : RowText(it->second);
 }
 
 std::string RecordingCanvas::text(int rowNumber, int column, int length) const {
@@ -68,7 +68,7 @@ Color RecordingCanvas::colorAt(int rowNumber, int column) const {
 
 std::string RecordingCanvas::lineAtBottom(int bottomY) const {
     auto it = byBottom.find(bottomY);
-    return it == byBottom.end() ? std::string() : rowText(it->second);
+    return it == byBottom.end() ? std::string() : RowText(it->second);
 }
 
 std::vector<RecordingCanvas::Line> RecordingCanvas::linesWith(Pen p) const {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "display/canvas.h"
+#include "platform/canvas.h"
 
 // A canvas that keeps text as a character grid (row = bottom / 16, column =
 // left / 10 + 1) with the colour of every cell, and records lines and rectangles.

@@ -20,6 +20,7 @@ void ScriptedHost::invalidate(bool erase) {
 void ScriptedHost::messageBox(const std::string& text, const std::string& title) {
     shown.push_back({"message", title, text});
     events.push_back("message:" + title + ":" + text);
+    if (duringMessageBox) duringMessageBox();
 }
 
 bool ScriptedHost::prompt(const std::string& title, std::string& text) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ public:
     Canvas* windowCanvas() override { return canvas; }
     void setStatusText(const std::string& text) override { statusText = text; }
     void messageBox(const std::string& text, const std::string& title) override;
+    // Runs while a message box is open, as the window's modal loop would run messages.
+    std::function<void()> duringMessageBox;
     void beep() override { ++beeps; events.push_back("beep"); }
     bool prompt(const std::string& title, std::string& text) override;
     bool listDialog(const std::string& title, const std::vector<std::string>& items, int preselected,

@@ -1,6 +1,6 @@
 #include "support/test_program.h"
 
-#include "setup/setup_table.h"
+#include "model/setup_table.h"
 
 std::unique_ptr<Program> MakeTestProgram(Clock& clock, LiveListener& live, ByteSource* replies) {
     auto program = std::make_unique<Program>();

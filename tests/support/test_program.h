@@ -1,7 +1,7 @@
 #pragma once
 #include <memory>
 
-#include "app/program.h"
+#include "model/program.h"
 
 // A program as the tests and benchmarks drive it: the given clock and live
 // listener, replies read from `replies` (none: no reply source) and the setup

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "poll/decode_json.h"
+#include "protocol/decode_json.h"
 
 namespace {
 

@@ -1,0 +1,7 @@
+#pragma once
+
+struct Program;
+class Host;
+
+// Key down with a virtual-key code.
+void OnKeyDown(Program& program, Host& host, int virtualKey);

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+
+struct Program;
+class Host;
+
+// "Change EPROM" / key C.
+void ChangeSetupParameter(Program& program, Host& host);
+
+// The selected radio held within 0..radioCount, so a stale index (a radio deleted
+// or a new network opened meanwhile) never reaches outside the table.
+int SelectedRadioInTable(const Program& program);
+
+// The serial number of the radio a running write sequence talks to, or -1.
+int64_t WriteTargetSerial(const Program& program);
+// After radios were deleted: the running write keeps talking to the radio with
+// `targetSerial` (taken by WriteTargetSerial before the deletion) at its new index,
+// and is abandoned when that radio is gone. Without a running write, nothing.
+void FollowWriteTarget(Program& program, int64_t targetSerial);

@@ -1,0 +1,22 @@
+#pragma once
+
+struct Program;
+class Host;
+class TickGuard;
+
+// What one build step of the poll cycle did.
+enum class BuildOutcome {
+    built,    // a request waits in the request buffer
+    nothing,  // no request this tick
+    aborted,  // the remote write failed: the tick ends here
+};
+
+// The remote-setup stages (pollMode 2 and above): read back, store, write, contact.
+// Every frame goes to the target radio fixed when the change was confirmed
+// (currentRadio), whatever radio is selected meanwhile. A failure releases `tick`
+// before its message box opens.
+BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick);
+
+// The serial number of table slot `radio`, or false when the slot is outside
+// 0..radioCount (a radio deleted or a new network opened meanwhile).
+bool SerialOfRadio(const Program& program, int radio, unsigned& serial);

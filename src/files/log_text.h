@@ -1,0 +1,25 @@
+#pragma once
+#include <string>
+
+#include "model/radio_network.h"
+
+struct Program;
+
+// Pieces shared by the snapshot, the CSV export and the settings report.
+namespace logtext {
+
+constexpr const char* kLineEnd = "\r\n";
+
+// Where a file error happened: the value the error recorder keeps beside errno.
+constexpr int kSnapshotFileError = 9001;
+constexpr int kCsvFileError = 9002;
+constexpr int kReportFileError = 9003;
+constexpr int kNetworkFileReadError = 9004;
+constexpr int kNetworkFileWriteError = 9005;
+
+// The three title lines (banner, network file, date/time/elapsed), each with its line end.
+std::string TitleLines(const Program& program);
+// radioCount held within the table, so a damaged count never reads past it.
+int RadiosInTable(const RadioNetwork& network);
+
+}  // namespace logtext

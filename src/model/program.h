@@ -1,0 +1,40 @@
+#pragma once
+#include <memory>
+
+#include "model/display_options.h"
+#include "model/link_state.h"
+#include "model/log_state.h"
+#include "model/poll_state.h"
+#include "model/protocol_error.h"
+#include "model/radio_network.h"
+#include "model/receive_ring.h"
+#include "model/request_frame.h"
+#include "model/setup_state.h"
+#include "platform/clock.h"
+#include "platform/live_listener.h"
+
+class FrameObserver;
+
+// All program-wide state, created once with fixed sizes. main() makes one;
+// tests make as many as they like (allocate on the heap: it is large).
+struct Program {
+    RadioNetwork network;
+    ReceiveRing ring;
+    RequestFrame request;
+    PollState poll;
+    LinkState link;
+    SetupState setup;
+    DisplayOptions display;
+    LogState log;
+    ProtocolError errors;
+
+    Clock* clock = nullptr;          // never null after CreateProgram
+    LiveListener* live = &SilentLiveListener();  // never null
+    ByteSource* replySource = nullptr;  // the link's reply bytes; set by CreateProgram
+    // Watches every reply the poll cycle reads (the headless monitor counts them); may be null.
+    FrameObserver* frameObserver = nullptr;
+
+    // What CreateProgram made for the pointers above.
+    std::unique_ptr<LiveListener> ownedLive;
+    std::unique_ptr<ByteSource> ownedReplySource;
+};

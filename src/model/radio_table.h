@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+#include "model/radio_network.h"
+
+struct Program;
+
+// First index in from..radioCount holding the serial, or -1.
+int FindRadio(const RadioNetwork& network, uint32_t serial, int from);
+// Indexes the serial numbers of radios 1..radioCount afresh (first slot wins).
+void RebuildRadioIndex(const RadioNetwork& network);
+// Appends a radio without searching: serial set, freqOffsetCode 128, list window follows.
+// Returns the new index, or -1 when all 2047 radio slots are taken (the refusal is
+// counted in refusedAdditions and recorded as an error).
+int AppendRadio(Program& program, uint32_t serial);
+// Searches slots 0..radioCount; appends when absent and shows "Number Radios=".
+// Returns -1 only when the table is full.
+int FindOrAddRadio(Program& program, uint32_t serial);
+// Removes the first radio 1..radioCount with the serial; later radios, with their
+// hops, cached parameters and history, move down one slot. False when absent.
+bool DeleteRadio(RadioNetwork& network, uint32_t serial);
+// Index 0..radioCount of the serial, or -1.
+int LocateRadio(const RadioNetwork& network, uint32_t serial);
+void ResetDisconnectCounts(RadioNetwork& network);
+// Clears every measurement, keeping serials, names and repeater numbers.
+void ResetMeasurements(Program& program);
+// The start-up / New Network state: empty table, "NONAME.RAD", random polling.
+void NewNetworkReset(Program& program);

@@ -1,0 +1,40 @@
+// Decoding on a whole program: the context and hooks the decoders are given.
+#include "model/program.h"
+#include "model/radio_table.h"
+#include "model/setup_table.h"
+#include "protocol/decoders.h"
+#include "protocol/protocol.h"
+
+namespace {
+
+class ProgramHooks final : public DecodeHooks {
+public:
+    explicit ProgramHooks(Program& program) : program(program) {}
+    int appendRadio(uint32_t serial) override { return AppendRadio(program, serial); }
+    int storeSetupValue(int radio, int address, uint8_t value, ProtocolFault fault) override {
+        return ::StoreSetupValue(program, radio, address, value, FaultNumber(fault));
+    }
+    void readConfirmation(int radio, int offset) override { ReadConfirmation(program, radio, offset); }
+    void writeConfirmation(int radio, int offset, int value) override {
+        WriteConfirmation(program, radio, offset, value);
+    }
+    void masterStatus() override { OnMasterStatusFrame(program); }
+
+private:
+    Program& program;
+};
+
+}  // namespace
+
+void DecodeReply(Program& program, std::span<const uint8_t> frame, uint8_t check) {
+    ProgramHooks hooks(program);
+    DecodeContext context{program.network,
+                          program.setup,
+                          program.errors,
+                          *program.clock,
+                          program.live ? *program.live : SilentLiveListener(),
+                          program.poll,
+                          program.display.screenNumber,
+                          hooks};
+    DecodeReply(context, frame, check);
+}

@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+
+#include "model/request_frame.h"
+
+struct Program;
+
+constexpr uint16_t kEepromBase = 0x0D80;
+
+// Fills the request buffer: type, serial big-endian, 0, bytes 5 and 6, XOR.
+void BuildRequest(RequestFrame& frame, uint8_t type, uint32_t serial, uint8_t byte5, uint8_t byte6);
+// F8 FF FF n 00 0D 80 XOR.
+void BuildPollByNumber(RequestFrame& frame, uint8_t n);
+
+// Reads and decodes every complete reply available from program.replySource.
+void ReadReplies(Program& program);
+
+// The remote-setup acknowledgements, called by the decoders.
+void ReadConfirmation(Program& program, int radio, int offset);
+void WriteConfirmation(Program& program, int radio, int offset, int value);
+
+// A valid master status frame arrived on a TCP link: the moment the waiting
+// request is sent (at most once per clock second). Called by the decoder only
+// when the link is TCP; the poll cycle owns the send.
+void OnMasterStatusFrame(Program& program);
