@@ -2,24 +2,10 @@
 
 #include "app/window_proc.h"
 #include "display/screens.h"
+#include "link/link_byte_source.h"
 #include "link/links.h"
 #include "model/program.h"
 #include "model/setup_table.h"
-
-namespace {
-
-// Reply bytes come from whichever link is open.
-class LinkReplySource : public ByteSource {
-public:
-    explicit LinkReplySource(Program& program) : program(program) {}
-    int bytesAvailable() override { return LinkBytesAvailable(program); }
-    void receive(uint8_t* destination, int n) override { LinkReceive(program, destination, n); }
-
-private:
-    Program& program;
-};
-
-}  // namespace
 
 LiveListener& SilentLiveListener() {
     static LiveListener silent;
@@ -32,7 +18,7 @@ std::unique_ptr<Program> CreateProgram(Clock& clock) {
     // Live updates draw whenever a tick lends the window's canvas.
     program->ownedLive = MakeCanvasLiveView(*program);
     program->live = program->ownedLive.get();
-    program->ownedReplySource = std::make_unique<LinkReplySource>(*program);
+    program->ownedReplySource = std::make_unique<LinkByteSource>(*program);
     program->replySource = program->ownedReplySource.get();
 
     program->link.linkUp = 1;
