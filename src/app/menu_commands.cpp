@@ -43,7 +43,7 @@ void AddRadio(Program& program, Host& host) {
     if (!TypedSerial(host, typed, serial)) return;
     std::string name;
     const bool named = host.prompt("Radio " + typed + "'s Name?", name);
-    const int index = FindOrAddRadio(program, serial);
+    const int index = FindOrAddRadio(program.network, program.errors, *program.live, serial);
     if (index < 0) {
         host.messageBox("Radio table is full", "Error");
         return;
@@ -166,7 +166,7 @@ bool OnMenuCommand(Program& program, Host& host, int id) {
     if (PollCommands(program, host, id)) return true;
     switch (id) {
         case menu::newNetwork:
-            NewNetworkReset(program);
+            NewNetworkReset(program.network, program.poll, program.request, program.log, program.clock);
             Repaint(host);
             return true;
         case menu::openNetworkFile: CommandOpenNetworkFile(program, host); return true;

@@ -30,7 +30,7 @@ void OnCreate(Program& program, Host& host) {
     program.poll.pollInterval = 0.2f;
     program.poll.tickAccumulator = 0.01f;
     program.display.alarmTimeSeconds = 60.0f;
-    NewNetworkReset(program);
+    NewNetworkReset(program.network, program.poll, program.request, program.log, program.clock);
     if (Canvas* canvas = host.windowCanvas()) program.display.clientRect = canvas->clientRect();
     host.invalidate(true);
     host.update();

@@ -62,7 +62,7 @@ void PollSingleRadio(Program& program, Host& host) {
         host.messageBox("Bad Input Try Again", "Error");
         return;
     }
-    const int index = FindOrAddRadio(program, static_cast<uint32_t>(typed));
+    const int index = FindOrAddRadio(program.network, program.errors, *program.live, static_cast<uint32_t>(typed));
     if (index < 0) return;  // the table is full
     poll.currentRadio = index;
     program.network.selectedRadio = index;

@@ -181,7 +181,7 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     program.poll.currentRadio = 1;
     network.firstVisibleRow = 1;
     network.lastVisibleRow = std::min(40, network.radioCount);
-    ResetMeasurements(program);
+    ResetMeasurements(program.network, program.log, program.clock);
 
     for (const std::string& refused : file.refused) error += (error.empty() ? "" : "\n") + path + " " + refused;
     if (file.truncated)

@@ -1,7 +1,6 @@
 #include "model/radio_table.h"
 
 #include "model/derived_values.h"
-#include "model/program.h"
 #include "model/protocol_error.h"
 
 namespace {
@@ -62,12 +61,11 @@ int FindRadio(const RadioNetwork& network, uint32_t serial, int from) {
     return -1;
 }
 
-int AppendRadio(Program& program, uint32_t serial) {
-    RadioNetwork& network = program.network;
+int AppendRadio(RadioNetwork& network, ProtocolError& errors, uint32_t serial) {
     if (network.radioCount >= kMaxRadios) {
         // No slot beyond 2047: refuse rather than write past the table.
         ++network.refusedAdditions;
-        RecordFault(program.errors, ProtocolFault::RadioTableFull, static_cast<int>(serial / 100000));
+        RecordFault(errors, ProtocolFault::RadioTableFull, static_cast<int>(serial / 100000));
         return -1;
     }
     int index = ++network.radioCount;
@@ -90,11 +88,11 @@ int AppendRadio(Program& program, uint32_t serial) {
     return index;
 }
 
-int FindOrAddRadio(Program& program, uint32_t serial) {
-    int index = FindRadio(program.network, serial, 0);
+int FindOrAddRadio(RadioNetwork& network, ProtocolError& errors, LiveListener& live, uint32_t serial) {
+    int index = FindRadio(network, serial, 0);
     if (index >= 0) return index;
-    index = AppendRadio(program, serial);
-    if (index >= 0 && program.live) program.live->numberRadios(program.network.radioCount);
+    index = AppendRadio(network, errors, serial);
+    if (index >= 0) live.numberRadios(network.radioCount);
     return index;
 }
 
@@ -129,13 +127,12 @@ void ResetDisconnectCounts(RadioNetwork& network) {
     for (RadioRecord& radio : network.radios) radio.disconnectCount = 0;
 }
 
-void ResetMeasurements(Program& program) {
-    RadioNetwork& network = program.network;
-    program.log.lastLogMinute = 0;
+void ResetMeasurements(RadioNetwork& network, LogState& log, const Clock* clock) {
+    log.lastLogMinute = 0;
     network.master.dataBytesTotal = 0;
     network.master.dataRateAccumulator = 0;
-    if (program.clock) {
-        LocalTime now = program.clock->now();
+    if (clock) {
+        LocalTime now = clock->now();
         network.runStartSeconds = SecondsClock(now);
         network.runStartTime = TimeText(now);
         network.runStartDate = DateText(now);
@@ -166,8 +163,7 @@ void ResetMeasurements(Program& program) {
     network.firstVisibleRow = 1;
 }
 
-void NewNetworkReset(Program& program) {
-    RadioNetwork& network = program.network;
+void NewNetworkReset(RadioNetwork& network, PollState& poll, RequestFrame& request, LogState& log, const Clock* clock) {
     network.networkFileName = "NONAME.RAD";
     for (RadioRecord& radio : network.radios) {
         radio.serialNumber = 0;
@@ -184,15 +180,14 @@ void NewNetworkReset(Program& program) {
     network.lastMasterSequence = 0;
     network.lastSlaveSequence = 0;
 
-    PollState& poll = program.poll;
     poll.pollMode = 1;
     poll.randomNumber = 0;
     poll.requestState = 8;
     poll.currentRadio = 0;
     poll.sweepCount = 0;
-    program.request.bytes.fill(0);
+    request.bytes.fill(0);
 
     // Clears the log minute, the master total and the run start, and sets
     // firstVisibleRow to 1.
-    ResetMeasurements(program);
+    ResetMeasurements(network, log, clock);
 }

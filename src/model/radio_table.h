@@ -1,9 +1,13 @@
 #pragma once
 #include <cstdint>
 
+#include "model/log_state.h"
+#include "model/poll_state.h"
+#include "model/protocol_error.h"
 #include "model/radio_network.h"
-
-struct Program;
+#include "model/request_frame.h"
+#include "platform/clock.h"
+#include "platform/live_listener.h"
 
 // First index in from..radioCount holding the serial, or -1.
 int FindRadio(const RadioNetwork& network, uint32_t serial, int from);
@@ -12,10 +16,10 @@ void RebuildRadioIndex(const RadioNetwork& network);
 // Appends a radio without searching: serial set, freqOffsetCode 128, list window follows.
 // Returns the new index, or -1 when all 2047 radio slots are taken (the refusal is
 // counted in refusedAdditions and recorded as an error).
-int AppendRadio(Program& program, uint32_t serial);
+int AppendRadio(RadioNetwork& network, ProtocolError& errors, uint32_t serial);
 // Searches slots 0..radioCount; appends when absent and shows "Number Radios=".
 // Returns -1 only when the table is full.
-int FindOrAddRadio(Program& program, uint32_t serial);
+int FindOrAddRadio(RadioNetwork& network, ProtocolError& errors, LiveListener& live, uint32_t serial);
 // Removes the first radio 1..radioCount with the serial; later radios, with their
 // hops, cached parameters and history, move down one slot. False when absent.
 bool DeleteRadio(RadioNetwork& network, uint32_t serial);
@@ -23,6 +27,7 @@ bool DeleteRadio(RadioNetwork& network, uint32_t serial);
 int LocateRadio(const RadioNetwork& network, uint32_t serial);
 void ResetDisconnectCounts(RadioNetwork& network);
 // Clears every measurement, keeping serials, names and repeater numbers.
-void ResetMeasurements(Program& program);
+// The run start comes from the clock when there is one.
+void ResetMeasurements(RadioNetwork& network, LogState& log, const Clock* clock);
 // The start-up / New Network state: empty table, "NONAME.RAD", random polling.
-void NewNetworkReset(Program& program);
+void NewNetworkReset(RadioNetwork& network, PollState& poll, RequestFrame& request, LogState& log, const Clock* clock);

@@ -1,9 +1,9 @@
 #pragma once
 #include <cstdint>
 
+#include "model/protocol_error.h"
+#include "model/radio_network.h"
 #include "model/setup_state.h"
-
-struct Program;
 
 void FillSetupParameterTable(SetupState& setup);
 // (0x0D80 + offset) AND 0xFFFF.
@@ -18,4 +18,5 @@ bool RowIsChangeable(int row);
 // Stores a parameter value that radio r reported for an address. Not in the table:
 // records `errorCode` (8 for a remote radio's reply, 3 for the master's echo) with the
 // offset and returns -1. Else returns the row.
-int StoreSetupValue(Program& program, int radio, int address, uint8_t value, int errorCode);
+int StoreSetupValue(const SetupState& setup, RadioNetwork& network, ProtocolError& errors, int radio, int address,
+                    uint8_t value, int errorCode);

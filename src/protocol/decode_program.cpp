@@ -10,9 +10,10 @@ namespace {
 class ProgramHooks final : public DecodeHooks {
 public:
     explicit ProgramHooks(Program& program) : program(program) {}
-    int appendRadio(uint32_t serial) override { return AppendRadio(program, serial); }
+    int appendRadio(uint32_t serial) override { return AppendRadio(program.network, program.errors, serial); }
     int storeSetupValue(int radio, int address, uint8_t value, ProtocolFault fault) override {
-        return ::StoreSetupValue(program, radio, address, value, FaultNumber(fault));
+        return ::StoreSetupValue(program.setup, program.network, program.errors, radio, address, value,
+                                 FaultNumber(fault));
     }
     void readConfirmation(int radio, int offset) override { ReadConfirmation(program, radio, offset); }
     void writeConfirmation(int radio, int offset, int value) override {

@@ -23,7 +23,7 @@ protected:
     void SetUp() override {
         p = std::make_unique<Program>();
         p->clock = &clock;
-        NewNetworkReset(*p);
+        NewNetworkReset(p->network, p->poll, p->request, p->log, p->clock);
     }
     RadioNetwork& net() { return p->network; }
 
@@ -42,8 +42,8 @@ protected:
 };
 
 TEST_F(RadioLookup, DuplicatesAnswerTheFirstSlotUntilItIsDeleted) {
-    for (uint32_t s : {5000001u, 5000002u, 5000003u}) AppendRadio(*p, s);
-    EXPECT_EQ(AppendRadio(*p, 5000002), 4);  // an append without a search may duplicate
+    for (uint32_t s : {5000001u, 5000002u, 5000003u}) AppendRadio(p->network, p->errors, s);
+    EXPECT_EQ(AppendRadio(p->network, p->errors, 5000002), 4);  // an append without a search may duplicate
     EXPECT_EQ(FindRadio(net(), 5000002, 1), 2);
     EXPECT_EQ(FindRadio(net(), 5000002, 3), 4);
     EXPECT_TRUE(DeleteRadio(net(), 5000002));
@@ -53,7 +53,7 @@ TEST_F(RadioLookup, DuplicatesAnswerTheFirstSlotUntilItIsDeleted) {
 }
 
 TEST_F(RadioLookup, SerialsWrittenStraightIntoTheRecordsAreStillFound) {
-    for (uint32_t s = 1; s <= 20; ++s) AppendRadio(*p, 3000000 + s);
+    for (uint32_t s = 1; s <= 20; ++s) AppendRadio(p->network, p->errors, 3000000 + s);
     ASSERT_EQ(FindRadio(net(), 3000005, 1), 5);
     // A record rewritten behind the table's back, and the count lowered.
     net().radios[5].serialNumber = 4000005;
@@ -72,7 +72,7 @@ TEST_F(RadioLookup, SerialsWrittenStraightIntoTheRecordsAreStillFound) {
 }
 
 TEST_F(RadioLookup, ATableRewrittenTwiceBehindItsBackIsFoundAgain) {
-    for (uint32_t s = 1; s <= kMaxRadios; ++s) AppendRadio(*p, 2000000 + s);
+    for (uint32_t s = 1; s <= kMaxRadios; ++s) AppendRadio(p->network, p->errors, 2000000 + s);
     for (uint32_t round : {1u, 2u}) {
         // Every record gets a new serial: each lookup misses the index and scans.
         for (int i = 1; i <= kMaxRadios; ++i)
@@ -85,7 +85,7 @@ TEST_F(RadioLookup, ATableRewrittenTwiceBehindItsBackIsFoundAgain) {
 
 TEST_F(RadioLookup, TheMasterSlotIsCheckedOnlyFromZero) {
     net().radios[0].serialNumber = 9200000;
-    AppendRadio(*p, 9200000);
+    AppendRadio(p->network, p->errors, 9200000);
     EXPECT_EQ(FindRadio(net(), 9200000, 0), 0);
     EXPECT_EQ(FindRadio(net(), 9200000, 1), 1);
     net().radioCount = -1;  // a damaged count finds nothing, not even the master
@@ -100,8 +100,8 @@ TEST_F(RadioLookup, AgreesWithTheRecordsThroughEveryOperation) {
         switch (random() % 8) {
             case 0:
             case 1:
-            case 2: FindOrAddRadio(*p, someSerial()); break;
-            case 3: AppendRadio(*p, someSerial()); break;
+            case 2: FindOrAddRadio(p->network, p->errors, *p->live, someSerial()); break;
+            case 3: AppendRadio(p->network, p->errors, someSerial()); break;
             case 4: DeleteRadio(net(), someSerial()); break;
             case 5:
                 if (net().radioCount > 0) {
@@ -110,9 +110,9 @@ TEST_F(RadioLookup, AgreesWithTheRecordsThroughEveryOperation) {
                     RebuildRadioIndex(net());
                 }
                 break;
-            case 6: ResetMeasurements(*p); break;
+            case 6: ResetMeasurements(p->network, p->log, p->clock); break;
             default:
-                if (random() % 40 == 0) NewNetworkReset(*p);
+                if (random() % 40 == 0) NewNetworkReset(p->network, p->poll, p->request, p->log, p->clock);
                 break;
         }
         ExpectLookupsAgreeWithTheRecords({someSerial()});
@@ -122,11 +122,11 @@ TEST_F(RadioLookup, AgreesWithTheRecordsThroughEveryOperation) {
 
 TEST_F(RadioLookup, AFullTableFindsEveryRadioAndKeepsRefusing) {
     for (uint32_t s = 1; s <= kMaxRadios; ++s)
-        ASSERT_EQ(AppendRadio(*p, 5000000 + s * 7), static_cast<int>(s));
+        ASSERT_EQ(AppendRadio(p->network, p->errors, 5000000 + s * 7), static_cast<int>(s));
     for (uint32_t s = 1; s <= kMaxRadios; ++s)
         ASSERT_EQ(FindRadio(net(), 5000000 + s * 7, 1), static_cast<int>(s));
     // Unknown radios keep arriving: each is refused, and the index stays usable.
-    for (uint32_t s = 1; s <= 5000; ++s) ASSERT_EQ(FindOrAddRadio(*p, 8000000 + s), -1);
+    for (uint32_t s = 1; s <= 5000; ++s) ASSERT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 8000000 + s), -1);
     EXPECT_EQ(FindRadio(net(), 5000000 + 2047 * 7, 1), 2047);
     ExpectLookupsAgreeWithTheRecords({8000001});
 }

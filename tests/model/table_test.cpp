@@ -22,7 +22,7 @@ protected:
         p = std::make_unique<Program>();
         p->clock = &clock;
         p->live = &live;
-        NewNetworkReset(*p);
+        NewNetworkReset(p->network, p->poll, p->request, p->log, p->clock);
     }
     RadioNetwork& net() { return p->network; }
 
@@ -32,9 +32,9 @@ protected:
 };
 
 TEST_F(RadioTableTest, FindOrAddAppendsOnceAndShowsTheCount) {
-    EXPECT_EQ(FindOrAddRadio(*p, 5001234), 1);
-    EXPECT_EQ(FindOrAddRadio(*p, 5001235), 2);
-    EXPECT_EQ(FindOrAddRadio(*p, 5001234), 1);
+    EXPECT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 5001234), 1);
+    EXPECT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 5001235), 2);
+    EXPECT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 5001234), 1);
     EXPECT_EQ(net().radioCount, 2);
     EXPECT_EQ(live.shown, (std::vector<int>{1, 2}));
     EXPECT_EQ(net().radios[2].freqOffsetCode, 128);
@@ -43,7 +43,7 @@ TEST_F(RadioTableTest, FindOrAddAppendsOnceAndShowsTheCount) {
 
 TEST_F(RadioTableTest, MasterSerialInSlotZeroIsFoundNotAdded) {
     net().radios[0].serialNumber = 9123456;
-    EXPECT_EQ(FindOrAddRadio(*p, 9123456), 0);
+    EXPECT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 9123456), 0);
     EXPECT_EQ(net().radioCount, 0);
     EXPECT_EQ(LocateRadio(net(), 9123456), 0);
     EXPECT_EQ(FindRadio(net(), 9123456, 1), -1);
@@ -53,7 +53,7 @@ TEST_F(RadioTableTest, MasterSerialInSlotZeroIsFoundNotAdded) {
 TEST_F(RadioTableTest, ListWindowFollowsAppendsUpToFortyRows) {
     net().firstVisibleRow = 1;
     net().lastVisibleRow = 0;
-    for (uint32_t s = 1; s <= 45; ++s) FindOrAddRadio(*p, 3000000 + s);
+    for (uint32_t s = 1; s <= 45; ++s) FindOrAddRadio(p->network, p->errors, *p->live, 3000000 + s);
     EXPECT_EQ(net().lastVisibleRow, 40);
     EXPECT_EQ(net().firstVisibleRow, 1);
 }
@@ -65,7 +65,7 @@ TEST_F(RadioTableTest, AppendStartsFromACleanSlot) {
     stale.eepromValid[29] = 1;
     stale.name = MakeRadioName("OLDNAME");
     net().history[5].historyCount = 7;
-    EXPECT_EQ(AppendRadio(*p, 4000001), 5);
+    EXPECT_EQ(AppendRadio(p->network, p->errors, 4000001), 5);
     EXPECT_EQ(net().radios[5].dataBytes, 0);
     EXPECT_EQ(net().radios[5].eepromValid[29], 0);
     EXPECT_EQ(NameText(net().radios[5].name), "NewRadio");
@@ -74,17 +74,18 @@ TEST_F(RadioTableTest, AppendStartsFromACleanSlot) {
 }
 
 TEST_F(RadioTableTest, FullTableRefusesTheNextRadio) {
-    for (uint32_t s = 1; s <= 2047; ++s) ASSERT_EQ(AppendRadio(*p, 2000000 + s), static_cast<int>(s));
-    EXPECT_EQ(FindOrAddRadio(*p, 7654321), -1);
+    for (uint32_t s = 1; s <= 2047; ++s)
+        ASSERT_EQ(AppendRadio(p->network, p->errors, 2000000 + s), static_cast<int>(s));
+    EXPECT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 7654321), -1);
     EXPECT_EQ(net().radioCount, 2047);
     EXPECT_EQ(net().refusedAdditions, 1);
     EXPECT_EQ(p->errors.lastCode.load(), 40);
     EXPECT_EQ(p->errors.lastValue.load(), 76);
-    EXPECT_EQ(FindOrAddRadio(*p, 2002047), 2047);  // present radios are still found
+    EXPECT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 2002047), 2047);  // present radios are still found
 }
 
 TEST_F(RadioTableTest, DeleteMovesLaterRadiosWithEverythingTheyHold) {
-    for (uint32_t s = 1; s <= 4; ++s) FindOrAddRadio(*p, 1000 + s);
+    for (uint32_t s = 1; s <= 4; ++s) FindOrAddRadio(p->network, p->errors, *p->live, 1000 + s);
     RadioRecord& third = net().radios[3];
     third.name = MakeRadioName("THIRD");
     third.hopRepeater[7] = 9;
@@ -120,13 +121,13 @@ TEST_F(RadioTableTest, DeleteMovesLaterRadiosWithEverythingTheyHold) {
 
 TEST_F(RadioTableTest, DeleteNeverRemovesTheMaster) {
     net().radios[0].serialNumber = 9200000;
-    FindOrAddRadio(*p, 1001);
+    FindOrAddRadio(p->network, p->errors, *p->live, 1001);
     EXPECT_FALSE(DeleteRadio(net(), 9200000));
     EXPECT_EQ(net().radioCount, 1);
 }
 
 TEST_F(RadioTableTest, DeleteAcrossTheHistoryBoundary) {
-    for (uint32_t s = 1; s <= 1100; ++s) AppendRadio(*p, 10000 + s);
+    for (uint32_t s = 1; s <= 1100; ++s) AppendRadio(p->network, p->errors, 10000 + s);
     net().history[1023].historyCount = 5;
     EXPECT_TRUE(DeleteRadio(net(), 10000 + 1000));
     EXPECT_EQ(net().radios[1023].serialNumber, 10000u + 1024);
@@ -136,7 +137,7 @@ TEST_F(RadioTableTest, DeleteAcrossTheHistoryBoundary) {
 }
 
 TEST_F(RadioTableTest, MeasurementResetKeepsIdentity) {
-    FindOrAddRadio(*p, 5550001);
+    FindOrAddRadio(p->network, p->errors, *p->live, 5550001);
     RadioRecord& r = net().radios[1];
     r.name = MakeRadioName("PUMP 7");
     r.repeaterNumber = 3;
@@ -153,7 +154,7 @@ TEST_F(RadioTableTest, MeasurementResetKeepsIdentity) {
     net().firstVisibleRow = 0;
 
     clock.set(LocalTime{2024, 3, 16, 8, 0, 5, 0});
-    ResetMeasurements(*p);
+    ResetMeasurements(p->network, p->log, p->clock);
     EXPECT_EQ(r.serialNumber, 5550001u);
     EXPECT_EQ(NameText(r.name), "PUMP 7  ");
     EXPECT_EQ(r.repeaterNumber, 3);
@@ -174,7 +175,7 @@ TEST_F(RadioTableTest, MeasurementResetKeepsIdentity) {
 }
 
 TEST_F(RadioTableTest, NewNetworkEmptiesTheTableAndRestartsRandomPolling) {
-    FindOrAddRadio(*p, 5550001);
+    FindOrAddRadio(p->network, p->errors, *p->live, 5550001);
     net().radios[0].serialNumber = 9200000;
     net().radios[1].name = MakeRadioName("X");
     net().repeaterCount = 4;
@@ -189,7 +190,7 @@ TEST_F(RadioTableTest, NewNetworkEmptiesTheTableAndRestartsRandomPolling) {
     p->poll.sweepCount = 9;
     p->request.bytes.fill(0xAA);
 
-    NewNetworkReset(*p);
+    NewNetworkReset(p->network, p->poll, p->request, p->log, p->clock);
     EXPECT_EQ(net().radioCount, 0);
     EXPECT_EQ(net().repeaterCount, 0);
     EXPECT_EQ(net().radios[0].serialNumber, 0u);

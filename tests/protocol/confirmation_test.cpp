@@ -105,14 +105,14 @@ TEST_F(ConfirmationTest, RadioEchoesDriveAWholeSequence) {
 }
 
 TEST_F(ConfirmationTest, StoreSetupValueStoresOrRecords) {
-    EXPECT_EQ(StoreSetupValue(*p, 5, 0x0D95, 0x13, 8), 3);
+    EXPECT_EQ(StoreSetupValue(p->setup, p->network, p->errors, 5, 0x0D95, 0x13, 8), 3);
     EXPECT_EQ(radio(5).eepromValid[3], 1);
     EXPECT_EQ(radio(5).eepromValue[3], 0x13);
-    EXPECT_EQ(StoreSetupValue(*p, 5, 0x0D8A, 1, 3), -1);
+    EXPECT_EQ(StoreSetupValue(p->setup, p->network, p->errors, 5, 0x0D8A, 1, 3), -1);
     EXPECT_EQ(errorCode(), 3);
     EXPECT_EQ(errorValue(), 10);
-    EXPECT_EQ(StoreSetupValue(*p, 2048, 0x0D95, 1, 8), -1);
-    EXPECT_EQ(StoreSetupValue(*p, -1, 0x0D95, 1, 8), -1);
+    EXPECT_EQ(StoreSetupValue(p->setup, p->network, p->errors, 2048, 0x0D95, 1, 8), -1);
+    EXPECT_EQ(StoreSetupValue(p->setup, p->network, p->errors, -1, 0x0D95, 1, 8), -1);
 }
 
 }  // namespace
