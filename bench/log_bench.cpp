@@ -71,7 +71,7 @@ void BM_SnapshotText2047(benchmark::State& state) {
     auto program = FullTable(clock);
     size_t bytes = 0;
     for (auto _ : state) {
-        std::string text = SnapshotText(*program);
+        std::string text = SnapshotText(program->network, program->log, *program->clock);
         bytes = text.size();
         benchmark::DoNotOptimize(text);
     }

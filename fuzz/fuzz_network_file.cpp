@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 1; i <= n.radioCount; ++i) before->radios[i] = n.radios[i];
     out = std::fopen(fixture.path.c_str(), "wb");
     if (out == nullptr) std::abort();
-    const std::string saved = NetworkFileText(p);
+    const std::string saved = NetworkFileText(p.network, p.link);
     if (std::fwrite(saved.data(), 1, saved.size(), out) != saved.size()) std::abort();
     std::fclose(out);
     if (!ReadNetworkFile(p, fixture.path, error)) std::abort();

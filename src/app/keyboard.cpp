@@ -104,7 +104,8 @@ void OnKeyDown(Program& program, Host& host, int virtualKey) {
             break;
         case key::letterF:
             if (display.screenNumber == screen::screen2) {
-                WriteSettingsReport(program, &host, SelectedRadioInTable(program));
+                WriteSettingsReport(program.network, program.setup, program.errors, &host,
+                                    SelectedRadioInTable(program));
                 return;
             }
             CommandSaveNetworkFile(program, host);

@@ -43,10 +43,11 @@ void LoggingStep(Program& program) {
     // Any snapshot written, "Current.log" included, satisfies a pending request;
     // a failed one leaves it set so the next step tries again.
     if (!snapshotName.empty() &&
-        WriteLogFile(program, snapshotName, SnapshotText(program), logtext::kSnapshotFileError))
+        WriteLogFile(program, snapshotName, SnapshotText(program.network, program.log, *program.clock),
+                     logtext::kSnapshotFileError))
         log.logRequested = false;
 
-    if (log.csvRequested &&
-        WriteLogFile(program, DatedName(now, ".CSV"), CsvText(program), logtext::kCsvFileError))
+    if (log.csvRequested && WriteLogFile(program, DatedName(now, ".CSV"),
+                                         CsvText(program.network, program.log, *program.clock), logtext::kCsvFileError))
         log.csvRequested = false;
 }

@@ -1,13 +1,20 @@
 #pragma once
 #include <string>
 
+#include "model/log_state.h"
+#include "model/protocol_error.h"
+#include "model/radio_network.h"
+#include "model/setup_state.h"
+#include "platform/clock.h"
+
 struct Program;
 class Host;
 
 // The logging step of every tick: "Current.log" each new minute, requested snapshots.
 void LoggingStep(Program& program);
-std::string SnapshotText(const Program& program);
-std::string CsvText(const Program& program);
-std::string SettingsReportText(const Program& program, int radio);
+std::string SnapshotText(const RadioNetwork& network, const LogState& log, const Clock& clock);
+std::string CsvText(const RadioNetwork& network, const LogState& log, const Clock& clock);
+std::string SettingsReportText(const RadioNetwork& network, const SetupState& setup, int radio);
 // Writes "<serial>.dat"; a failure is recorded and, with a host, shown.
-bool WriteSettingsReport(Program& program, Host* host, int radio);
+bool WriteSettingsReport(const RadioNetwork& network, const SetupState& setup, ProtocolError& errors, Host* host,
+                         int radio);

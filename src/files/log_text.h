@@ -1,9 +1,9 @@
 #pragma once
 #include <string>
 
+#include "model/log_state.h"
 #include "model/radio_network.h"
-
-struct Program;
+#include "platform/clock.h"
 
 // Pieces shared by the snapshot, the CSV export and the settings report.
 namespace logtext {
@@ -18,7 +18,7 @@ constexpr int kNetworkFileReadError = 9004;
 constexpr int kNetworkFileWriteError = 9005;
 
 // The three title lines (banner, network file, date/time/elapsed), each with its line end.
-std::string TitleLines(const Program& program);
+std::string TitleLines(const RadioNetwork& network, const LogState& log, const Clock& clock);
 // radioCount held within the table, so a damaged count never reads past it.
 int RadiosInTable(const RadioNetwork& network);
 

@@ -190,9 +190,7 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     return true;
 }
 
-std::string NetworkFileText(const Program& program) {
-    const RadioNetwork& network = program.network;
-    const LinkState& link = program.link;
+std::string NetworkFileText(const RadioNetwork& network, const LinkState& link) {
     std::string out;
     if (!link.ipAddressText.empty()) {
         out += "IP ADDRESS " + link.ipAddressText + logtext::kLineEnd;
@@ -212,14 +210,15 @@ std::string NetworkFileText(const Program& program) {
     return out;
 }
 
-bool WriteNetworkFile(Program& program, const std::string& path, std::string& error) {
+bool WriteNetworkFile(const RadioNetwork& network, const LinkState& link, ProtocolError& errors,
+                      const std::string& path, std::string& error) {
     std::string reason;
-    const int code = WriteFileAtomically(path, NetworkFileText(program), reason);
+    const int code = WriteFileAtomically(path, NetworkFileText(network, link), reason);
     if (code == 0) {
         error.clear();
         return true;
     }
-    RecordFailure(program.errors, code, logtext::kNetworkFileWriteError);
+    RecordFailure(errors, code, logtext::kNetworkFileWriteError);
     error = "Cannot write " + path + ": " + reason;
     return false;
 }
@@ -243,7 +242,7 @@ void CommandSaveNetworkFile(Program& program, Host& host) {
     std::string path;
     if (!host.saveFileDialog(request, path)) return;
     std::string error;
-    if (!WriteNetworkFile(program, path, error)) {
+    if (!WriteNetworkFile(program.network, program.link, program.errors, path, error)) {
         host.messageBox(error, "Error");
         return;
     }

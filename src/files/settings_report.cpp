@@ -4,7 +4,6 @@
 #include "files/log_files.h"
 #include "files/log_text.h"
 #include "model/derived_values.h"
-#include "model/program.h"
 #include "model/protocol_error.h"
 #include "platform/host.h"
 #include "text/format_number.h"
@@ -44,8 +43,7 @@ std::string ReportFileName(const RadioRecord& radio) {
 
 }  // namespace
 
-std::string SettingsReportText(const Program& program, int radio) {
-    const RadioNetwork& network = program.network;
+std::string SettingsReportText(const RadioNetwork& network, const SetupState& setup, int radio) {
     if (!InTable(network, radio)) return {};
     const RadioRecord& r = network.radios[radio];
 
@@ -56,12 +54,12 @@ std::string SettingsReportText(const Program& program, int radio) {
     out += FormatNumber(r.serialNumber, "######## ");
     out += "NAME:" + NameText(r.name) + kLineEnd;
 
-    int rows = program.setup.setupParamCount;
+    int rows = setup.setupParamCount;
     if (rows < 0) rows = 0;
     if (rows > kParamSlots) rows = kParamSlots;
     for (int p = 0; p < rows; ++p) {
         out += FormatNumber(p, "                     ##       ");
-        out += ParameterName(program.setup.table.rows[p]);
+        out += ParameterName(setup.table.rows[p]);
         out += r.eepromValid[p] ? FormatNumber(r.eepromValue[p], "     ### ") : "     XXX ";
         out += kLineEnd;
     }
@@ -81,13 +79,14 @@ std::string SettingsReportText(const Program& program, int radio) {
     return out;
 }
 
-bool WriteSettingsReport(Program& program, Host* host, int radio) {
-    if (!InTable(program.network, radio)) return false;
-    const std::string name = ReportFileName(program.network.radios[radio]);
+bool WriteSettingsReport(const RadioNetwork& network, const SetupState& setup, ProtocolError& errors, Host* host,
+                         int radio) {
+    if (!InTable(network, radio)) return false;
+    const std::string name = ReportFileName(network.radios[radio]);
     std::string reason;
-    const int code = WriteFileAtomically(name, SettingsReportText(program, radio), reason);
+    const int code = WriteFileAtomically(name, SettingsReportText(network, setup, radio), reason);
     if (code == 0) return true;
-    RecordFailure(program.errors, code, logtext::kReportFileError);
+    RecordFailure(errors, code, logtext::kReportFileError);
     if (host != nullptr) host->messageBox("Could not write " + name + ": " + reason, "Error");
     return false;
 }

@@ -3,18 +3,17 @@
 #include "files/log_files.h"
 #include "files/log_text.h"
 #include "model/derived_values.h"
-#include "model/program.h"
 #include "text/format_number.h"
 #include "text/hex.h"
 
 namespace logtext {
 
-std::string TitleLines(const Program& program) {
-    const LocalTime now = program.clock->now();
-    const int64_t elapsed = SecondsClock(now) - program.network.runStartSeconds;
+std::string TitleLines(const RadioNetwork& network, const LogState& log, const Clock& clock) {
+    const LocalTime now = clock.now();
+    const int64_t elapsed = SecondsClock(now) - network.runStartSeconds;
     std::string out;
-    out += std::string(38, ' ') + program.log.bannerText + kLineEnd;
-    out += std::string(32, ' ') + program.network.networkFileName + kLineEnd;
+    out += std::string(38, ' ') + log.bannerText + kLineEnd;
+    out += std::string(32, ' ') + network.networkFileName + kLineEnd;
     out += std::string(37, ' ') + DateText(now) + "  " + TimeText(now) + std::string(8, ' ') +
            FormatNumber(static_cast<double>(elapsed), "########") + kLineEnd;
     return out;
@@ -145,12 +144,11 @@ std::string NumberRadiosLine(const RadioNetwork& network) {
 
 }  // namespace
 
-std::string SnapshotText(const Program& program) {
-    const RadioNetwork& network = program.network;
+std::string SnapshotText(const RadioNetwork& network, const LogState& log, const Clock& clock) {
     const int count = logtext::RadiosInTable(network);
     std::string out;
     out.reserve(static_cast<size_t>(count + 12) * 128);
-    out += logtext::TitleLines(program);
+    out += logtext::TitleLines(network, log, clock);
     out += kLineEnd;
     out += " Radio     Name  Fn     ID   Rev Temp VTG  RCD Sig Nse  %  Freq   Data   Dist Num Rep1 Rep2 "
            "Rep3 Rep4 Poll    Time";
@@ -167,12 +165,11 @@ std::string SnapshotText(const Program& program) {
     return out;
 }
 
-std::string CsvText(const Program& program) {
-    const RadioNetwork& network = program.network;
+std::string CsvText(const RadioNetwork& network, const LogState& log, const Clock& clock) {
     const int count = logtext::RadiosInTable(network);
     std::string out;
     out.reserve(static_cast<size_t>(count + 12) * 128);
-    out += logtext::TitleLines(program);
+    out += logtext::TitleLines(network, log, clock);
     out += kLineEnd;
     out += "Radio,Name,Fn,ID,Rev,Temp in C,VTG in V,RCD,Sig,Nse,%,Freq ppm,Data bytes,Dist,Num Dis,"
            "Rep1#,Rep1 Sg,Rep2#,Rep2 Sg,Rep3#,Rep3 Sg,Rep4#,Rep4 Sg,Poll %,Time Rcvd";

@@ -11,12 +11,13 @@ protected:
 };
 
 TEST_F(CsvExport, MatchesTheGoldenFileByteForByte) {
-    EXPECT_EQ(CsvText(*program), GoldenBytes("snapshot.csv"));
+    EXPECT_EQ(CsvText(program->network, program->log, *program->clock), GoldenBytes("snapshot.csv"));
 }
 
 TEST_F(CsvExport, TheElapsedTimeFollowsTheClock) {
     clock.advanceMs(61000);
-    EXPECT_NE(CsvText(*program).find("14:06:10        3970\r\n"), std::string::npos);
+    EXPECT_NE(CsvText(program->network, program->log, *program->clock).find("14:06:10        3970\r\n"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -48,15 +48,15 @@ TEST_F(KilledWriter, FilesAreAlwaysTheOldOrTheNewOneWhole) {
              p.log.lastLogMinute = -1;  // a new minute: the log is rewritten
              LoggingStep(p);
          },
-         [](const Program& p) { return SnapshotText(p); }},
+         [](const Program& p) { return SnapshotText(p.network, p.log, *p.clock); }},
         {"net.RAD",
          [](Program& p) {
              std::string error;
-             WriteNetworkFile(p, "net.RAD", error);
+             WriteNetworkFile(p.network, p.link, p.errors, "net.RAD", error);
          },
-         [](const Program& p) { return NetworkFileText(p); }},
-        {report.c_str(), [](Program& p) { WriteSettingsReport(p, nullptr, 1); },
-         [](const Program& p) { return SettingsReportText(p, 1); }},
+         [](const Program& p) { return NetworkFileText(p.network, p.link); }},
+        {report.c_str(), [](Program& p) { WriteSettingsReport(p.network, p.setup, p.errors, nullptr, 1); },
+         [](const Program& p) { return SettingsReportText(p.network, p.setup, 1); }},
     };
     std::mt19937 random(7);
     for (const Case& c : cases) {

@@ -15,12 +15,12 @@ protected:
 };
 
 TEST_F(SnapshotLog, MatchesTheGoldenFileByteForByte) {
-    EXPECT_EQ(SnapshotText(*program), GoldenBytes("snapshot_log.txt"));
+    EXPECT_EQ(SnapshotText(program->network, program->log, *program->clock), GoldenBytes("snapshot_log.txt"));
 }
 
 TEST_F(SnapshotLog, AnEmptyTableStillHasTitlesMasterAndCount) {
     program->network.radioCount = 0;
-    const std::string text = SnapshotText(*program);
+    const std::string text = SnapshotText(program->network, program->log, *program->clock);
     const std::string golden = GoldenBytes("snapshot_log.txt");
     const std::string head = golden.substr(0, golden.find("1234567 "));
     EXPECT_EQ(text, head + "\r\nNumber Radios=0");
@@ -29,9 +29,9 @@ TEST_F(SnapshotLog, AnEmptyTableStillHasTitlesMasterAndCount) {
 TEST_F(SnapshotLog, RepeaterNumbersAreUpperCaseHexadecimal) {
     program->network.radioCount = 1;
     program->network.radios[1].repeaterNumber = 16;
-    EXPECT_NE(SnapshotText(*program).find("Pump1    R10 "), std::string::npos);
+    EXPECT_NE(SnapshotText(program->network, program->log, *program->clock).find("Pump1    R10 "), std::string::npos);
     program->network.radios[1].repeaterNumber = 255;
-    EXPECT_NE(SnapshotText(*program).find("Pump1    RFF "), std::string::npos);
+    EXPECT_NE(SnapshotText(program->network, program->log, *program->clock).find("Pump1    RFF "), std::string::npos);
 }
 
 // The logging step: "Current.log" every new minute, dated snapshots on request.
@@ -51,7 +51,7 @@ TEST_F(LoggingStepTest, WritesCurrentLogOnlyWhenTheMinuteChanges) {
     at(14, 6, 0);
     LoggingStep(*program);
     EXPECT_EQ(program->log.lastLogMinute, 6);
-    EXPECT_EQ(ReadFileBytes("Current.log"), SnapshotText(*program));
+    EXPECT_EQ(ReadFileBytes("Current.log"), SnapshotText(program->network, program->log, *program->clock));
 
     WriteFileBytes("Current.log", "old");
     at(14, 6, 59);
@@ -72,7 +72,7 @@ TEST_F(LoggingStepTest, AfterAResetTheFirstStepWritesUnlessTheMinuteIsZero) {
 TEST_F(LoggingStepTest, ARequestWritesADatedSnapshotInTheSameMinute) {
     program->log.logRequested = true;
     LoggingStep(*program);
-    EXPECT_EQ(ReadFileBytes("03071405.LOG"), SnapshotText(*program));
+    EXPECT_EQ(ReadFileBytes("03071405.LOG"), SnapshotText(program->network, program->log, *program->clock));
     EXPECT_FALSE(program->log.logRequested);
     EXPECT_FALSE(FileExists("Current.log"));
 }
@@ -94,7 +94,7 @@ TEST_F(LoggingStepTest, ACsvRequestIsWrittenBesideTheSnapshotAndCleared) {
     at(23, 59, 1);
     LoggingStep(*program);
     EXPECT_TRUE(FileExists("Current.log"));
-    EXPECT_EQ(ReadFileBytes("03072359.CSV"), CsvText(*program));
+    EXPECT_EQ(ReadFileBytes("03072359.CSV"), CsvText(program->network, program->log, *program->clock));
     EXPECT_FALSE(program->log.csvRequested);
     EXPECT_FALSE(program->log.logRequested);
 }

@@ -39,7 +39,7 @@ TEST_F(NetworkFile, WritesTwentyCharacterRadioLinesWithCrLf) {
     addRadio(123456, 0, "NewRadio");
     addRadio(9150000, 26, "Hill");
     addRadio(5, 3, "LongerThanEight");
-    EXPECT_EQ(NetworkFileText(*program),
+    EXPECT_EQ(NetworkFileText(program->network, program->link),
               "  123456  0 NewRadio\r\n"
               " 9150000 26 Hill    \r\n"
               "       5  3 LongerTh\r\n");
@@ -48,12 +48,12 @@ TEST_F(NetworkFile, WritesTwentyCharacterRadioLinesWithCrLf) {
 TEST_F(NetworkFile, WritesTheIpAndPortLinesFirstAndOnlyWithAnAddress) {
     addRadio(123456, 0, "A");
     program->link.portText = "4001";
-    EXPECT_EQ(NetworkFileText(*program), "  123456  0 A       \r\n");
+    EXPECT_EQ(NetworkFileText(program->network, program->link), "  123456  0 A       \r\n");
     program->link.ipAddressText = "10.0.0.7";
-    EXPECT_EQ(NetworkFileText(*program),
+    EXPECT_EQ(NetworkFileText(program->network, program->link),
               "IP ADDRESS 10.0.0.7\r\nPORT NUMBER 4001\r\n  123456  0 A       \r\n");
     program->link.portText.clear();
-    EXPECT_EQ(NetworkFileText(*program), "IP ADDRESS 10.0.0.7\r\n  123456  0 A       \r\n");
+    EXPECT_EQ(NetworkFileText(program->network, program->link), "IP ADDRESS 10.0.0.7\r\n  123456  0 A       \r\n");
 }
 
 TEST_F(NetworkFile, RoundTripsRadiosAddressAndPort) {
@@ -63,7 +63,7 @@ TEST_F(NetworkFile, RoundTripsRadiosAddressAndPort) {
     program->link.ipAddressText = "192.168.1.20";
     program->link.portText = "4001";
     std::string error;
-    ASSERT_TRUE(WriteNetworkFile(*program, "net.RAD", error)) << error;
+    ASSERT_TRUE(WriteNetworkFile(program->network, program->link, program->errors, "net.RAD", error)) << error;
 
     auto other = CreateProgram(clock);
     ASSERT_TRUE(ReadNetworkFile(*other, "net.RAD", error)) << error;
@@ -193,10 +193,10 @@ TEST_F(NetworkFile, MoreRadiosThanTheTableHoldsLoadsTheFirst2047AndSaysSo) {
 TEST_F(NetworkFile, AFailedWriteKeepsTheOldFileAndSaysWhy) {
     addRadio(123456, 0, "A");
     std::string error;
-    EXPECT_FALSE(WriteNetworkFile(*program, "nowhere/net.RAD", error));
+    EXPECT_FALSE(WriteNetworkFile(program->network, program->link, program->errors, "nowhere/net.RAD", error));
     EXPECT_EQ(error, "Cannot write nowhere/net.RAD: No such file or directory");
     WriteFileBytes("blocker", "x");  // a file standing where a directory should be
-    EXPECT_FALSE(WriteNetworkFile(*program, "blocker/net.RAD", error));
+    EXPECT_FALSE(WriteNetworkFile(program->network, program->link, program->errors, "blocker/net.RAD", error));
     EXPECT_EQ(error, "Cannot write blocker/net.RAD: Not a directory");
     EXPECT_EQ(program->errors.lastValue.load(), 9005);
     EXPECT_EQ(ReadFileBytes("blocker"), "x");
@@ -254,7 +254,7 @@ TEST_F(NetworkFile, OpenThenSaveKeepsThePortLine) {
     for (const char* port : {"PORT NUMBER 4000", "PORT NUMBER  4000"}) {
         const std::string text = std::string("IP ADDRESS 10.0.0.7\r\n") + port + "\r\n  123456  0 A       \r\n";
         ASSERT_TRUE(read(text));
-        EXPECT_EQ(NetworkFileText(*program), text);
+        EXPECT_EQ(NetworkFileText(program->network, program->link), text);
     }
 }
 

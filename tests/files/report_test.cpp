@@ -14,25 +14,25 @@ protected:
 };
 
 TEST_F(SettingsReport, MatchesTheGoldenFileByteForByte) {
-    EXPECT_EQ(SettingsReportText(*program, 2), GoldenBytes("report_2415000.dat"));
+    EXPECT_EQ(SettingsReportText(program->network, program->setup, 2), GoldenBytes("report_2415000.dat"));
 }
 
 TEST_F(SettingsReport, IsWrittenUnderTheRadiosSerialNumber) {
-    EXPECT_TRUE(WriteSettingsReport(*program, &host, 2));
+    EXPECT_TRUE(WriteSettingsReport(program->network, program->setup, program->errors, &host, 2));
     EXPECT_EQ(ReadFileBytes("2415000.dat"), GoldenBytes("report_2415000.dat"));
     EXPECT_TRUE(host.shown.empty());
 }
 
 TEST_F(SettingsReport, TheParameterCountBoundsTheParameterLines) {
     program->setup.setupParamCount = 34;
-    const std::string text = SettingsReportText(*program, 2);
+    const std::string text = SettingsReportText(program->network, program->setup, 2);
     EXPECT_NE(text.find("33       Radio ID Super       255 \r\n"), std::string::npos);
     EXPECT_EQ(text.find("Reflected  Power"), std::string::npos);
 }
 
 TEST_F(SettingsReport, TheMastersReportWithoutAReplyIsNamedZero) {
     program->network.radios[0].serialNumber = 0;
-    EXPECT_TRUE(WriteSettingsReport(*program, nullptr, 0));
+    EXPECT_TRUE(WriteSettingsReport(program->network, program->setup, program->errors, nullptr, 0));
     const std::string text = ReadFileBytes("0.dat");
     const std::string head =
         "                       Remote Radio Setup Parameters \r\n"
@@ -50,28 +50,29 @@ TEST_F(SettingsReport, ARadioBeyondTheHistoryRowsHasNoHistoryLines) {
     RadioNetwork& n = program->network;
     n.radioCount = 1100;
     n.radios[1050].serialNumber = 5001050;
-    const std::string text = SettingsReportText(*program, 1050);
+    const std::string text = SettingsReportText(program->network, program->setup, 1050);
     const std::string header = "   Time(sec)  Sig   Noise  Rate     Vtg    Temp   PPM\r\n";
     ASSERT_GE(text.size(), header.size());
     EXPECT_EQ(text.substr(text.size() - header.size()), header);
 }
 
 TEST_F(SettingsReport, ARadioOutsideTheTableIsRefused) {
-    EXPECT_EQ(SettingsReportText(*program, 6), "");
-    EXPECT_EQ(SettingsReportText(*program, -1), "");
-    EXPECT_FALSE(WriteSettingsReport(*program, &host, 6));
+    EXPECT_EQ(SettingsReportText(program->network, program->setup, 6), "");
+    EXPECT_EQ(SettingsReportText(program->network, program->setup, -1), "");
+    EXPECT_FALSE(WriteSettingsReport(program->network, program->setup, program->errors, &host, 6));
     EXPECT_FALSE(FileExists("3000001.dat"));
 }
 
 TEST_F(SettingsReport, AFailedWriteIsRecordedShownAndKeepsTheOldFile) {
     ASSERT_EQ(::mkdir("2415000.dat", 0755), 0);
-    EXPECT_FALSE(WriteSettingsReport(*program, &host, 2));
+    EXPECT_FALSE(WriteSettingsReport(program->network, program->setup, program->errors, &host, 2));
     EXPECT_EQ(program->errors.lastValue.load(), 9003);
     EXPECT_EQ(program->errors.lastCode.load(), EISDIR);
     EXPECT_EQ(host.messages(),
               std::vector<std::string>{"Error: Could not write 2415000.dat: Is a directory"});
 
-    EXPECT_FALSE(WriteSettingsReport(*program, nullptr, 2));  // without a window: recorded only
+    EXPECT_FALSE(WriteSettingsReport(program->network, program->setup, program->errors, nullptr,
+                                     2));  // without a window: recorded only
     EXPECT_EQ(program->errors.count.load(), 2);
     EXPECT_EQ(host.messages().size(), 1u);
 }
