@@ -44,14 +44,14 @@ void PaintWindow(Program& program, Canvas& canvas) {
 
     TextAt(program.display, 1, 30);
     DrawText(program.display, program.network.networkFileName);
-    ComputePageGeometry(program);
+    ComputePageGeometry(program.display, program.network);
 
     switch (d.screenNumber) {
-        case screen::screen0: DrawRadioList(program, false); break;
-        case screen::screen1: DrawRadioList(program, true); break;
+        case screen::screen0: DrawRadioList(program.display, program.network, program.clock, false); break;
+        case screen::screen1: DrawRadioList(program.display, program.network, program.clock, true); break;
         case screen::screen2:
             DrawScreen2Body(program);
-            ListBars(program, false);
+            ListBars(program.display, program.network, false);
             break;
         case screen::graphics3: DrawGraphics3(program); break;
         case screen::graphics4: DrawGraphics4(program); break;

@@ -3,10 +3,9 @@
 #include <cstdint>
 #include <string>
 
-struct DisplayOptions;
-struct Program;
-struct HistoryRow;
-struct HistorySample;
+#include "model/display_options.h"
+#include "model/radio_network.h"
+#include "platform/clock.h"
 
 // The selected radio's history as the graphs read it, and the time axis.
 struct GraphHistory {
@@ -20,12 +19,12 @@ struct GraphHistory {
     int x(int s) const;
 };
 
-GraphHistory ReadGraphHistory(const Program& program);
+GraphHistory ReadGraphHistory(const RadioNetwork& network, const Clock* clock);
 // Header, small bars, plot rectangle and grid. `title` at row 2, `titleColumn`.
-void DrawGraphHeader(Program& program, const char* title, int titleColumn, const char* nameLabel,
-                     const int* gridY, int gridCount);
+void DrawGraphHeader(DisplayOptions& display, const RadioNetwork& network, const char* title, int titleColumn,
+                     const char* nameLabel, const int* gridY, int gridCount);
 // "Minutes Ago"/"Hours Ago" and the seven labels; only with samples.
-void DrawTimeAxis(Program& program, const GraphHistory& history);
+void DrawTimeAxis(DisplayOptions& display, const GraphHistory& history);
 // Text with its bottom at y + 8, starting at x (the scale labels).
 void DrawScaleLabel(DisplayOptions& display, int x, int y, unsigned color, const std::string& text);
 // Plot lines; y (and x) are kept inside the client area above the status lines.

@@ -6,7 +6,6 @@
 #include "display/screen_parts.h"
 #include "display/text_grid.h"
 #include "model/derived_values.h"
-#include "model/program.h"
 #include "text/format_number.h"
 
 const HistorySample& GraphHistory::sample(int s) const {
@@ -17,18 +16,16 @@ int GraphHistory::x(int s) const {
     return static_cast<int>(std::lround(100.0 + 600.0 * (sample(s).time - left) / span));
 }
 
-GraphHistory ReadGraphHistory(const Program& program) {
+GraphHistory ReadGraphHistory(const RadioNetwork& network, const Clock* clock) {
     GraphHistory h;
-    const int r = program.network.selectedRadio;
+    const int r = network.selectedRadio;
     if (r < 0 || r >= kHistoryRows) return h;
-    h.row = &program.network.history[static_cast<size_t>(r)];
+    h.row = &network.history[static_cast<size_t>(r)];
     h.count = std::clamp(h.row->historyCount, 0, kHistorySamples);
     if (h.count == 0) return h;
 
-    const double elapsed =
-        program.clock != nullptr
-            ? static_cast<double>(SecondsClock(program.clock->now()) - program.network.runStartSeconds)
-            : h.sample(h.count).time;
+    const double elapsed = clock != nullptr ? static_cast<double>(SecondsClock(clock->now()) - network.runStartSeconds)
+                                            : h.sample(h.count).time;
     double span = elapsed - h.sample(1).time;
     if (span < 3600) {
         h.span = span < 900 ? 900 : span < 1800 ? 1800 : 3600;
@@ -45,20 +42,20 @@ GraphHistory ReadGraphHistory(const Program& program) {
     return h;
 }
 
-void DrawTimeAxis(Program& program, const GraphHistory& history) {
+void DrawTimeAxis(DisplayOptions& display, const GraphHistory& history) {
     if (history.count <= 0) return;
     const bool minutes = history.span <= 3600;
     if (minutes) {
-        TextAt(program.display, 3.5, 34);
-        DrawText(program.display, "Minutes Ago");
+        TextAt(display, 3.5, 34);
+        DrawText(display, "Minutes Ago");
     } else {
-        TextAt(program.display, 3.5, 37);
-        DrawText(program.display, "Hours Ago");
+        TextAt(display, 3.5, 37);
+        DrawText(display, "Hours Ago");
     }
     const double unit = minutes ? 60.0 : 3600.0;
     for (int k = 0; k <= 6; ++k) {
-        TextAt(program.display, 4.5, 10 * k + 7);
-        DrawText(program.display, FormatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
+        TextAt(display, 4.5, 10 * k + 7);
+        DrawText(display, FormatNumber((6 - k) * history.span / unit / 6.0, "###.##"));
     }
 }
 
@@ -80,8 +77,8 @@ void ClipPoint(const DisplayOptions& display, double& x, double& y) {
     x = std::clamp(x, static_cast<double>(c.left), static_cast<double>(std::max(c.left, c.right)));
 }
 
-void DrawSmallBars(Program& program, Canvas& canvas) {
-    const int b = 16 * program.display.rowsPerPage;
+void DrawSmallBars(const DisplayOptions& display, Canvas& canvas) {
+    const int b = 16 * display.rowsPerPage;
     canvas.selectBrush(Brush::lightGrey);
     canvas.selectPen(Pen::black);
     canvas.rectangle({710, 80, 800, 94});
@@ -116,48 +113,48 @@ namespace {
 
 // Stepping radios repaints without erasing: a value that can be shorter than the
 // last radio's is drawn over blanks.
-void DrawOverBlanks(Program& program, int width, const std::string& text) {
-    const Rect at = program.display.textCursor;
-    DrawText(program.display, std::string(static_cast<size_t>(width), ' '));
-    program.display.textCursor = at;
-    DrawText(program.display, text);
+void DrawOverBlanks(DisplayOptions& display, int width, const std::string& text) {
+    const Rect at = display.textCursor;
+    DrawText(display, std::string(static_cast<size_t>(width), ' '));
+    display.textCursor = at;
+    DrawText(display, text);
 }
 
 }  // namespace
 
-void DrawGraphHeader(Program& program, const char* title, int titleColumn, const char* nameLabel,
-                     const int* gridY, int gridCount) {
-    const int selected = program.network.selectedRadio;
-    const RadioRecord& r = RadioAt(program, selected);
-    Canvas* canvas = program.display.canvas;
-    if (canvas != nullptr) DrawSmallBars(program, *canvas);
+void DrawGraphHeader(DisplayOptions& display, const RadioNetwork& network, const char* title, int titleColumn,
+                     const char* nameLabel, const int* gridY, int gridCount) {
+    const int selected = network.selectedRadio;
+    const RadioRecord& r = RadioAt(network, selected);
+    Canvas* canvas = display.canvas;
+    if (canvas != nullptr) DrawSmallBars(display, *canvas);
 
-    TextAt(program.display, 2, titleColumn);
-    DrawText(program.display, title);
-    TextAt(program.display, 2, 1);
-    DrawText(program.display, "Serial Number: ");
-    SetTextColor(program.display, colors::brightGreen);
-    DrawOverBlanks(program, 8, FormatNumber(r.serialNumber, "########"));
-    SetTextColor(program.display, colors::black);
+    TextAt(display, 2, titleColumn);
+    DrawText(display, title);
+    TextAt(display, 2, 1);
+    DrawText(display, "Serial Number: ");
+    SetTextColor(display, colors::brightGreen);
+    DrawOverBlanks(display, 8, FormatNumber(r.serialNumber, "########"));
+    SetTextColor(display, colors::black);
 
-    TextAt(program.display, 2, 61);
-    DrawText(program.display, nameLabel);
-    TextAt(program.display, 2, 71);
-    SetTextColor(program.display, colors::brightGreen);
-    DrawText(program.display, NameText(r.name));
-    SetTextColor(program.display, colors::black);
+    TextAt(display, 2, 61);
+    DrawText(display, nameLabel);
+    TextAt(display, 2, 71);
+    SetTextColor(display, colors::brightGreen);
+    DrawText(display, NameText(r.name));
+    SetTextColor(display, colors::black);
 
-    TextAt(program.display, 3, 61);
-    DrawText(program.display, "Radio ID: ");
-    SetTextColor(program.display, colors::brightGreen);
-    DrawOverBlanks(program, 8, RadioIdText(r, "####### ", " XXXXXX "));
-    SetTextColor(program.display, colors::black);
+    TextAt(display, 3, 61);
+    DrawText(display, "Radio ID: ");
+    SetTextColor(display, colors::brightGreen);
+    DrawOverBlanks(display, 8, RadioIdText(r, "####### ", " XXXXXX "));
+    SetTextColor(display, colors::black);
 
-    TextAt(program.display, 3, 1);
-    DrawText(program.display, "Radio Number :");
-    SetTextColor(program.display, colors::brightGreen);
-    DrawOverBlanks(program, 5, FormatNumber(selected, " ####"));
-    SetTextColor(program.display, colors::black);
+    TextAt(display, 3, 1);
+    DrawText(display, "Radio Number :");
+    SetTextColor(display, colors::brightGreen);
+    DrawOverBlanks(display, 5, FormatNumber(selected, " ####"));
+    SetTextColor(display, colors::black);
 
     if (canvas == nullptr) return;
     canvas->selectBrush(Brush::black);

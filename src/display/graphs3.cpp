@@ -184,10 +184,10 @@ void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& s
 // Signal quality of the selected radio over time.
 void DrawGraphics3(Program& program) {
     static const int gridY[] = {160, 240, 320, 400};
-    DrawGraphHeader(program, "Signal Quality over Time", 30, "Name    :         ", gridY, 4);
+    DrawGraphHeader(program.display, program.network, "Signal Quality over Time", 30, "Name    :         ", gridY, 4);
     DrawScales(program);
-    const GraphHistory h = ReadGraphHistory(program);
-    DrawTimeAxis(program, h);
+    const GraphHistory h = ReadGraphHistory(program.network, program.clock);
+    DrawTimeAxis(program.display, h);
 
     Graphics3Stats st;
     if (h.count > 0) {

@@ -121,12 +121,13 @@ void DrawLegend(Program& program, const GraphHistory& h, double f, const Graphic
 // Temperature, supply voltage and frequency offset of the selected radio over time.
 void DrawGraphics4(Program& program) {
     static const int gridY[] = {120, 160, 200, 240, 280, 320, 360, 400, 440};
-    DrawGraphHeader(program, "Temp, Voltage, PPM Over Time", 28, "Name    :        ", gridY, 9);
+    DrawGraphHeader(program.display, program.network, "Temp, Voltage, PPM Over Time", 28, "Name    :        ", gridY,
+                    9);
     DrawScales(program);
-    const GraphHistory h = ReadGraphHistory(program);
-    DrawTimeAxis(program, h);
+    const GraphHistory h = ReadGraphHistory(program.network, program.clock);
+    DrawTimeAxis(program.display, h);
 
-    const RadioRecord& r = RadioAt(program, program.network.selectedRadio);
+    const RadioRecord& r = RadioAt(program.network, program.network.selectedRadio);
     // The plot's 30 V top maps to the radio's own full scale; the master always
     // measures on the 32.5 V scale, as its row on Screen1 shows.
     const double fullScale = program.network.selectedRadio == 0 ? 32.5 : FullScaleVolts(r.serialNumber);

@@ -1,20 +1,18 @@
 #include "display/screen_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "model/program.h"
 #include "text/format_number.h"
 
 // The bar text is drawn first and the grey rectangles over its dashes, so only
 // the words and the number stay visible between the bars.
 
-void DrawStartBar(Program& program, bool withText) {
+void DrawStartBar(DisplayOptions& display, const RadioNetwork& network, bool withText) {
     if (withText) {
-        TextAt(program.display, 6, 1);
-        DrawText(program.display, "--------------------------Starting At Radio Number " +
-                                      FormatNumber(program.network.firstVisibleRow, "* ##") +
-                                      " ------------------------");
+        TextAt(display, 6, 1);
+        DrawText(display, "--------------------------Starting At Radio Number " +
+                              FormatNumber(network.firstVisibleRow, "* ##") + " ------------------------");
     }
-    Canvas* canvas = program.display.canvas;
+    Canvas* canvas = display.canvas;
     if (canvas == nullptr) return;
     canvas->selectBrush(Brush::lightGrey);
     canvas->selectPen(Pen::black);
@@ -22,15 +20,14 @@ void DrawStartBar(Program& program, bool withText) {
     canvas->rectangle({550, 80, 800, 94});
 }
 
-void DrawEndBar(Program& program, bool withText) {
-    const int b = 16 * program.display.rowsPerPage;
+void DrawEndBar(DisplayOptions& display, const RadioNetwork& network, bool withText) {
+    const int b = 16 * display.rowsPerPage;
     if (withText) {
-        TextAt(program.display, program.display.rowsPerPage + 8, 1);
-        DrawText(program.display, "----------------------------Ending At Radio Number " +
-                                      FormatNumber(program.network.lastVisibleRow, "* ##") +
-                                      " ------------------------");
+        TextAt(display, display.rowsPerPage + 8, 1);
+        DrawText(display, "----------------------------Ending At Radio Number " +
+                              FormatNumber(network.lastVisibleRow, "* ##") + " ------------------------");
     }
-    Canvas* canvas = program.display.canvas;
+    Canvas* canvas = display.canvas;
     if (canvas == nullptr) return;
     canvas->selectBrush(Brush::lightGrey);
     canvas->selectPen(Pen::black);
@@ -38,10 +35,10 @@ void DrawEndBar(Program& program, bool withText) {
     canvas->rectangle({550, 112 + b, 800, 126 + b});
 }
 
-void DrawListArrows(Program& program) {
-    Canvas* canvas = program.display.canvas;
+void DrawListArrows(DisplayOptions& display) {
+    Canvas* canvas = display.canvas;
     if (canvas == nullptr) return;
-    const int b = 16 * program.display.rowsPerPage;
+    const int b = 16 * display.rowsPerPage;
     canvas->selectPen(Pen::black);
     canvas->moveTo(680, 94);
     canvas->lineTo(680, 80);
@@ -55,8 +52,8 @@ void DrawListArrows(Program& program) {
     canvas->lineTo(680, 126 + b);
 }
 
-void ListBars(Program& program, bool withText) {
-    DrawStartBar(program, withText);
-    DrawEndBar(program, withText);
-    DrawListArrows(program);
+void ListBars(DisplayOptions& display, const RadioNetwork& network, bool withText) {
+    DrawStartBar(display, network, withText);
+    DrawEndBar(display, network, withText);
+    DrawListArrows(display);
 }

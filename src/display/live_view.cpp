@@ -34,9 +34,9 @@ public:
         if (radio < n.firstVisibleRow || radio > n.lastVisibleRow || radio < 0 || radio >= kRadioSlots) return;
         TextAt(program.display, 7 + radio - n.firstVisibleRow, 1);
         if (program.display.screenNumber == screen::screen0)
-            DrawScreen0Row(program, radio);
+            DrawScreen0Row(program.display, program.network, program.clock, radio);
         else
-            DrawScreen1Row(program, radio);
+            DrawScreen1Row(program.display, program.network, program.clock, radio);
     }
 
     // A report carries no measurements: the rest of the row stays as it was, so a
@@ -49,14 +49,14 @@ public:
         const int row = 7 + radio - n.firstVisibleRow;
         SetTextColor(program.display, colors::darkGreen);
         TextAt(program.display, row, 1);
-        DrawText(program.display, IdentityText(program, r));
+        DrawText(program.display, IdentityText(program.display, r));
         TextAt(program.display, row, 31);
         DrawText(program.display, FormatNumber(r.dataBytes, "* #####"));
         double km = DistanceKm(r.serialNumber, r.distanceRaw, 4);
         TextAt(program.display, row, 38);
         DrawText(program.display, FormatNumber(program.display.metricUnits ? km : km / 1.609, "* .0 "));
         TextAt(program.display, row, 73);
-        DrawTimeReceived(program, r);
+        DrawTimeReceived(program.display, program.clock, r);
         SetTextColor(program.display, colors::black);
     }
 
@@ -79,7 +79,8 @@ public:
         TextAt(program.display, 5, 31);
         DrawText(program.display, FormatNumber(m.dataBytesTotal, "* #####"));
         if (screen1) {
-            DrawText(program.display, FormatNumber(TemperatureInUnits(program, m.temperatureRaw), "       ###"));
+            DrawText(program.display,
+                     FormatNumber(TemperatureInUnits(program.display, m.temperatureRaw), "       ###"));
             DrawText(program.display, FormatNumber(MasterVolts(m.voltageRaw), " ##.0"));
         }
         TextAt(program.display, 5, 73);
@@ -125,9 +126,9 @@ public:
         StatusLineTop(program.display, 0);
         DrawText(program.display, "Number of Radios=" + FormatNumber(radioCount, "* ##   "));
         if (onRadioList()) {
-            ComputePageGeometry(program);
-            DrawEndBar(program, true);
-            DrawListArrows(program);
+            ComputePageGeometry(program.display, program.network);
+            DrawEndBar(program.display, program.network, true);
+            DrawListArrows(program.display);
         }
         SetTextColor(program.display, color);
     }

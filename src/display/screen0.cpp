@@ -4,42 +4,41 @@
 #include "display/screens.h"
 #include "display/text_grid.h"
 #include "model/derived_values.h"
-#include "model/program.h"
 #include "text/format_number.h"
 
 // Draws radio `radio`'s Screen0 row at the text cursor, which the caller has put at
 // column 1 of the row.
-void DrawScreen0Row(Program& program, int radio) {
-    const RadioRecord& r = RadioAt(program, radio);
-    if (!DrawRowHead(program, r, " ")) return;
+void DrawScreen0Row(DisplayOptions& display, const RadioNetwork& network, const Clock* clock, int radio) {
+    const RadioRecord& r = RadioAt(network, radio);
+    if (!DrawRowHead(display, r, " ")) return;
     if (r.repeaterNumber < 15)
-        DrawText(program.display, FormatNumber(r.signalLevel, "* ##") + FormatNumber(r.noiseLevel, "* #"));
+        DrawText(display, FormatNumber(r.signalLevel, "* ##") + FormatNumber(r.noiseLevel, "* #"));
     else
-        DrawText(program.display, FormatNumber(r.signalLevel, "* #") + FormatNumber(r.noiseLevel, "* #"));
+        DrawText(display, FormatNumber(r.signalLevel, "* #") + FormatNumber(r.noiseLevel, "* #"));
 
-    SetTextColor(program.display, GoodPacketsAlarm(r.goodPacketsRaw) ? colors::alarmRed : colors::darkGreen);
-    DrawText(program.display, FormatNumber(r.goodPacketsRaw / 2.56, "* ###"));
-    SetTextColor(program.display, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
-    DrawText(program.display, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* #.0"));
+    SetTextColor(display, GoodPacketsAlarm(r.goodPacketsRaw) ? colors::alarmRed : colors::darkGreen);
+    DrawText(display, FormatNumber(r.goodPacketsRaw / 2.56, "* ###"));
+    SetTextColor(display, FrequencyAlarm(r.freqOffsetCode) ? colors::alarmRed : colors::darkGreen);
+    DrawText(display, FormatNumber((r.freqOffsetCode - 128) / 10.0, "* #.0"));
 
-    SetTextColor(program.display, colors::darkGreen);
-    DrawText(program.display, FormatNumber(r.dataBytes, "* ######"));
+    SetTextColor(display, colors::darkGreen);
+    DrawText(display, FormatNumber(r.dataBytes, "* ######"));
     double d = DistanceKm(r.serialNumber, r.distanceRaw, 3.0);
-    if (!program.display.metricUnits) d /= 1.609;
-    DrawText(program.display, FormatNumber(d, "* .0 "));
-    DrawText(program.display, FormatNumber(r.disconnectCount, "* # "));
+    if (!display.metricUnits) d /= 1.609;
+    DrawText(display, FormatNumber(d, "* .0 "));
+    DrawText(display, FormatNumber(r.disconnectCount, "* # "));
 
     for (int h = 0; h < 4; ++h) {
         const int n = r.hopRepeater[static_cast<size_t>(h)];
         const double signal = r.hopSignalAvg[static_cast<size_t>(h)] / 256.0;
         if (n > 0)
-            DrawText(program.display, std::string(" ") + HopDigit(n) + FormatNumber(signal, "* #"));
+            DrawText(display, std::string(" ") + HopDigit(n) + FormatNumber(signal, "* #"));
         else if (h == 0)
-            DrawText(program.display, " 0" + FormatNumber(signal, "* #"));
+            DrawText(display, " 0" + FormatNumber(signal, "* #"));
         else
-            DrawText(program.display, "     ");
+            DrawText(display, "     ");
     }
-    DrawText(program.display, FormatNumber(r.pollScore / 100.0, "* ### "));
-    DrawTimeReceived(program, r);
-    SetTextColor(program.display, colors::black);
+    DrawText(display, FormatNumber(r.pollScore / 100.0, "* ### "));
+    DrawTimeReceived(display, clock, r);
+    SetTextColor(display, colors::black);
 }

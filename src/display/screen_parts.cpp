@@ -4,7 +4,6 @@
 
 #include "display/text_grid.h"
 #include "model/derived_values.h"
-#include "model/program.h"
 #include "text/format_number.h"
 #include "text/hex.h"
 
@@ -14,14 +13,14 @@ char HopDigit(int n) {
     return static_cast<char>(static_cast<unsigned char>(code & 0xFF));
 }
 
-const RadioRecord& RadioAt(const Program& program, int radio) {
+const RadioRecord& RadioAt(const RadioNetwork& network, int radio) {
     static const RadioRecord blank{};
     if (radio < 0 || radio >= kRadioSlots) return blank;
-    return program.network.radios[static_cast<size_t>(radio)];
+    return network.radios[static_cast<size_t>(radio)];
 }
 
-std::string IdentityText(const Program& program, const RadioRecord& radio) {
-    if (program.display.showNames) return NameText(radio.name) + " ";
+std::string IdentityText(const DisplayOptions& display, const RadioRecord& radio) {
+    if (display.showNames) return NameText(radio.name) + " ";
     return FormatNumber(radio.serialNumber, "######## ");
 }
 
@@ -30,49 +29,46 @@ std::string RadioIdText(const RadioRecord& radio, const char* mask, const char* 
     return FormatNumber(static_cast<double>(RadioId(radio)), mask);
 }
 
-double NowSecondsOfDay(const Program& program) {
-    return program.clock != nullptr ? SecondsOfDay(program.clock->now()) : 0.0;
+double NowSecondsOfDay(const Clock* clock) { return clock != nullptr ? SecondsOfDay(clock->now()) : 0.0; }
+
+void DrawTimeReceived(DisplayOptions& display, const Clock* clock, const RadioRecord& radio) {
+    const double age = ReplyAgeSeconds(NowSecondsOfDay(clock), radio);
+    SetTextColor(display, age > display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
+    DrawText(display, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
 }
 
-void DrawTimeReceived(Program& program, const RadioRecord& radio) {
-    const double age = ReplyAgeSeconds(NowSecondsOfDay(program), radio);
-    SetTextColor(program.display, age > program.display.alarmTimeSeconds ? colors::alarmRed : colors::darkGreen);
-    DrawText(program.display, std::string_view(radio.timeReceived.data(), radio.timeReceived.size()));
-}
-
-int TemperatureInUnits(const Program& program, int raw) {
+int TemperatureInUnits(const DisplayOptions& display, int raw) {
     int t = TemperatureFromRaw(raw);
-    if (program.display.metricUnits) return t;
+    if (display.metricUnits) return t;
     return static_cast<int>(std::lround(1.8 * t + 32.0));
 }
 
-void DrawScreen0Header(Program& program) {
-    TextAt(program.display, 3, 1);
-    DrawText(program.display, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
-    TextAt(program.display, 4, 1);
-    DrawText(program.display, "                          ppm   bytes  ");
-    DrawText(program.display, program.display.metricUnits ? "km" : "mi");
-    DrawText(program.display, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
+void DrawScreen0Header(DisplayOptions& display) {
+    TextAt(display, 3, 1);
+    DrawText(display, " Radio   Fn  Sig Nse  %  Freq   DATA  Dist Num Rep1 Rep2 Rep3 Rep4 Poll  Time");
+    TextAt(display, 4, 1);
+    DrawText(display, "                          ppm   bytes  ");
+    DrawText(display, display.metricUnits ? "km" : "mi");
+    DrawText(display, "  Dis N Sg N Sg N Sg N Sg   %   Rcvd");
 }
 
-void DrawScreen1Header(Program& program) {
-    TextAt(program.display, 3, 1);
-    DrawText(program.display, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
-    TextAt(program.display, 4, 1);
-    DrawText(program.display, "                          ppm   bytes  ");
-    DrawText(program.display, program.display.metricUnits ? "km    C" : "mi    F");
-    DrawText(program.display, "   V                 Rcvd  Rcvd");
+void DrawScreen1Header(DisplayOptions& display) {
+    TextAt(display, 3, 1);
+    DrawText(display, " Radio   Fn     ID   Rev Freq   Data  Dist Temp VTG  RTS CTS DTR  Polls  Time");
+    TextAt(display, 4, 1);
+    DrawText(display, "                          ppm   bytes  ");
+    DrawText(display, display.metricUnits ? "km    C" : "mi    F");
+    DrawText(display, "   V                 Rcvd  Rcvd");
 }
 
-bool DrawRowHead(Program& program, const RadioRecord& radio, const std::string& pad) {
-    SetTextColor(program.display, colors::darkGreen);
-    DrawText(program.display, IdentityText(program, radio));
+bool DrawRowHead(DisplayOptions& display, const RadioRecord& radio, const std::string& pad) {
+    SetTextColor(display, colors::darkGreen);
+    DrawText(display, IdentityText(display, radio));
     // Fn starts at column 10 whatever the identity's width.
-    program.display.textCursor.left = program.display.clientRect.left + 90;
-    DrawText(program.display,
-             (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
+    display.textCursor.left = display.clientRect.left + 90;
+    DrawText(display, (radio.repeaterNumber == 0 ? std::string("S ") : "R" + HexText(radio.repeaterNumber)) + pad);
     if (radio.replyCount != 0) return true;
-    DrawText(program.display, std::string(67, ' '));
-    SetTextColor(program.display, colors::black);
+    DrawText(display, std::string(67, ' '));
+    SetTextColor(display, colors::black);
     return false;
 }

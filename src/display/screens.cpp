@@ -2,11 +2,8 @@
 
 #include "display/screen_parts.h"
 #include "display/text_grid.h"
-#include "model/program.h"
 
-void ComputePageGeometry(Program& program) {
-    DisplayOptions& d = program.display;
-    RadioNetwork& n = program.network;
+void ComputePageGeometry(DisplayOptions& d, RadioNetwork& n) {
     // 232 pixels of header, bars and status lines; the rest holds 16-pixel rows.
     d.rowsPerPage = (d.clientRect.height() - 232) / 16;
     n.lastVisibleRow = n.firstVisibleRow + d.rowsPerPage;
@@ -14,21 +11,21 @@ void ComputePageGeometry(Program& program) {
 }
 
 // Screens 0 and 1: header, start bar, one row per visible radio, end bar.
-void DrawRadioList(Program& program, bool screen1) {
+void DrawRadioList(DisplayOptions& display, const RadioNetwork& network, const Clock* clock, bool screen1) {
     if (screen1)
-        DrawScreen1Header(program);
+        DrawScreen1Header(display);
     else
-        DrawScreen0Header(program);
-    DrawStartBar(program, true);
-    const RadioNetwork& n = program.network;
+        DrawScreen0Header(display);
+    DrawStartBar(display, network, true);
+    const RadioNetwork& n = network;
     for (int i = n.firstVisibleRow; i <= n.lastVisibleRow; ++i) {
         if (i < 0 || i >= kRadioSlots) continue;
-        TextAt(program.display, 7 + i - n.firstVisibleRow, 1);
+        TextAt(display, 7 + i - n.firstVisibleRow, 1);
         if (screen1)
-            DrawScreen1Row(program, i);
+            DrawScreen1Row(display, network, clock, i);
         else
-            DrawScreen0Row(program, i);
+            DrawScreen0Row(display, network, clock, i);
     }
-    DrawEndBar(program, true);
-    DrawListArrows(program);
+    DrawEndBar(display, network, true);
+    DrawListArrows(display);
 }

@@ -1,15 +1,19 @@
 #pragma once
 #include <memory>
 
+#include "model/display_options.h"
+#include "model/radio_network.h"
+#include "platform/clock.h"
+
 struct Program;
 class Canvas;
 class LiveListener;
 
 // Paints the whole client area for the current screen.
 void PaintWindow(Program& program, Canvas& canvas);
-void DrawScreen0Row(Program& program, int radio);
-void DrawScreen1Row(Program& program, int radio);
-void ListBars(Program& program, bool withText);
+void DrawScreen0Row(DisplayOptions& display, const RadioNetwork& network, const Clock* clock, int radio);
+void DrawScreen1Row(DisplayOptions& display, const RadioNetwork& network, const Clock* clock, int radio);
+void ListBars(DisplayOptions& display, const RadioNetwork& network, bool withText);
 void DrawGraphics3(Program& program);
 void DrawGraphics4(Program& program);
 // Screen2's list of the selected radio's setup parameters.

@@ -36,7 +36,7 @@ std::string TrimmedName(const std::array<char, 8>& name) {
 
 void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapshot& out) {
     const RadioNetwork& network = program.network;
-    const double now = NowSecondsOfDay(program);
+    const double now = NowSecondsOfDay(program.clock);
     out.nowEpochSeconds = nowEpochSeconds;
     out.requestsSent = program.link.requestsSent;
 
