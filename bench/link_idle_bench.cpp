@@ -63,9 +63,9 @@ void BM_IdleSerialLink(benchmark::State& state) {
     if (!OpenSerialLink(*program, host)) {
         state.SkipWithError("serial link did not open");
     } else {
-        StartKeepAlive(*program);
+        StartKeepAlive({program->link, program->ring, program->errors});
         MeasureIdle(state);
-        StopKeepAlive(*program);
+        StopKeepAlive(program->link);
         CloseSerialLink(*program, host);
     }
     close(slave);
@@ -115,9 +115,9 @@ void BM_IdleUdpLink(benchmark::State& state) {
     program->link.portText = std::to_string(ntohs(address.sin_port));
     host.answer(true, "");
     OpenUdpLink(*program, host);  // no thread: the window's event loop watches the socket
-    StartKeepAlive(*program);
+    StartKeepAlive({program->link, program->ring, program->errors});
     MeasureIdle(state);
-    StopKeepAlive(*program);
+    StopKeepAlive(program->link);
     CloseUdpLink(*program, host);
     close(peer);
 }

@@ -32,9 +32,9 @@ std::unique_ptr<Program> CreateProgram(Clock& clock) {
     return program;
 }
 
-void StartProgram(Program& program) { StartKeepAlive(program); }
+void StartProgram(Program& program) { StartKeepAlive({program.link, program.ring, program.errors}); }
 
 void StopProgram(Program& program, Host& host) {
     CloseAllLinks(program, host);
-    StopKeepAlive(program);
+    StopKeepAlive(program.link);
 }

@@ -90,9 +90,9 @@ DialOutcome DialOnce(Program& program, Host& host) {
         return DialOutcome::done;
     }
     StartSerialWriter(program);
-    QueueSerialText(program, "ATDT");
-    QueueSerialText(program, number);
-    QueueSerialText(program, "\r");
+    QueueSerialText(program.link, "ATDT");
+    QueueSerialText(program.link, number);
+    QueueSerialText(program.link, "\r");
     host.showDialing(true);
 
     const ModemAnswer answer = WaitForModem(program, host);

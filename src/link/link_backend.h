@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/links.h"
+
 struct Program;
 class Host;
 
@@ -20,7 +22,7 @@ struct LinkBackend {
     // A valid master status frame arrived.
     void (*onMasterStatus)(Program& program);
     // One keep-alive period ended.
-    void (*keepAlive)(Program& program);
+    void (*keepAlive)(const LinkChannels& channels);
     // The status line's text; empty when no link is up.
     std::string (*statusText)(const Program& program);
     // Closes the link.
@@ -28,4 +30,4 @@ struct LinkBackend {
 };
 
 // The backend of the link that is open now (the serial one when none is).
-const LinkBackend& CurrentBackend(const Program& program);
+const LinkBackend& CurrentBackend(const LinkState& link);

@@ -11,14 +11,14 @@ namespace {
 
 // Closes a TCP or UDP link, whichever is open; an open serial port stays open.
 void CloseNetworkLink(Program& program, Host& host) {
-    if (program.link.linkKind != kLinkSerial) CurrentBackend(program).close(program, host);
+    if (program.link.linkKind != kLinkSerial) CurrentBackend(program.link).close(program, host);
     program.link.linkKind = kLinkSerial;
 }
 
 }  // namespace
 
 void CloseAllLinks(Program& program, Host& host) {
-    CurrentBackend(program).close(program, host);
+    CurrentBackend(program.link).close(program, host);
     program.link.linkKind = kLinkSerial;
 }
 

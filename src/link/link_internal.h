@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/links.h"
+
 struct Program;
 
 // Where a link error happened: the value handed to the error recorder with errno.
@@ -33,7 +35,7 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
 // Ring reset and writer thread for an already opened port in link.commHandle.
 void StartSerialWriter(Program& program);
 // Wakes the serial writer after bytes were queued or the ring was stopped.
-void WakeSerialWriter(Program& program);
+void WakeSerialWriter(LinkState& link);
 // Stops the writer and closes the port; false when close() reported an error.
 bool CloseSerialPort(Program& program);
 // Bytes waiting in the port's receive queue.
@@ -42,7 +44,7 @@ int SerialBytesWaiting(Program& program);
 void SerialRead(Program& program, uint8_t* destination, int n);
 
 // Queues bytes for the TCP thread to send; never waits. False when refused.
-bool TcpSend(Program& program, const uint8_t* bytes, int n);
+bool TcpSend(const LinkChannels& channels, const uint8_t* bytes, int n);
 // Closes a TCP link whose reader saw the peer go, once its bytes are taken.
 void ReapDeadTcpLink(Program& program);
 // Closes the UDP socket without touching the window's watch.

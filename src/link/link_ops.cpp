@@ -52,16 +52,16 @@ bool SerialSendsOnInterval(const Program& program) {
 
 void SerialSendRequest(Program& program) {
     if (RingAppendMain(program.link.transmit, program.request.bytes.data(), 8)) ++program.link.requestsSent;
-    WakeSerialWriter(program);
+    WakeSerialWriter(program.link);
 }
 
-void SerialKeepAlive(Program& program) {
-    LinkState& link = program.link;
+void SerialKeepAlive(const LinkChannels& channels) {
+    LinkState& link = channels.link;
     if (link.serialPortOpen != 1) return;
     if (link.rxActivity == 1)
         link.rxActivity = 0;
     else if (link.linkUp == 1)
-        QueueSerialText(program, "\r");
+        QueueSerialText(link, "\r");
 }
 
 std::string SerialStatusText(const Program& program) {
@@ -108,17 +108,18 @@ void SendTcpRequest(Program& program) {
     if (program.link.linkKind != kLinkTcp) return;
     const std::string now = TimeText(program.clock->now());
     if (now == program.poll.lastTcpSendTime || program.poll.requestState >= 8) return;
-    if (TcpSend(program, program.request.bytes.data(), 8)) ++program.link.requestsSent;
+    if (TcpSend({program.link, program.ring, program.errors}, program.request.bytes.data(), 8))
+        ++program.link.requestsSent;
     program.poll.lastTcpSendTime = now;
     program.poll.requestState = 8;
 }
 
-void TcpKeepAlive(Program& program) {
-    LinkState& link = program.link;
+void TcpKeepAlive(const LinkChannels& channels) {
+    LinkState& link = channels.link;
     if (link.rxActivity == 1)
         link.rxActivity = 0;
     else if (link.linkUp == 1)
-        TcpSend(program, &kCarriageReturn, 1);
+        TcpSend(channels, &kCarriageReturn, 1);
 }
 
 std::string TcpStatusText(const Program& program) { return program.link.ipAddressText + " OpenedTCP"; }
@@ -126,6 +127,7 @@ std::string TcpStatusText(const Program& program) { return program.link.ipAddres
 bool Always(const Program&) { return true; }
 bool Never(const Program&) { return false; }
 void Nothing(Program&) {}
+void NoKeepAlive(const LinkChannels&) {}
 
 void SerialClose(Program& program, Host& host) {
     if (program.link.serialPortOpen) CloseSerialLink(program, host);
@@ -137,44 +139,44 @@ const LinkBackend kSerialBackend{SerialBytesAvailable, SerialReceive,   SerialSe
                                  Nothing,              SerialKeepAlive, SerialStatusText,      SerialClose};
 const LinkBackend kTcpBackend{RingBytesAvailable, RingReceive,  Never,         SendTcpRequest,
                               SendTcpRequest,     TcpKeepAlive, TcpStatusText, TcpClose};
-const LinkBackend kUdpBackend{RingBytesAvailable, RingReceive, Always,        SendUdpRequest,
-                              Nothing,            Nothing,     UdpStatusText, CloseUdpLink};
+const LinkBackend kUdpBackend{RingBytesAvailable, RingReceive,   Always,      SendUdpRequest, Nothing,
+                              NoKeepAlive,        UdpStatusText, CloseUdpLink};
 
 }  // namespace
 
-const LinkBackend& CurrentBackend(const Program& program) {
-    switch (program.link.linkKind.load()) {
+const LinkBackend& CurrentBackend(const LinkState& link) {
+    switch (link.linkKind.load()) {
         case kLinkTcp: return kTcpBackend;
         case kLinkUdp: return kUdpBackend;
         default: return kSerialBackend;  // a serial port, a dial-up modem, or nothing
     }
 }
 
-int LinkBytesAvailable(Program& program) { return CurrentBackend(program).bytesAvailable(program); }
+int LinkBytesAvailable(Program& program) { return CurrentBackend(program.link).bytesAvailable(program); }
 
 void LinkReceive(Program& program, uint8_t* destination, int n) {
     if (n <= 0) return;
-    CurrentBackend(program).receive(program, destination, n);
+    CurrentBackend(program.link).receive(program, destination, n);
 }
 
-void LinkSendRequest(Program& program) { CurrentBackend(program).sendRequest(program); }
+void LinkSendRequest(Program& program) { CurrentBackend(program.link).sendRequest(program); }
 
-bool LinkSendsOnInterval(const Program& program) { return CurrentBackend(program).sendsOnInterval(program); }
+bool LinkSendsOnInterval(const Program& program) { return CurrentBackend(program.link).sendsOnInterval(program); }
 
-void LinkOnMasterStatus(Program& program) { CurrentBackend(program).onMasterStatus(program); }
+void LinkOnMasterStatus(Program& program) { CurrentBackend(program.link).onMasterStatus(program); }
 
 std::string LinkStatusText(const Program& program) {
-    std::string text = CurrentBackend(program).statusText(program);
+    std::string text = CurrentBackend(program.link).statusText(program);
     return text.empty() ? "No Connection" : text;
 }
 
-bool LinkIsUp(const Program& program) { return !CurrentBackend(program).statusText(program).empty(); }
+bool LinkIsUp(const Program& program) { return !CurrentBackend(program.link).statusText(program).empty(); }
 
-void KeepAliveStep(Program& program) { CurrentBackend(program).keepAlive(program); }
+void KeepAliveStep(const LinkChannels& channels) { CurrentBackend(channels.link).keepAlive(channels); }
 
-void QueueSerialText(Program& program, std::string_view text) {
-    RingAppendMain(program.link.transmit, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
-    WakeSerialWriter(program);
+void QueueSerialText(LinkState& link, std::string_view text) {
+    RingAppendMain(link.transmit, reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
+    WakeSerialWriter(link);
 }
 
 void ResetReceiveState(Program& program) {

@@ -3,14 +3,26 @@
 #include <string>
 #include <string_view>
 
+#include "model/link_state.h"
+#include "model/protocol_error.h"
+#include "model/receive_ring.h"
+
 struct Program;
 class Host;
+
+// What the link threads share with the window's thread: the link's queues and flags,
+// the receive ring and the fault counters. A thread is given these, never the program.
+struct LinkChannels {
+    LinkState& link;
+    ReceiveRing& ring;
+    ProtocolError& errors;
+};
 
 // The link operations the protocol uses.
 int LinkBytesAvailable(Program& program);
 void LinkReceive(Program& program, uint8_t* destination, int n);
 void LinkSendRequest(Program& program);
-void QueueSerialText(Program& program, std::string_view text);
+void QueueSerialText(LinkState& link, std::string_view text);
 // Whether the poll tick sends the waiting request once its interval has passed.
 bool LinkSendsOnInterval(const Program& program);
 // A valid master status frame arrived (on TCP it lets the waiting request go).
@@ -37,10 +49,10 @@ void CloseUdpLink(Program& program, Host& host);
 void DialUp(Program& program, Host& host);
 
 // Keep-alive thread: started once, stopped only at exit (and by tests).
-void StartKeepAlive(Program& program);
-void StopKeepAlive(Program& program);
+void StartKeepAlive(const LinkChannels& channels);
+void StopKeepAlive(LinkState& link);
 // One keep-alive period's decision: a carriage return on a silent serial or TCP link.
-void KeepAliveStep(Program& program);
+void KeepAliveStep(const LinkChannels& channels);
 
 // "192.168.1.20" -> bytes 192, 168, 1, 20 in memory order.
 uint32_t UdpPeerAddressFromText(const std::string& ipAddressText);

@@ -115,10 +115,10 @@ void StartSerialWriter(Program& program) {
                                             program.link.commHandle, std::ref(program.errors));
 }
 
-void WakeSerialWriter(Program& program) {
+void WakeSerialWriter(LinkState& link) {
     // Taking the lock orders the change of the count before the writer's check.
-    { std::lock_guard<std::mutex> hold(program.link.serialWriterLock); }
-    program.link.serialWriterWake.notify_one();
+    { std::lock_guard<std::mutex> hold(link.serialWriterLock); }
+    link.serialWriterWake.notify_one();
 }
 
 bool CloseSerialPort(Program& program) {

@@ -29,14 +29,14 @@ void Wake(int wake) {
 }
 
 // The link is dead from here on; the main thread closes it at its next look.
-void MarkDead(Program& program, int code, int where) {
-    RecordFailure(program.errors, code, where);
-    program.link.tcpPeerClosed = true;
+void MarkDead(const LinkChannels& channels, int code, int where) {
+    RecordFailure(channels.errors, code, where);
+    channels.link.tcpPeerClosed = true;
 }
 
 // Sends what the transmit queue holds without waiting; false when the link died.
-bool SendQueued(Program& program, int fd, bool& progressed) {
-    LinkState& link = program.link;
+bool SendQueued(const LinkChannels& channels, int fd, bool& progressed) {
+    LinkState& link = channels.link;
     std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
     while (link.tcpTransmitCount > 0) {
         ssize_t w = send(fd, link.tcpTransmit.data(), static_cast<size_t>(link.tcpTransmitCount),
@@ -50,7 +50,7 @@ bool SendQueued(Program& program, int fd, bool& progressed) {
         }
         if (w < 0 && errno == EINTR) continue;
         if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-        MarkDead(program, w < 0 ? errno : EIO, linkerr::tcpSend);
+        MarkDead(channels, w < 0 ? errno : EIO, linkerr::tcpSend);
         return false;
     }
     return true;
@@ -66,16 +66,16 @@ int PendingTransmit(LinkState& link) {
 // sends what the transmit queue holds as the socket takes it. The window's thread
 // only queues; it never waits on the peer. A hang-up, a hard error or a send that
 // makes no progress within the time-out marks the link dead and ends the thread.
-void TcpLinkLoop(std::stop_token stop, Program& program, int fd, int wake) {
+void TcpLinkLoop(std::stop_token stop, LinkChannels channels, int fd, int wake) {
     using Clock = std::chrono::steady_clock;
-    ReceiveRing& ring = program.ring;
+    ReceiveRing& ring = channels.ring;
     Clock::time_point stalledSince{};
     bool stalled = false;
     while (!stop.stop_requested()) {
         const int held = ring.ringCount.load();
         if (held < 0) break;
         const bool wantRead = held < kReaderHighWater;
-        const bool wantWrite = PendingTransmit(program.link) > 0;
+        const bool wantWrite = PendingTransmit(channels.link) > 0;
         int waitMs = wantRead ? 1000 : 5;  // a full ring is looked at again shortly
         if (wantWrite && stalled) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -85,7 +85,7 @@ void TcpLinkLoop(std::stop_token stop, Program& program, int fd, int wake) {
         pollfd waits[2] = {{fd, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
                            {wake, POLLIN, 0}};
         if (poll(waits, 2, waitMs) < 0 && errno != EINTR) {
-            MarkDead(program, errno, linkerr::tcpReceive);
+            MarkDead(channels, errno, linkerr::tcpReceive);
             break;
         }
         if (waits[1].revents & POLLIN) {
@@ -97,7 +97,7 @@ void TcpLinkLoop(std::stop_token stop, Program& program, int fd, int wake) {
             int code = 0;
             socklen_t length = sizeof code;
             getsockopt(fd, SOL_SOCKET, SO_ERROR, &code, &length);
-            MarkDead(program, code != 0 ? code : EIO, linkerr::tcpReceive);
+            MarkDead(channels, code != 0 ? code : EIO, linkerr::tcpReceive);
             break;
         }
         if (wantRead && (waits[0].revents & (POLLIN | POLLHUP))) {
@@ -106,29 +106,29 @@ void TcpLinkLoop(std::stop_token stop, Program& program, int fd, int wake) {
             ssize_t got = recv(fd, bytes, std::min(room, sizeof bytes), MSG_DONTWAIT);
             if (got > 0) {
                 RingAppendLink(ring, bytes, static_cast<int>(got));
-                program.link.rxActivity = 1;
+                channels.link.rxActivity = 1;
             } else if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-                MarkDead(program, got == 0 ? ECONNRESET : errno, linkerr::tcpReceive);
+                MarkDead(channels, got == 0 ? ECONNRESET : errno, linkerr::tcpReceive);
                 break;
             }
         }
         if (wantWrite) {
             bool progressed = false;
-            if (!SendQueued(program, fd, progressed)) break;
-            if (PendingTransmit(program.link) == 0) {
+            if (!SendQueued(channels, fd, progressed)) break;
+            if (PendingTransmit(channels.link) == 0) {
                 stalled = false;
             } else if (progressed || !stalled) {
                 stalled = true;
                 stalledSince = Clock::now();
             } else if (Clock::now() - stalledSince >= kTcpTimeout) {
-                MarkDead(program, ETIMEDOUT, linkerr::tcpSend);
+                MarkDead(channels, ETIMEDOUT, linkerr::tcpSend);
                 break;
             }
         }
     }
     // Closing: what is queued goes out if the socket takes it now; nothing waits.
     bool progressed = false;
-    if (!program.link.tcpPeerClosed) SendQueued(program, fd, progressed);
+    if (!channels.link.tcpPeerClosed) SendQueued(channels, fd, progressed);
 }
 
 // Non-blocking connect bounded by `timeoutMs`; returns the connected socket or -1
@@ -227,7 +227,7 @@ bool OpenTcpLink(Program& program) {
         link.tcpSocket = fd;
         link.tcpWake = wake;
     }
-    link.tcpThread = std::jthread(TcpLinkLoop, std::ref(program), fd, wake);
+    link.tcpThread = std::jthread(TcpLinkLoop, LinkChannels{link, program.ring, program.errors}, fd, wake);
     link.linkKind = kLinkTcp;
     link.linkUp = 1;  // may be kept alive from now on, painted or not
     return true;
@@ -251,12 +251,12 @@ void CloseTcpLink(Program& program) {
     link.linkKind = kLinkSerial;
 }
 
-bool TcpSend(Program& program, const uint8_t* bytes, int n) {
-    LinkState& link = program.link;
+bool TcpSend(const LinkChannels& channels, const uint8_t* bytes, int n) {
+    LinkState& link = channels.link;
     {
         std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
         // A closed or dying link takes no more bytes.
-        if (link.tcpSocket < 0 || link.tcpPeerClosed || program.ring.ringCount.load() < 0) return false;
+        if (link.tcpSocket < 0 || link.tcpPeerClosed || channels.ring.ringCount.load() < 0) return false;
         // With nothing queued ahead, the bytes leave at once if the socket takes
         // them without waiting; only a remainder waits for the TCP thread.
         int sent = 0;
@@ -268,12 +268,12 @@ bool TcpSend(Program& program, const uint8_t* bytes, int n) {
             }
             if (w < 0 && errno == EINTR) continue;
             if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-            MarkDead(program, w < 0 ? errno : EIO, linkerr::tcpSend);
+            MarkDead(channels, w < 0 ? errno : EIO, linkerr::tcpSend);
             return false;
         }
         if (sent == n) return true;
         if (n - sent > static_cast<int>(link.tcpTransmit.size()) - link.tcpTransmitCount) {
-            RecordFailure(program.errors, ENOBUFS, linkerr::tcpSend);
+            RecordFailure(channels.errors, ENOBUFS, linkerr::tcpSend);
             return false;
         }
         std::memcpy(link.tcpTransmit.data() + link.tcpTransmitCount, bytes + sent, static_cast<size_t>(n - sent));

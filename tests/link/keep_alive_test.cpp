@@ -9,29 +9,29 @@ TEST_F(KeepAlive, SilentSerialLinkGetsOneCarriageReturnPerPeriod) {
     Pty pty;
     usePty(pty);
     ASSERT_TRUE(OpenSerialLink(*program, host));
-    KeepAliveStep(*program);
+    KeepAliveStep(channels());
     EXPECT_EQ(ReadBytes(pty.master, 1), "\r");
 
     // A link that answered during the period is left alone, once.
     program->link.rxActivity = 1;
-    KeepAliveStep(*program);
+    KeepAliveStep(channels());
     EXPECT_EQ(program->link.rxActivity, 0);
-    KeepAliveStep(*program);
-    QueueSerialText(*program, "X");  // marks the end of what was sent
+    KeepAliveStep(channels());
+    QueueSerialText(program->link, "X");  // marks the end of what was sent
     EXPECT_EQ(ReadBytes(pty.master, 2), "\rX");
 }
 
 TEST_F(KeepAlive, NothingWhileDiallingOrWithoutALink) {
     Pty pty;
     usePty(pty);
-    KeepAliveStep(*program);  // no link at all
+    KeepAliveStep(channels());  // no link at all
     EXPECT_EQ(program->link.transmit.ringCount, 0);
     ASSERT_TRUE(OpenSerialLink(*program, host));
     for (int16_t state : {3, 0}) {
         program->link.linkUp = state;
-        KeepAliveStep(*program);
+        KeepAliveStep(channels());
     }
-    QueueSerialText(*program, "X");
+    QueueSerialText(program->link, "X");
     EXPECT_EQ(ReadBytes(pty.master, 1), "X");
 }
 
@@ -42,9 +42,9 @@ TEST_F(KeepAlive, SilentTcpLinkGetsACarriageReturn) {
     program->link.portText = std::to_string(LocalPort(listener));
     ASSERT_TRUE(OpenTcpLink(*program));
     int peer = accept(listener, nullptr, nullptr);
-    KeepAliveStep(*program);
+    KeepAliveStep(channels());
     program->link.rxActivity = 1;
-    KeepAliveStep(*program);
+    KeepAliveStep(channels());
     CloseTcpLink(*program);
     EXPECT_EQ(ReadBytes(peer, 10), "\r");
     close(peer);
@@ -61,7 +61,7 @@ TEST_F(KeepAlive, ACarriageReturnQueuedAsTheLinkSwitchesToTcpNeverLandsInItsRece
     program->link.portText = std::to_string(LocalPort(listener));
     ASSERT_TRUE(OpenTcpLink(*program));  // closes the serial port
     // The keep-alive saw the serial port open a moment ago and queues its byte now.
-    QueueSerialText(*program, "\r");
+    QueueSerialText(program->link, "\r");
     EXPECT_EQ(LinkBytesAvailable(*program), 0);
     EXPECT_EQ(program->ring.ringCount, 0);
     CloseTcpLink(*program);
@@ -73,16 +73,16 @@ TEST_F(KeepAlive, ThreadRepeatsTheCarriageReturnAndStopsWhenAsked) {
     usePty(pty);
     ASSERT_TRUE(OpenSerialLink(*program, host));
     program->link.keepAlivePeriodMs = 20;
-    StartKeepAlive(*program);
+    StartKeepAlive(channels());
     std::string got = ReadBytes(pty.master, 3);
-    StopKeepAlive(*program);
+    StopKeepAlive(program->link);
     EXPECT_EQ(got, "\r\r\r");
     EXPECT_FALSE(program->link.keepAlive.joinable());
 
     // A long period still stops at once: the thread waits on a condition, not a sleep.
     program->link.keepAlivePeriodMs = 5000;
-    StartKeepAlive(*program);
-    StopKeepAlive(*program);
+    StartKeepAlive(channels());
+    StopKeepAlive(program->link);
     EXPECT_FALSE(program->link.keepAlive.joinable());
 }
 

@@ -116,10 +116,12 @@ protected:
     void TearDown() override {
         CloseAllLinks(*program, host);
         if (program->link.linkKind == kLinkTcp) CloseTcpLink(*program);
-        StopKeepAlive(*program);
+        StopKeepAlive(program->link);
         unsetenv("CORVANE_COM1");
         unsetenv("CORVANE_COM2");
     }
+    // What the keep-alive thread is given.
+    LinkChannels channels() { return {program->link, program->ring, program->errors}; }
     void usePty(const Pty& pty, const char* variable = "CORVANE_COM1") {
         setenv(variable, pty.slaveName.c_str(), 1);
     }

@@ -20,7 +20,7 @@ TEST_F(SerialLink, OpenRequestGoesOutAsTheEightFrameBytes) {
     EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
     EXPECT_TRUE(WaitFor([&] { return program->link.transmit.ringCount == 0; }));
 
-    QueueSerialText(*program, "ATZ\r");
+    QueueSerialText(program->link, "ATZ\r");
     EXPECT_EQ(ReadBytes(pty.master, 4), "ATZ\r");
 }
 
@@ -93,7 +93,7 @@ TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
     EXPECT_EQ(program->link.linkUp, 1);
     EXPECT_TRUE(host.shown.empty());
     // A stopped ring takes nothing, so nothing reaches the line later.
-    QueueSerialText(*program, "\r");
+    QueueSerialText(program->link, "\r");
     EXPECT_EQ(program->link.transmit.ringCount, ReceiveRing::kSerialStop);
 }
 
