@@ -29,7 +29,7 @@ void StepSelectedRadio(Program& program, Host& host, int virtualKey) {
     RadioNetwork& network = program.network;
     const int last = std::clamp(network.radioCount, 0, kMaxRadios);
     const int rowsPerPage = program.display.rowsPerPage;
-    int radio = SelectedRadioInTable(program);
+    int radio = SelectedRadioInTable(program.network);
     switch (virtualKey) {
         case key::up: radio = radio - 1 < 0 ? last : radio - 1; break;
         case key::down: radio = radio + 1 > last ? 0 : radio + 1; break;
@@ -105,7 +105,7 @@ void OnKeyDown(Program& program, Host& host, int virtualKey) {
         case key::letterF:
             if (display.screenNumber == screen::screen2) {
                 WriteSettingsReport(program.network, program.setup, program.errors, &host,
-                                    SelectedRadioInTable(program));
+                                    SelectedRadioInTable(program.network));
                 return;
             }
             CommandSaveNetworkFile(program, host);

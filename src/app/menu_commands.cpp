@@ -59,9 +59,9 @@ void DeleteRadioCommand(Program& program, Host& host) {
     // A number no record can hold is simply not in the table.
     if (!(value >= 0 && value <= 0xFFFFFFFFu)) return;
     // Deleting moves the later radios down a slot; a running write follows its radio.
-    const int64_t target = WriteTargetSerial(program);
+    const int64_t target = WriteTargetSerial(program.network, program.poll);
     const bool deleted = DeleteRadio(program.network, static_cast<uint32_t>(value));
-    FollowWriteTarget(program, target);
+    FollowWriteTarget(program.network, program.poll, target);
     if (deleted) Repaint(host);
 }
 
@@ -88,7 +88,7 @@ void SaveRadioSettings(Program& program, Host& host) {
     program.display.screenNumber = screen::screen2;
     // The report lists the rows the shown radio has, as the Screen2 repaint sets them;
     // set them here too, for a window that paints later than it is asked to.
-    const int radio = SelectedRadioInTable(program);
+    const int radio = SelectedRadioInTable(program.network);
     program.setup.setupParamCount = SetupParamCountForSerial(program.network.radios[radio].serialNumber);
     Repaint(host);
     WriteSettingsReport(program.network, program.setup, program.errors, &host, radio);

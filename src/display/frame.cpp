@@ -50,11 +50,11 @@ void PaintWindow(Program& program, Canvas& canvas) {
         case screen::screen0: DrawRadioList(program.display, program.network, program.clock, false); break;
         case screen::screen1: DrawRadioList(program.display, program.network, program.clock, true); break;
         case screen::screen2:
-            DrawScreen2Body(program);
+            DrawScreen2Body(program.display, program.network, program.setup);
             ListBars(program.display, program.network, false);
             break;
-        case screen::graphics3: DrawGraphics3(program); break;
-        case screen::graphics4: DrawGraphics4(program); break;
+        case screen::graphics3: DrawGraphics3(program.display, program.network, program.clock); break;
+        case screen::graphics4: DrawGraphics4(program.display, program.network, program.clock); break;
         default: break;
     }
 

@@ -6,7 +6,6 @@
 #include "display/graph_parts.h"
 #include "display/screens.h"
 #include "display/text_grid.h"
-#include "model/program.h"
 #include "text/format_number.h"
 
 namespace {
@@ -53,23 +52,23 @@ void MasterErrorShare(const GraphHistory& h, SeriesStats& stats) {
     }
 }
 
-void DrawScales(Program& program) {
+void DrawScales(DisplayOptions& display) {
     for (int y = 80; y <= 480; y += 80) {
-        DrawScaleLabel(program.display, 60, y, colors::black, FormatNumber(100 - (y - 80) / 4, "###"));
-        DrawScaleLabel(program.display, 10, y, colors::olive, FormatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
+        DrawScaleLabel(display, 60, y, colors::black, FormatNumber(100 - (y - 80) / 4, "###"));
+        DrawScaleLabel(display, 10, y, colors::olive, FormatNumber(4 - (y - 80) / 100.0, "#.0") + "K");
     }
-    SetTextColor(program.display, colors::black);
+    SetTextColor(display, colors::black);
 }
 
 template <typename ValueOf>
-void Polyline(Program& program, const GraphHistory& h, Pen pen, SeriesStats& stats, ValueOf value,
+void Polyline(DisplayOptions& display, const GraphHistory& h, Pen pen, SeriesStats& stats, ValueOf value,
               double (*yOf)(double)) {
-    if (program.display.canvas != nullptr) program.display.canvas->selectPen(pen);
-    PlotMoveTo(program.display, h.x(1), yOf(value(h.sample(1))));
+    if (display.canvas != nullptr) display.canvas->selectPen(pen);
+    PlotMoveTo(display, h.x(1), yOf(value(h.sample(1))));
     for (int s = 1; s <= h.count; ++s) {
         const double v = value(h.sample(s));
         stats.add(v);
-        PlotLineTo(program.display, h.x(s), yOf(v));
+        PlotLineTo(display, h.x(s), yOf(v));
     }
 }
 
@@ -77,23 +76,23 @@ double LevelY(double v) { return 480.0 - 4.0 * v; }
 double GoodY(double v) { return std::round(480.0 - v / 0.64); }
 
 // Data rate in tens of bytes per second, as a staircase over each sample's interval.
-void DataRateStairs(Program& program, const GraphHistory& h, Graphics3Stats& stats) {
-    if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::olive);
-    PlotMoveTo(program.display, h.x(1), 480);
+void DataRateStairs(DisplayOptions& display, const GraphHistory& h, Graphics3Stats& stats) {
+    if (display.canvas != nullptr) display.canvas->selectPen(Pen::olive);
+    PlotMoveTo(display, h.x(1), 480);
     for (int s = 1; s <= h.count - 1; ++s) {
         double dt = h.sample(s + 1).time - h.sample(s).time;
         if (dt == 0) dt = 1;
         const double rate = std::round(h.sample(s).dataBytes / dt / 10.0);
         stats.lastRate = rate;
         const double y = 480.0 - std::min(rate, 400.0);
-        PlotLineTo(program.display, h.x(s), y);
-        PlotLineTo(program.display, h.x(s + 1), y);
+        PlotLineTo(display, h.x(s), y);
+        PlotLineTo(display, h.x(s + 1), y);
     }
 }
 
-void BadPacketStairs(Program& program, const GraphHistory& h) {
-    if (program.display.canvas != nullptr) program.display.canvas->selectPen(Pen::orange);
-    PlotMoveTo(program.display, h.x(1), 480);
+void BadPacketStairs(DisplayOptions& display, const GraphHistory& h) {
+    if (display.canvas != nullptr) display.canvas->selectPen(Pen::orange);
+    PlotMoveTo(display, h.x(1), 480);
     for (int s = 2; s <= h.count - 1; ++s) {
         const HistorySample& sample = h.sample(s);
         double dt = h.sample(s + 1).time - sample.time;
@@ -102,101 +101,103 @@ void BadPacketStairs(Program& program, const GraphHistory& h) {
         const double rate = std::round(sample.dataBytes / dt / 10.0);
         const double packets = static_cast<double>(sample.goodCount) + sample.badCount + 1.0;
         const double y = 480.0 - (packets != 0 ? rate * sample.badCount / packets : 0.0);
-        PlotLineTo(program.display, h.x(s), y);
-        PlotLineTo(program.display, h.x(s + 1), y);
+        PlotLineTo(display, h.x(s), y);
+        PlotLineTo(display, h.x(s + 1), y);
     }
 }
 
-void Label(Program& program, int row, int column, const std::string& text) {
-    TextAt(program.display, row, column);
-    DrawText(program.display, text);
+void Label(DisplayOptions& display, int row, int column, const std::string& text) {
+    TextAt(display, row, column);
+    DrawText(display, text);
 }
 
 // Stepping radios repaints without erasing: a value row is blanked to the
 // window's edge first, so a shorter value leaves no digits of the last one.
-void Value(Program& program, int row, const std::string& text) {
-    Label(program, row, 71, std::string(10, ' '));
-    Label(program, row, 71, text);
+void Value(DisplayOptions& display, int row, const std::string& text) {
+    Label(display, row, 71, std::string(10, ' '));
+    Label(display, row, 71, text);
 }
 
-void DrawLegend(Program& program, const GraphHistory& h, const Graphics3Stats& st) {
-    const bool master = program.network.selectedRadio == 0;
-    SetTextColor(program.display, colors::darkBlue);
+void DrawLegend(DisplayOptions& display, const RadioNetwork& network, const GraphHistory& h, const Graphics3Stats& st) {
+    const bool master = network.selectedRadio == 0;
+    SetTextColor(display, colors::darkBlue);
     if (master) {
         const SeriesStats& e = st.errors;
-        Label(program, 7, 72, " Error  %");
-        Label(program, 8, 72, "Mx Ave Ls");
-        Value(program, 9,
+        Label(display, 7, 72, " Error  %");
+        Label(display, 8, 72, "Mx Ave Ls");
+        Value(display, 9,
               FormatNumber(e.max / 2.56, "###") + FormatNumber(e.average() / 2.56, "* ###") +
                   FormatNumber(e.last / 2.56, "* ##"));
     } else {
         // Fixed widths 3, 4 and 3 keep the three figures apart under "Mx Ave Mn".
         const SeriesStats& g = st.good;
-        Label(program, 7, 72, "Receive %");
-        Label(program, 8, 72, "Mx Ave Mn");
-        Value(program, 9,
+        Label(display, 7, 72, "Receive %");
+        Label(display, 8, 72, "Mx Ave Mn");
+        Value(display, 9,
               FormatNumber(g.max / 2.56, "* #") + FormatNumber(g.average() / 2.56, "* ##") +
                   FormatNumber(g.minimum() / 2.56, "* #"));
     }
 
-    SetTextColor(program.display, colors::brightGreen);
+    SetTextColor(display, colors::brightGreen);
     const SeriesStats& sg = st.signal;
     if (master) {
-        Label(program, 11, 72, "Total Rcv");
-        Label(program, 12, 72, "Data Rate");
-        Label(program, 13, 72, "Mx Ave Ls");
-        Value(program, 14,
+        Label(display, 11, 72, "Total Rcv");
+        Label(display, 12, 72, "Data Rate");
+        Label(display, 13, 72, "Mx Ave Ls");
+        Value(display, 14,
               FormatNumber(sg.max / 10, "#.0") + FormatNumber(sg.average() / 10, "* .0") +
                   FormatNumber(sg.last / 10, "#.0"));
     } else {
-        Label(program, 11, 72, std::string(9, ' '));  // the master's "Total Rcv"
-        Label(program, 12, 72, "Signal Lv");
-        Label(program, 13, 72, "Mx Ave Mn");
-        Value(program, 14,
-              FormatNumber(sg.max, "* #") + FormatNumber(sg.average(), "* ##") +
-                  FormatNumber(sg.minimum(), "* #"));
+        Label(display, 11, 72, std::string(9, ' '));  // the master's "Total Rcv"
+        Label(display, 12, 72, "Signal Lv");
+        Label(display, 13, 72, "Mx Ave Mn");
+        Value(display, 14,
+              FormatNumber(sg.max, "* #") + FormatNumber(sg.average(), "* ##") + FormatNumber(sg.minimum(), "* #"));
     }
 
-    SetTextColor(program.display, colors::legendRed);
+    SetTextColor(display, colors::legendRed);
     const SeriesStats& ns = st.noise;
-    Label(program, 17, 72, "Noise  Lv");
-    Label(program, 18, 72, "Mx Ave Mn");
-    Value(program, 19,
+    Label(display, 17, 72, "Noise  Lv");
+    Label(display, 18, 72, "Mx Ave Mn");
+    Value(display, 19,
           FormatNumber(ns.max, "###") + FormatNumber(ns.average(), "* ###") + FormatNumber(ns.minimum(), "* ##"));
 
-    SetTextColor(program.display, colors::olive);
-    Label(program, 21, 72, "Transmit");
-    Label(program, 22, 72, "Data Rate");
-    Label(program, 23, 72, " kB/s");
-    Value(program, 24, FormatNumber(st.lastRate / 100, "* #.00"));
+    SetTextColor(display, colors::olive);
+    Label(display, 21, 72, "Transmit");
+    Label(display, 22, 72, "Data Rate");
+    Label(display, 23, 72, " kB/s");
+    Value(display, 24, FormatNumber(st.lastRate / 100, "* #.00"));
 
-    SetTextColor(program.display, colors::ochre);
-    Label(program, 26, 72, "Bad Pckts");
-    Label(program, 27, 71, std::string(10, ' '));
+    SetTextColor(display, colors::ochre);
+    Label(display, 26, 72, "Bad Pckts");
+    Label(display, 27, 71, std::string(10, ' '));
 
-    SetTextColor(program.display, colors::black);
-    Label(program, 28, 72, "NumPoints");
-    Label(program, 29, 75, FormatNumber(h.count, "* #"));
+    SetTextColor(display, colors::black);
+    Label(display, 28, 72, "NumPoints");
+    Label(display, 29, 75, FormatNumber(h.count, "* #"));
 }
 
 }  // namespace
 
 // Signal quality of the selected radio over time.
-void DrawGraphics3(Program& program) {
+void DrawGraphics3(DisplayOptions& display, const RadioNetwork& network, const Clock* clock) {
     static const int gridY[] = {160, 240, 320, 400};
-    DrawGraphHeader(program.display, program.network, "Signal Quality over Time", 30, "Name    :         ", gridY, 4);
-    DrawScales(program);
-    const GraphHistory h = ReadGraphHistory(program.network, program.clock);
-    DrawTimeAxis(program.display, h);
+    DrawGraphHeader(display, network, "Signal Quality over Time", 30, "Name    :         ", gridY, 4);
+    DrawScales(display);
+    const GraphHistory h = ReadGraphHistory(network, clock);
+    DrawTimeAxis(display, h);
 
     Graphics3Stats st;
     if (h.count > 0) {
-        Polyline(program, h, Pen::green, st.signal, [](const HistorySample& s) { return double(s.signal); }, LevelY);
-        Polyline(program, h, Pen::red, st.noise, [](const HistorySample& s) { return double(s.noise); }, LevelY);
-        Polyline(program, h, Pen::blue, st.good, [](const HistorySample& s) { return double(s.goodPackets); }, GoodY);
-        if (program.network.selectedRadio == 0) MasterErrorShare(h, st.errors);
-        DataRateStairs(program, h, st);
-        BadPacketStairs(program, h);
+        Polyline(
+            display, h, Pen::green, st.signal, [](const HistorySample& s) { return double(s.signal); }, LevelY);
+        Polyline(
+            display, h, Pen::red, st.noise, [](const HistorySample& s) { return double(s.noise); }, LevelY);
+        Polyline(
+            display, h, Pen::blue, st.good, [](const HistorySample& s) { return double(s.goodPackets); }, GoodY);
+        if (network.selectedRadio == 0) MasterErrorShare(h, st.errors);
+        DataRateStairs(display, h, st);
+        BadPacketStairs(display, h);
     }
-    DrawLegend(program, h, st);
+    DrawLegend(display, network, h, st);
 }

@@ -5,7 +5,6 @@
 #include "display/screens.h"
 #include "display/text_grid.h"
 #include "engine/remote_setup.h"
-#include "model/program.h"
 #include "model/setup_table.h"
 #include "text/format_number.h"
 #include "text/hex.h"
@@ -87,45 +86,45 @@ std::string DecodedText(const RadioRecord& radio, int row) {
 
 }  // namespace
 
-void DrawScreen2Body(Program& program) {
-    const int r = SelectedRadioInTable(program);
-    const RadioRecord& radio = program.network.radios[r];
-    const int rowsPerPage = program.display.rowsPerPage;
+void DrawScreen2Body(DisplayOptions& display, const RadioNetwork& network, SetupState& setup) {
+    const int r = SelectedRadioInTable(network);
+    const RadioRecord& radio = network.radios[r];
+    const int rowsPerPage = display.rowsPerPage;
 
-    TextAt(program.display, 3, 1);
-    DrawText(program.display, "                       Remote Radio Setup Parameters ");
-    TextAt(program.display, 5, 28);
-    DrawText(program.display, "Serial Number        Name");
-    TextAt(program.display, rowsPerPage + 8, 32);
-    DrawText(program.display, "Radio Number ");
+    TextAt(display, 3, 1);
+    DrawText(display, "                       Remote Radio Setup Parameters ");
+    TextAt(display, 5, 28);
+    DrawText(display, "Serial Number        Name");
+    TextAt(display, rowsPerPage + 8, 32);
+    DrawText(display, "Radio Number ");
 
-    SetTextColor(program.display, colors::darkGreen);
-    TextAt(program.display, 6, 29);
-    DrawText(program.display, FormatNumber(radio.serialNumber, "########                  "));
-    TextAt(program.display, 6, 47);
-    DrawText(program.display, std::string(radio.name.data(), radio.name.size()));
-    TextAt(program.display, rowsPerPage + 8, 50);
-    DrawText(program.display, FormatNumber(r, " ####"));
-    SetTextColor(program.display, colors::black);
+    SetTextColor(display, colors::darkGreen);
+    TextAt(display, 6, 29);
+    DrawText(display, FormatNumber(radio.serialNumber, "########                  "));
+    TextAt(display, 6, 47);
+    DrawText(display, std::string(radio.name.data(), radio.name.size()));
+    TextAt(display, rowsPerPage + 8, 50);
+    DrawText(display, FormatNumber(r, " ####"));
+    SetTextColor(display, colors::black);
 
     const int count = SetupParamCountForSerial(radio.serialNumber);
-    program.setup.setupParamCount = count;
+    setup.setupParamCount = count;
     const int half = (count - 1) / 2;
     for (int i = 0; i < count; ++i) {
         if (i <= half)
-            TextAt(program.display, i + 8, 1);
+            TextAt(display, i + 8, 1);
         else
-            TextAt(program.display, i - 1 - half + 8, 41);
-        SetTextColor(program.display, SilverRow(i) ? colors::silver : colors::black);
-        DrawText(program.display, FormatNumber(i, "* # ") + std::string(program.setup.table.rows[i].name));
-        SetTextColor(program.display, colors::black);
+            TextAt(display, i - 1 - half + 8, 41);
+        SetTextColor(display, SilverRow(i) ? colors::silver : colors::black);
+        DrawText(display, FormatNumber(i, "* # ") + std::string(setup.table.rows[i].name));
+        SetTextColor(display, colors::black);
 
         if (!radio.eepromValid[i]) {
-            DrawText(program.display, " XXX ");
+            DrawText(display, " XXX ");
             continue;
         }
-        SetTextColor(program.display, colors::darkGreen);
-        DrawText(program.display, FormatNumber(radio.eepromValue[i], " * #") + "  " + DecodedText(radio, i));
-        SetTextColor(program.display, colors::black);
+        SetTextColor(display, colors::darkGreen);
+        DrawText(display, FormatNumber(radio.eepromValue[i], " * #") + "  " + DecodedText(radio, i));
+        SetTextColor(display, colors::black);
     }
 }

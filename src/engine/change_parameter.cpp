@@ -151,7 +151,7 @@ void ChangeSetupParameter(Program& program, Host& host) {
 
     // The radio Screen2 shows is the one the change goes to, now and for the whole
     // write sequence, whatever is selected later.
-    const int target = SelectedRadioInTable(program);
+    const int target = SelectedRadioInTable(program.network);
     int writeValue = 0;
     if (!AskWriteValue(program, host, row, target, writeValue)) return;
     // The timer kept polling while the dialogs were open; start only from idle polling.

@@ -65,7 +65,7 @@ BuildOutcome BuildSingleParameter(Program& program) {
     }
     const double typed = ParseTypedNumber(poll.singleParamText);
     unsigned serial = 0;
-    if (!(typed >= 0 && typed < kParamSlots) || !SerialOfRadio(program, poll.currentRadio, serial)) {
+    if (!(typed >= 0 && typed < kParamSlots) || !SerialOfRadio(program.network, poll.currentRadio, serial)) {
         // Nothing sensible to poll: end the repetitions.
         poll.singleParamPolls = 0;
         return BuildOutcome::nothing;
@@ -91,7 +91,7 @@ BuildOutcome BuildRandom(Program& program) {
 BuildOutcome BuildParameterSweep(Program& program) {
     PollState& poll = program.poll;
     unsigned serial = 0;
-    if (!SerialOfRadio(program, poll.currentRadio, serial)) {
+    if (!SerialOfRadio(program.network, poll.currentRadio, serial)) {
         // The radio left the table: the sweep ends in the base mode.
         poll.pollMode &= 1;
         return BuildOutcome::nothing;
@@ -144,9 +144,9 @@ BuildOutcome BuildStep(Program& program, Host& host, TickGuard& tick) {
 
 }  // namespace
 
-bool SerialOfRadio(const Program& program, int radio, unsigned& serial) {
-    if (radio < 0 || radio > program.network.radioCount || radio >= kRadioSlots) return false;
-    serial = program.network.radios[static_cast<size_t>(radio)].serialNumber;
+bool SerialOfRadio(const RadioNetwork& network, int radio, unsigned& serial) {
+    if (radio < 0 || radio > network.radioCount || radio >= kRadioSlots) return false;
+    serial = network.radios[static_cast<size_t>(radio)].serialNumber;
     return true;
 }
 

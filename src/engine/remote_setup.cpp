@@ -2,37 +2,35 @@
 
 #include <algorithm>
 
-#include "model/program.h"
 #include "model/radio_table.h"
 
 namespace {
 
 // pollMode 2..61: the write, store and read-back stages of a parameter change.
-bool WriteRunning(const Program& program) {
-    const int mode = program.poll.pollMode;
+bool WriteRunning(const PollState& poll) {
+    const int mode = poll.pollMode;
     return mode >= 2 && mode <= 61;
 }
 
-int LastRadio(const Program& program) { return std::clamp(program.network.radioCount, 0, kMaxRadios); }
+int LastRadio(const RadioNetwork& network) { return std::clamp(network.radioCount, 0, kMaxRadios); }
 
 }  // namespace
 
-int SelectedRadioInTable(const Program& program) {
-    return std::clamp(program.network.selectedRadio, 0, LastRadio(program));
+int SelectedRadioInTable(const RadioNetwork& network) {
+    return std::clamp(network.selectedRadio, 0, LastRadio(network));
 }
 
-int64_t WriteTargetSerial(const Program& program) {
-    const int target = program.poll.currentRadio;
-    if (!WriteRunning(program) || target < 0 || target > LastRadio(program)) return -1;
-    return program.network.radios[target].serialNumber;
+int64_t WriteTargetSerial(const RadioNetwork& network, const PollState& poll) {
+    const int target = poll.currentRadio;
+    if (!WriteRunning(poll) || target < 0 || target > LastRadio(network)) return -1;
+    return network.radios[target].serialNumber;
 }
 
-void FollowWriteTarget(Program& program, int64_t targetSerial) {
-    if (targetSerial < 0 || !WriteRunning(program)) return;
-    PollState& poll = program.poll;
+void FollowWriteTarget(const RadioNetwork& network, PollState& poll, int64_t targetSerial) {
+    if (targetSerial < 0 || !WriteRunning(poll)) return;
     // Already pointing at it (nothing moved, or the caller followed it before us).
-    if (WriteTargetSerial(program) == targetSerial) return;
-    const int index = LocateRadio(program.network, static_cast<uint32_t>(targetSerial));
+    if (WriteTargetSerial(network, poll) == targetSerial) return;
+    const int index = LocateRadio(network, static_cast<uint32_t>(targetSerial));
     if (index >= 0) {
         poll.currentRadio = index;
         return;

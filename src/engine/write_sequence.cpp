@@ -49,7 +49,7 @@ BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& 
     if (mode < 2 || mode >= kSequenceEnd) return BuildOutcome::nothing;
 
     unsigned serial = 0;
-    if (!SerialOfRadio(program, poll.currentRadio, serial)) {
+    if (!SerialOfRadio(program.network, poll.currentRadio, serial)) {
         // The target radio left the table: nothing more can go to it.
         if (mode < kStoreFrom) {
             poll.pollMode &= 1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/radio_network.h"
+
 struct Program;
 class Host;
 class TickGuard;
@@ -19,4 +21,4 @@ BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& 
 
 // The serial number of table slot `radio`, or false when the slot is outside
 // 0..radioCount (a radio deleted or a new network opened meanwhile).
-bool SerialOfRadio(const Program& program, int radio, unsigned& serial);
+bool SerialOfRadio(const RadioNetwork& network, int radio, unsigned& serial);

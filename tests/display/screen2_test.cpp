@@ -27,7 +27,7 @@ protected:
 
     void draw() {
         canvas.clear();
-        DrawScreen2Body(*program);
+        DrawScreen2Body(program->display, program->network, program->setup);
     }
 
     // The dark green text drawn from a grid position on, following the calls that continue it.
