@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 4: {
                 int before = p.ring.ringCount.load();
                 p.poll.inTimerTick = (op & 0x20) != 0;
-                UdpDatagramIntake(p, bytes, present);
+                UdpDatagramIntake(p.ring, p.poll, *p.live, bytes, present);
                 if (!stopped) held += p.ring.ringCount.load() - before;
                 break;
             }

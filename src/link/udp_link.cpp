@@ -97,7 +97,7 @@ void OnUdpReadable(Program& program) {
         link.statusChanged = true;
         return;
     }
-    UdpDatagramIntake(program, datagram.data(), static_cast<int>(length));
+    UdpDatagramIntake(program.ring, program.poll, *program.live, datagram.data(), static_cast<int>(length));
 }
 
 void OnUdpReadable(Program& program, Host& host) {

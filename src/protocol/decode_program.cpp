@@ -15,9 +15,9 @@ public:
         return ::StoreSetupValue(program.setup, program.network, program.errors, radio, address, value,
                                  FaultNumber(fault));
     }
-    void readConfirmation(int radio, int offset) override { ReadConfirmation(program, radio, offset); }
+    void readConfirmation(int radio, int offset) override { ReadConfirmation(program.poll, radio, offset); }
     void writeConfirmation(int radio, int offset, int value) override {
-        WriteConfirmation(program, radio, offset, value);
+        WriteConfirmation(program.poll, radio, offset, value);
     }
     void masterStatus() override { OnMasterStatusFrame(program); }
 

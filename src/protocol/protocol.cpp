@@ -36,8 +36,7 @@ int SetupTarget(const PollState& poll) {
 
 }  // namespace
 
-void ReadConfirmation(Program& program, int radio, int offset) {
-    PollState& poll = program.poll;
+void ReadConfirmation(PollState& poll, int radio, int offset) {
     if (radio != SetupTarget(poll)) return;
     if (poll.pollMode <= 1) return;
     if (int(poll.writeAddress) != kEepromBase + offset) return;
@@ -49,8 +48,7 @@ void ReadConfirmation(Program& program, int radio, int offset) {
     }
 }
 
-void WriteConfirmation(Program& program, int radio, int offset, int value) {
-    PollState& poll = program.poll;
+void WriteConfirmation(PollState& poll, int radio, int offset, int value) {
     if (radio != SetupTarget(poll)) return;
     if (kEepromBase + offset != poll.pendingAddress || value != poll.pendingValue) return;
     poll.ackAddress = poll.pendingAddress;

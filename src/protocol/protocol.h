@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "model/poll_state.h"
 #include "model/request_frame.h"
 
 struct Program;
@@ -16,8 +17,8 @@ void BuildPollByNumber(RequestFrame& frame, uint8_t n);
 void ReadReplies(Program& program);
 
 // The remote-setup acknowledgements, called by the decoders.
-void ReadConfirmation(Program& program, int radio, int offset);
-void WriteConfirmation(Program& program, int radio, int offset, int value);
+void ReadConfirmation(PollState& poll, int radio, int offset);
+void WriteConfirmation(PollState& poll, int radio, int offset, int value);
 
 // A valid master status frame arrived on a TCP link: the moment the waiting
 // request is sent (at most once per clock second). Called by the decoder only

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "model/program.h"
-
 namespace {
 
 constexpr int kWrap = ReceiveRing::kSize - 1;
@@ -89,9 +87,8 @@ int RingDrainLink(ReceiveRing& ring, const std::function<int(const uint8_t*, int
     return written;
 }
 
-void UdpDatagramIntake(Program& program, const uint8_t* bytes, int length) {
+void UdpDatagramIntake(ReceiveRing& ring, PollState& poll, LiveListener& live, const uint8_t* bytes, int length) {
     if (length < 0) return;
-    PollState& poll = program.poll;
     if (poll.inTimerTick) ++poll.overrunCount;
 
     // The process priority class is not raised around the copy: a normal user on
@@ -99,12 +96,12 @@ void UdpDatagramIntake(Program& program, const uint8_t* bytes, int length) {
     uint8_t check = 0;
     for (int i = 0; i < length; ++i) check ^= bytes[i];
     // A datagram larger than the free room keeps what fits; the rest is counted.
-    RingAppendLink(program.ring, bytes, length);
+    RingAppendLink(ring, bytes, length);
 
     int firstByte = length > 0 ? bytes[0] : 0;
     if (check != 0) ++poll.overrunCount;
     if (firstByte == 0xF8 && length != 21) ++poll.overrunCount;
     if (firstByte == 0xF0 && length != 14) ++poll.overrunCount;
     // The bytes stay in the ring in every case: the frame assembler decides.
-    if (program.live) program.live->datagramInfo(length, poll.overrunCount, firstByte);
+    live.datagramInfo(length, poll.overrunCount, firstByte);
 }

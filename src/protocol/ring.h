@@ -2,7 +2,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "model/poll_state.h"
 #include "model/receive_ring.h"
+#include "platform/live_listener.h"
 
 struct Program;
 
@@ -22,4 +24,4 @@ int RingDrainLink(ReceiveRing& ring, const std::function<int(const uint8_t*, int
 
 // The UDP notification after the socket read: overrun checks, the bytes into the
 // ring, and the row-1 readout.
-void UdpDatagramIntake(Program& program, const uint8_t* bytes, int length);
+void UdpDatagramIntake(ReceiveRing& ring, PollState& poll, LiveListener& live, const uint8_t* bytes, int length);

@@ -21,37 +21,37 @@ protected:
 
 TEST_F(ConfirmationTest, ReadEchoJumpsToTheWriteStageKeepingTheBaseMode) {
     poll().pollMode = 58;
-    ReadConfirmation(*p, 3, 0x15);
+    ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().pollMode, 44);
     EXPECT_EQ(poll().ackAddress, 0x0D95);
     poll().pollMode = 47;
-    ReadConfirmation(*p, 3, 0x15);
+    ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().pollMode, 45);
 }
 
 TEST_F(ConfirmationTest, ReadEchoDuringReadBackEndsTheSequence) {
     poll().pollMode = 21;
-    ReadConfirmation(*p, 3, 0x15);
+    ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().pollMode, 1);
     poll().pollMode = 2;
-    ReadConfirmation(*p, 3, 0x15);
+    ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().pollMode, 0);
 }
 
 TEST_F(ConfirmationTest, ReadEchoDuringWriteOrStoreOnlyAcknowledges) {
     poll().pollMode = 30;
-    ReadConfirmation(*p, 3, 0x15);
+    ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().pollMode, 30);
     EXPECT_EQ(poll().ackAddress, 0x0D95);
 }
 
 TEST_F(ConfirmationTest, ReadEchoIgnoredOutsideASequenceOrForAnotherAddressOrRadio) {
     poll().pollMode = 1;
-    ReadConfirmation(*p, 3, 0x15);
+    ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().ackAddress, -1);
     poll().pollMode = 58;
-    ReadConfirmation(*p, 3, 0x14);
-    ReadConfirmation(*p, 2, 0x15);
+    ReadConfirmation(p->poll, 3, 0x14);
+    ReadConfirmation(p->poll, 2, 0x15);
     EXPECT_EQ(poll().pollMode, 58);
     EXPECT_EQ(poll().ackAddress, -1);
 }
@@ -59,35 +59,35 @@ TEST_F(ConfirmationTest, ReadEchoIgnoredOutsideASequenceOrForAnotherAddressOrRad
 TEST_F(ConfirmationTest, SelectionMovedByArrowKeysDoesNotRedirectTheSequence) {
     poll().pollMode = 58;
     p->network.selectedRadio = 4;
-    ReadConfirmation(*p, 4, 0x15);
+    ReadConfirmation(p->poll, 4, 0x15);
     EXPECT_EQ(poll().pollMode, 58);
-    ReadConfirmation(*p, 3, 0x15);
+    ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().pollMode, 44);
 }
 
 TEST_F(ConfirmationTest, WriteEchoJumpsToTheStoreStage) {
     poll().pollMode = 42;
-    WriteConfirmation(*p, 3, 0x15, 0x13);
+    WriteConfirmation(p->poll, 3, 0x15, 0x13);
     EXPECT_EQ(poll().pollMode, 34);
     EXPECT_EQ(poll().ackAddress, 0x0D95);
     EXPECT_EQ(poll().ackValue, 0x13);
     poll().pollMode = 37;
-    WriteConfirmation(*p, 3, 0x15, 0x13);
+    WriteConfirmation(p->poll, 3, 0x15, 0x13);
     EXPECT_EQ(poll().pollMode, 35);
     poll().pollMode = 30;  // already storing: acknowledged, no jump
-    WriteConfirmation(*p, 3, 0x15, 0x13);
+    WriteConfirmation(p->poll, 3, 0x15, 0x13);
     EXPECT_EQ(poll().pollMode, 30);
 }
 
 TEST_F(ConfirmationTest, WriteEchoWithAnotherValueAddressOrRadioIsIgnored) {
     poll().pollMode = 42;
-    WriteConfirmation(*p, 3, 0x15, 0x12);
-    WriteConfirmation(*p, 3, 0x16, 0x13);
-    WriteConfirmation(*p, 2, 0x15, 0x13);
+    WriteConfirmation(p->poll, 3, 0x15, 0x12);
+    WriteConfirmation(p->poll, 3, 0x16, 0x13);
+    WriteConfirmation(p->poll, 2, 0x15, 0x13);
     EXPECT_EQ(poll().pollMode, 42);
     EXPECT_EQ(poll().ackValue, -1);
     poll().pollMode = 0;
-    WriteConfirmation(*p, 3, 0x15, 0x13);
+    WriteConfirmation(p->poll, 3, 0x15, 0x13);
     EXPECT_EQ(poll().ackValue, -1);
 }
 

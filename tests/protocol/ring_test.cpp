@@ -124,7 +124,9 @@ protected:
         p = std::make_unique<Program>();
         p->live = &live;
     }
-    void intake(const std::vector<uint8_t>& d) { UdpDatagramIntake(*p, d.data(), int(d.size())); }
+    void intake(const std::vector<uint8_t>& d) {
+        UdpDatagramIntake(p->ring, p->poll, *p->live, d.data(), int(d.size()));
+    }
     std::unique_ptr<Program> p;
     RecordingLiveListener live;
 };
