@@ -22,8 +22,8 @@ void DrawLinkStatus(Program& program) {
     LinkState& link = program.link;
     SetTextColor(program.display, colors::navy);
     StatusLineBottom(program.display, 0);
-    const int16_t up = LinkIsUp(program) ? 1 : 0;
-    DrawText(program.display, LinkStatusText(program));
+    const int16_t up = LinkIsUp(program.link) ? 1 : 0;
+    DrawText(program.display, LinkStatusText(program.link));
     // The window keeps painting while the modem dials; a carriage return from the
     // keep-alive would end the call, so the flag stays 0 until the modem answers.
     // Otherwise the paint sets it, also after a dial-up whose port never opened

@@ -174,7 +174,7 @@ void PollTick(Program& program, Host& host) {
     LoggingStep(program);
 
     tick.EndDrawing();
-    if (TakeLinkStatusChange(program)) {
+    if (TakeLinkStatusChange(program.link)) {
         // A link closed itself: the status line shows it now, old letters erased.
         host.invalidate(true);
         host.update();

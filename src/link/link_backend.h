@@ -24,7 +24,7 @@ struct LinkBackend {
     // One keep-alive period ended.
     void (*keepAlive)(const LinkChannels& channels);
     // The status line's text; empty when no link is up.
-    std::string (*statusText)(const Program& program);
+    std::string (*statusText)(const LinkState& link);
     // Closes the link.
     void (*close)(Program& program, Host& host);
 };

@@ -64,8 +64,8 @@ void SerialKeepAlive(const LinkChannels& channels) {
         QueueSerialText(link, "\r");
 }
 
-std::string SerialStatusText(const Program& program) {
-    return program.link.serialPortOpen ? program.link.commPortName + "  Opened" : std::string();
+std::string SerialStatusText(const LinkState& link) {
+    return link.serialPortOpen ? link.commPortName + "  Opened" : std::string();
 }
 
 void SendUdpRequest(Program& program) {
@@ -93,11 +93,10 @@ void SendUdpRequest(Program& program) {
         ++link.requestsSent;
 }
 
-std::string UdpStatusText(const Program& program) {
-    std::string text = program.link.ipAddressText + " OpenedUDP";
+std::string UdpStatusText(const LinkState& link) {
+    std::string text = link.ipAddressText + " OpenedUDP";
     // Datagrams from other hosts are dropped; the technician sees how many.
-    if (const int dropped = program.link.foreignDatagrams.load(); dropped > 0)
-        text += "  Dropped " + std::to_string(dropped);
+    if (const int dropped = link.foreignDatagrams.load(); dropped > 0) text += "  Dropped " + std::to_string(dropped);
     return text;
 }
 
@@ -122,7 +121,7 @@ void TcpKeepAlive(const LinkChannels& channels) {
         TcpSend(channels, &kCarriageReturn, 1);
 }
 
-std::string TcpStatusText(const Program& program) { return program.link.ipAddressText + " OpenedTCP"; }
+std::string TcpStatusText(const LinkState& link) { return link.ipAddressText + " OpenedTCP"; }
 
 bool Always(const Program&) { return true; }
 bool Never(const Program&) { return false; }
@@ -165,12 +164,12 @@ bool LinkSendsOnInterval(const Program& program) { return CurrentBackend(program
 
 void LinkOnMasterStatus(Program& program) { CurrentBackend(program.link).onMasterStatus(program); }
 
-std::string LinkStatusText(const Program& program) {
-    std::string text = CurrentBackend(program.link).statusText(program);
+std::string LinkStatusText(const LinkState& link) {
+    std::string text = CurrentBackend(link).statusText(link);
     return text.empty() ? "No Connection" : text;
 }
 
-bool LinkIsUp(const Program& program) { return !CurrentBackend(program.link).statusText(program).empty(); }
+bool LinkIsUp(const LinkState& link) { return !CurrentBackend(link).statusText(link).empty(); }
 
 void KeepAliveStep(const LinkChannels& channels) { CurrentBackend(channels.link).keepAlive(channels); }
 
@@ -184,4 +183,4 @@ void ResetReceiveState(Program& program) {
     program.poll.pendingFrameType = 0;
 }
 
-bool TakeLinkStatusChange(Program& program) { return program.link.statusChanged.exchange(false); }
+bool TakeLinkStatusChange(LinkState& link) { return link.statusChanged.exchange(false); }

@@ -28,8 +28,8 @@ bool LinkSendsOnInterval(const Program& program);
 // A valid master status frame arrived (on TCP it lets the waiting request go).
 void LinkOnMasterStatus(Program& program);
 // The status line: the open link, or "No Connection".
-std::string LinkStatusText(const Program& program);
-bool LinkIsUp(const Program& program);
+std::string LinkStatusText(const LinkState& link);
+bool LinkIsUp(const LinkState& link);
 
 // Device path for "Com1".."Com8" (CORVANE_COMn wins, then ttyUSB, ttyACM, ttyS).
 std::string SerialDevicePath(const std::string& commPortName);
@@ -67,7 +67,7 @@ void OnUdpReadable(Program& program, Host& host);
 bool CloseDeadLinks(Program& program);
 
 // True once after a link closed itself; the status line then needs a repaint.
-bool TakeLinkStatusChange(Program& program);
+bool TakeLinkStatusChange(LinkState& link);
 
 // Closes whichever link is open (window destruction, tests).
 void CloseAllLinks(Program& program, Host& host);
