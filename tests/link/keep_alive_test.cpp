@@ -1,4 +1,5 @@
 #include "link_fixture.h"
+#include "protocol/ring.h"
 
 namespace linktest {
 namespace {
@@ -84,6 +85,31 @@ TEST_F(KeepAlive, ThreadRepeatsTheCarriageReturnAndStopsWhenAsked) {
     StartKeepAlive(channels());
     StopKeepAlive(program->link);
     EXPECT_FALSE(program->link.keepAlive.joinable());
+}
+
+// The thread is given channels, not a program: with a link state, ring and fault
+// counters of their own, its carriage returns land in that link's transmit queue.
+TEST(KeepAliveChannels, ThreadQueuesIntoTheLinkItWasGiven) {
+    LinkState link;
+    ReceiveRing ring;
+    ProtocolError errors;
+    RingReset(link.transmit);
+    link.serialPortOpen = 1;
+    link.linkUp = 1;
+    link.keepAlivePeriodMs = 5;
+    StartKeepAlive({link, ring, errors});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (link.transmit.ringCount.load() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    StopKeepAlive(link);
+    ASSERT_GE(link.transmit.ringCount.load(), 2);
+    std::string queued;
+    RingDrainLink(link.transmit, [&](const uint8_t* bytes, int n) {
+        queued.append(reinterpret_cast<const char*>(bytes), static_cast<size_t>(n));
+        return n;
+    });
+    EXPECT_EQ(queued, std::string(queued.size(), '\r'));
+    EXPECT_EQ(ring.ringCount.load(), 0);
 }
 
 }  // namespace
