@@ -94,8 +94,8 @@ void OnKeyDown(Program& program, Host& host, int virtualKey) {
             // Closing the window closes the link and ends the message loop.
             WindowProc(program, host, msg::destroy, 0, 0);
             return;
-        case key::letterS: PollSequentialMode(program); break;
-        case key::letterR: PollRandomMode(program); break;
+        case key::letterS: PollSequentialMode(program.poll); break;
+        case key::letterR: PollRandomMode(program.poll); break;
         case key::letterP:
             if (display.screenNumber == screen::screen2)
                 ReadAllSetupParameters(program);

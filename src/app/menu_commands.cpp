@@ -148,8 +148,8 @@ bool PollCommands(Program& program, Host& host, int id) {
             else
                 PollSingleRadio(program, host);
             return true;
-        case menu::randomMode: PollRandomMode(program); return true;
-        case menu::sequentialMode: PollSequentialMode(program); return true;
+        case menu::randomMode: PollRandomMode(program.poll); return true;
+        case menu::sequentialMode: PollSequentialMode(program.poll); return true;
         case menu::pollRadioValue:
             if (program.display.screenNumber == screen::screen2) PollRadioValue(program, host);
             return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/poll_state.h"
+
 struct Program;
 class Host;
 
@@ -7,8 +9,8 @@ class Host;
 void PollTick(Program& program, Host& host);
 
 // Mode changes.
-void PollRandomMode(Program& program);                  // menu 201, key R
-void PollSequentialMode(Program& program);              // menu 202, key S
+void PollRandomMode(PollState& poll);                   // menu 201, key R
+void PollSequentialMode(PollState& poll);               // menu 202, key S
 void PollRadioValue(Program& program, Host& host);      // menu 203 (Screen2 only)
 void ReadAllSetupParameters(Program& program);          // key P / PollRadio on Screen2
 void PollSingleRadio(Program& program, Host& host);     // key P / PollRadio elsewhere

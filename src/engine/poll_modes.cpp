@@ -27,14 +27,14 @@ void StartParameterSweep(Program& program) {
 
 }  // namespace
 
-void PollRandomMode(Program& program) {
-    program.poll.pollMode = 1;
-    program.poll.randomNumber = 0;
+void PollRandomMode(PollState& poll) {
+    poll.pollMode = 1;
+    poll.randomNumber = 0;
 }
 
-void PollSequentialMode(Program& program) {
-    program.poll.pollMode = 0;
-    program.poll.currentRadio = 1;
+void PollSequentialMode(PollState& poll) {
+    poll.pollMode = 0;
+    poll.currentRadio = 1;
 }
 
 void PollRadioValue(Program& program, Host& host) {

@@ -21,7 +21,7 @@ void ReadModemReplies(Program& program, std::string& reply) {
     int waiting = SerialBytesWaiting(program);
     if (waiting <= 0) return;
     std::string bytes(static_cast<size_t>(waiting), '\0');
-    SerialRead(program, reinterpret_cast<uint8_t*>(bytes.data()), waiting);
+    SerialRead(program.link, program.errors, reinterpret_cast<uint8_t*>(bytes.data()), waiting);
     reply += bytes;
     if (reply.size() > 2 * kReplyKeep) reply.erase(0, reply.size() - kReplyKeep);
 }

@@ -41,11 +41,11 @@ bool CloseSerialPort(Program& program);
 // Bytes waiting in the port's receive queue.
 int SerialBytesWaiting(Program& program);
 // Reads exactly n bytes from the port (waiting briefly for stragglers).
-void SerialRead(Program& program, uint8_t* destination, int n);
+void SerialRead(const LinkState& link, ProtocolError& errors, uint8_t* destination, int n);
 
 // Queues bytes for the TCP thread to send; never waits. False when refused.
 bool TcpSend(const LinkChannels& channels, const uint8_t* bytes, int n);
 // Closes a TCP link whose reader saw the peer go, once its bytes are taken.
 void ReapDeadTcpLink(Program& program);
 // Closes the UDP socket without touching the window's watch.
-void CloseUdpSocket(Program& program);
+void CloseUdpSocket(LinkState& link, ProtocolError& errors);

@@ -41,7 +41,7 @@ void SerialReceive(Program& program, uint8_t* destination, int n) {
         std::memset(destination, 0, static_cast<size_t>(n));
         return;
     }
-    SerialRead(program, destination, n);
+    SerialRead(program.link, program.errors, destination, n);
     program.link.rxActivity = 1;
 }
 

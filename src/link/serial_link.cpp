@@ -159,8 +159,8 @@ int SerialBytesWaiting(Program& program) {
     return 0;
 }
 
-void SerialRead(Program& program, uint8_t* destination, int n) {
-    int fd = program.link.commHandle;
+void SerialRead(const LinkState& link, ProtocolError& errors, uint8_t* destination, int n) {
+    int fd = link.commHandle;
     int got = 0;
     while (got < n) {
         ssize_t r = fd >= 0 ? read(fd, destination + got, static_cast<size_t>(n - got)) : -1;
@@ -177,7 +177,7 @@ void SerialRead(Program& program, uint8_t* destination, int n) {
             if (ready > 0 && (waiter.revents & POLLIN)) continue;
             code = ready < 0 ? errno : ETIMEDOUT;
         }
-        RecordFailure(program.errors, code, linkerr::serialRead);
+        RecordFailure(errors, code, linkerr::serialRead);
         std::memset(destination + got, 0, static_cast<size_t>(n - got));
         break;
     }

@@ -208,7 +208,7 @@ bool OpenTcpLink(Program& program) {
         else
             RecordFailure(program.errors, EIO, linkerr::tcpConnect);
     }
-    if (link.linkKind == kLinkUdp) CloseUdpSocket(program);
+    if (link.linkKind == kLinkUdp) CloseUdpSocket(program.link, program.errors);
     if (link.linkKind == kLinkTcp) return true;
 
     int fd = ConnectTcp(program);

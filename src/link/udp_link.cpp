@@ -25,9 +25,8 @@ uint32_t UdpPeerAddressFromText(const std::string& ipAddressText) {
     return address;
 }
 
-void CloseUdpSocket(Program& program) {
-    LinkState& link = program.link;
-    if (link.udpSocket >= 0 && close(link.udpSocket) != 0) RecordFailure(program.errors, errno, linkerr::udpClose);
+void CloseUdpSocket(LinkState& link, ProtocolError& errors) {
+    if (link.udpSocket >= 0 && close(link.udpSocket) != 0) RecordFailure(errors, errno, linkerr::udpClose);
     link.udpSocket = -1;
     link.linkKind = kLinkSerial;
 }
@@ -70,7 +69,7 @@ void OpenUdpLink(Program& program, Host& host) {
 
 void CloseUdpLink(Program& program, Host& host) {
     host.watchUdpSocket(-1);
-    CloseUdpSocket(program);
+    CloseUdpSocket(program.link, program.errors);
 }
 
 void OnUdpReadable(Program& program) {

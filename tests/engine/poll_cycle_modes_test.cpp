@@ -8,14 +8,14 @@ TEST_F(PollModesTest, SequentialAndRandomCommandsAbandonAWriteSequence) {
     AddRadios({0x2A0001, 0x2A0002});
     program->poll.pollMode = 41;
     program->poll.currentRadio = 2;
-    PollSequentialMode(*program);
+    PollSequentialMode(program->poll);
     EXPECT_EQ(program->poll.pollMode, 0);
     EXPECT_EQ(program->poll.currentRadio, 1);
     EXPECT_EQ(NextRequest(), Request(0xF8, 0x2A0001, 0x0D, 0x80));
 
     program->poll.randomNumber = 90;
     program->poll.pollMode = 50;
-    PollRandomMode(*program);
+    PollRandomMode(program->poll);
     EXPECT_EQ(program->poll.pollMode, 1);
     EXPECT_EQ(program->poll.randomNumber, 0);
 }
