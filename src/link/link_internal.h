@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/links.h"
+#include "model/poll_state.h"
 
 struct Program;
 
@@ -26,7 +27,7 @@ constexpr int udpForeign = 325;
 }  // namespace linkerr
 
 // A link that opens starts with an empty ring and no frame half read from the last one.
-void ResetReceiveState(Program& program);
+void ResetReceiveState(ReceiveRing& ring, PollState& poll);
 
 // Opens the device of `commPortName` and sets raw 115200 8N1, no flow control,
 // DTR asserted. Returns the descriptor (non-blocking) or -1 with the message

@@ -178,9 +178,9 @@ void QueueSerialText(LinkState& link, std::string_view text) {
     WakeSerialWriter(link);
 }
 
-void ResetReceiveState(Program& program) {
-    RingReset(program.ring);
-    program.poll.pendingFrameType = 0;
+void ResetReceiveState(ReceiveRing& ring, PollState& poll) {
+    RingReset(ring);
+    poll.pendingFrameType = 0;
 }
 
 bool TakeLinkStatusChange(LinkState& link) { return link.statusChanged.exchange(false); }

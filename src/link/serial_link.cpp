@@ -110,7 +110,7 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
 
 void StartSerialWriter(Program& program) {
     RingReset(program.link.transmit);
-    ResetReceiveState(program);
+    ResetReceiveState(program.ring, program.poll);
     program.link.serialWriter = std::jthread(SerialWriterLoop, std::ref(program.link.transmit), std::ref(program.link),
                                             program.link.commHandle, std::ref(program.errors));
 }

@@ -219,7 +219,7 @@ bool OpenTcpLink(Program& program) {
         close(fd);
         return false;
     }
-    ResetReceiveState(program);
+    ResetReceiveState(program.ring, program.poll);
     link.tcpPeerClosed = false;
     {
         std::lock_guard<std::mutex> hold(link.tcpTransmitLock);

@@ -62,7 +62,7 @@ void OpenUdpLink(Program& program, Host& host) {
     // A socket that could not be made shows up as no replies; the link still counts as UDP.
     link.udpSocket = fd;
     link.foreignDatagrams = 0;
-    ResetReceiveState(program);
+    ResetReceiveState(program.ring, program.poll);
     if (fd >= 0) host.watchUdpSocket(fd);
     link.linkKind = kLinkUdp;
 }
