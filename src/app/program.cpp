@@ -2,15 +2,11 @@
 
 #include "app/window_proc.h"
 #include "display/screens.h"
+#include "engine/poll_cycle.h"
 #include "link/link_byte_source.h"
 #include "link/links.h"
 #include "model/program.h"
 #include "model/setup_table.h"
-
-LiveListener& SilentLiveListener() {
-    static LiveListener silent;
-    return silent;
-}
 
 std::unique_ptr<Program> CreateProgram(Clock& clock) {
     auto program = std::make_unique<Program>();
@@ -20,6 +16,7 @@ std::unique_ptr<Program> CreateProgram(Clock& clock) {
     program->live = program->ownedLive.get();
     program->ownedReplySource = std::make_unique<LinkByteSource>(*program);
     program->replySource = program->ownedReplySource.get();
+    program->onMasterStatus = OnMasterStatusFrame;
 
     program->link.linkUp = 1;
     program->log.bannerText = "Diagnostics KTX Version 2.16";

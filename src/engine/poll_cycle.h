@@ -8,6 +8,11 @@ class Host;
 // One 100 ms timer tick: send, receive, build, log, repaint.
 void PollTick(Program& program, Host& host);
 
+// A valid master status frame arrived on a TCP link: the moment the waiting
+// request is sent (at most once per clock second). The decoder reaches it through
+// Program::onMasterStatus; the poll cycle owns the send.
+void OnMasterStatusFrame(Program& program);
+
 // Mode changes.
 void PollRandomMode(PollState& poll);                   // menu 201, key R
 void PollSequentialMode(PollState& poll);               // menu 202, key S

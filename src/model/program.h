@@ -33,6 +33,8 @@ struct Program {
     ByteSource* replySource = nullptr;  // the link's reply bytes; set by CreateProgram
     // Watches every reply the poll cycle reads (the headless monitor counts them); may be null.
     FrameObserver* frameObserver = nullptr;
+    // What the engine does when the master's status frame arrives (TCP pacing); set by CreateProgram.
+    void (*onMasterStatus)(Program&) = nullptr;
 
     // What CreateProgram made for the pointers above.
     std::unique_ptr<LiveListener> ownedLive;

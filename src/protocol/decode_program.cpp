@@ -19,7 +19,9 @@ public:
     void writeConfirmation(int radio, int offset, int value) override {
         WriteConfirmation(program.poll, radio, offset, value);
     }
-    void masterStatus() override { OnMasterStatusFrame(program); }
+    void masterStatus() override {
+        if (program.onMasterStatus) program.onMasterStatus(program);
+    }
 
 private:
     Program& program;

@@ -19,8 +19,3 @@ void ReadReplies(Program& program);
 // The remote-setup acknowledgements, called by the decoders.
 void ReadConfirmation(PollState& poll, int radio, int offset);
 void WriteConfirmation(PollState& poll, int radio, int offset, int value);
-
-// A valid master status frame arrived on a TCP link: the moment the waiting
-// request is sent (at most once per clock second). Called by the decoder only
-// when the link is TCP; the poll cycle owns the send.
-void OnMasterStatusFrame(Program& program);

@@ -1,5 +1,6 @@
 #include "support/test_program.h"
 
+#include "engine/poll_cycle.h"
 #include "model/setup_table.h"
 
 std::unique_ptr<Program> MakeTestProgram(Clock& clock, LiveListener& live, ByteSource* replies) {
@@ -7,6 +8,7 @@ std::unique_ptr<Program> MakeTestProgram(Clock& clock, LiveListener& live, ByteS
     program->clock = &clock;
     program->live = &live;
     program->replySource = replies;
+    program->onMasterStatus = OnMasterStatusFrame;
     FillSetupParameterTable(program->setup);
     program->setup.setupParamCount = 39;
     return program;

@@ -1,0 +1,6 @@
+#include "platform/live_listener.h"
+
+LiveListener& SilentLiveListener() {
+    static LiveListener silent;
+    return silent;
+}
