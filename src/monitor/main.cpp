@@ -24,6 +24,7 @@
 #include "monitor/headless_host.h"
 #include "monitor/link_supervisor.h"
 #include "monitor/metrics.h"
+#include "monitor/modbus_door.h"
 #include "monitor/monitor_options.h"
 #include "monitor/monitor_view.h"
 #include "protocol/frame_assembler.h"
@@ -144,6 +145,16 @@ int main(int argc, char** argv) {
         const std::string address = options.metricsAddress.substr(0, options.metricsAddress.rfind(':'));
         Event("metrics at http://" + address + ":" + (ports.empty() ? std::string("?") : std::to_string(ports[0])) +
               "/metrics");
+    }
+
+    ModbusDoor modbus;
+    if (!options.modbusAddress.empty()) {
+        modbus.notice = [](const std::string& text) { Event(text); };
+        std::vector<UnitSnapshot> units = {[collectable] { return collectable->current(); }};
+        if (!modbus.start(options.modbusAddress, options.modbusAllowed, std::move(units), error)) return Fail(error);
+        std::string host, port;
+        SplitHostPort(options.modbusAddress, host, port);
+        Event("modbus at " + host + ":" + std::to_string(modbus.port()) + ", unit 1");
     }
 
     struct sigaction action {};

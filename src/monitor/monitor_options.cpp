@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <algorithm>
 
 namespace {
 
@@ -56,6 +57,9 @@ OPTIONS:
   --work DIR                 folder for Current.log (default: the current folder)
   --reconnect SECONDS        retry a lost link this often (default 10; 0: exit 3)
   --duration SECONDS         stop after this long (default: run until stopped)
+  --modbus ADDRESS:PORT      serve the radios' health as read-only Modbus TCP
+                             registers, unit 1 (e.g. 127.0.0.1:502; port 0: any free port)
+  --modbus-allow ADDR[,ADDR] only these client addresses may read them (repeatable)
 )";
 }
 
@@ -101,6 +105,22 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
         {"--work", {[&](const std::string& v) { o.workDir = v; return !v.empty(); }, "a folder"}},
         {"--reconnect", {seconds(o.reconnectSeconds, 0, 86400), "seconds, 0 to 86400"}},
         {"--duration", {seconds(o.durationSeconds, 0.001, 1e9), "seconds, above 0"}},
+        {"--modbus", {[&](const std::string& v) {
+                          std::string h, p;
+                          o.modbusAddress = v;
+                          return v.find(':') != std::string::npos && ParseHostPort(v, h, p) && !h.empty() &&
+                                 !p.empty();
+                      }, "ADDRESS:PORT"}},
+        {"--modbus-allow", {[&](const std::string& v) {
+                                size_t from = 0;
+                                while (from <= v.size()) {
+                                    const size_t comma = std::min(v.find(',', from), v.size());
+                                    if (comma == from) return false;
+                                    o.modbusAllowed.push_back(v.substr(from, comma - from));
+                                    from = comma + 1;
+                                }
+                                return true;
+                            }, "client addresses separated by commas"}},
     };
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -134,11 +154,11 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
         }
         bool ok = false;
         // --metrics takes port 0 (any free port), which a link address may not.
-        if (name == "--metrics") {
+        if (name == "--metrics" || name == "--modbus") {
             const size_t colon = value.rfind(':');
             const std::string p = colon == std::string::npos ? "" : value.substr(colon + 1);
             ok = colon != std::string::npos && (p == "0" || found->second.first(value));
-            o.metricsAddress = value;
+            (name == "--metrics" ? o.metricsAddress : o.modbusAddress) = value;
         } else {
             ok = found->second.first(value);
         }
@@ -155,6 +175,10 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
     }
     if (dial && !serial) {
         error = "--dial needs --serial DEVICE for the modem";
+        return false;
+    }
+    if (!o.modbusAllowed.empty() && o.modbusAddress.empty()) {
+        error = "--modbus-allow needs --modbus ADDRESS:PORT";
         return false;
     }
     if (o.hasPassword && !udp) {

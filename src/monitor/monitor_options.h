@@ -23,6 +23,8 @@ struct MonitorOptions {
     std::string workDir;         // empty: the current folder
     double reconnectSeconds = 10;
     double durationSeconds = 0;  // 0: until stopped
+    std::string modbusAddress;   // "ADDRESS:PORT", empty: no Modbus door
+    std::vector<std::string> modbusAllowed;  // empty: any client
 };
 
 // Reads the command line (without the program name). Returns false with a

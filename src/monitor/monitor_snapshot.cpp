@@ -92,6 +92,7 @@ void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapsho
         s.alarm = s.alarmRules != 0;
         for (int h = 0; h < 4; ++h) {
             const int n = r.hopRepeater[static_cast<size_t>(h)];
+            s.pathRepeater[static_cast<size_t>(h)] = static_cast<uint8_t>(n);
             // The first hop of a radio heard by the master itself is the master.
             if (n == 0 && h > 0) continue;
             const size_t k = static_cast<size_t>(s.hopCount++);

@@ -33,6 +33,8 @@ struct RadioSnapshot {
     std::array<int, 4> hopNumber{};  // 1..4, the column on Screen0
     std::array<uint32_t, 4> hopRepeaterSerial{};
     std::array<double, 4> hopSignal{};
+    // The repeater number of each hop 1..4 as the table holds it (0: the master or none).
+    std::array<uint8_t, 4> pathRepeater{};
 };
 
 // The rules that colour a row as an alarm.
