@@ -49,13 +49,15 @@ LINK (exactly one):
 
 OPTIONS:
   --network FILE.RAD         radio names, repeater numbers and the TCP/UDP address
-  --mode random|sequential   poll mode (default random)
+  --mode random|sequential   poll mode (default sequential with --network, else random)
   --interval SECONDS         poll interval (default 0.2)
   --alarm-time SECONDS       age of the last reply that raises an alarm (default 60)
   --metrics ADDRESS:PORT     serve http://ADDRESS:PORT/metrics (port 0: any free port)
   --work DIR                 folder for Current.log (default: the current folder)
   --reconnect SECONDS        retry a lost link this often (default 10; 0: exit 3)
   --duration SECONDS         stop after this long (default: run until stopped)
+
+SIGHUP reads the network file again (names, repeaters, address) and keeps the link.
 )";
 }
 
@@ -87,6 +89,7 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
         {"--dial", {[&](const std::string& v) { dial = true; o.dialNumber = v; return !v.empty(); }, "a phone number"}},
         {"--network", {[&](const std::string& v) { o.networkFile = v; return !v.empty(); }, "a file name"}},
         {"--mode", {[&](const std::string& v) {
+                        o.hasMode = true;
                         o.sequential = v == "sequential";
                         return v == "sequential" || v == "random";
                     }, "random or sequential"}},
