@@ -1,20 +1,20 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/ioctl.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
 
 #include "link/link_internal.h"
 #include "link/links.h"
@@ -92,7 +92,8 @@ std::string LockName(const std::string& path) {
     std::error_code error;
     std::string device = std::filesystem::canonical(path, error).string();
     if (error) device = path;
-    std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : std::filesystem::path(device).filename().string();
+    std::string name =
+        device.rfind("/dev/", 0) == 0 ? device.substr(5) : std::filesystem::path(device).filename().string();
     std::replace(name.begin(), name.end(), '/', '_');
     return "LCK.." + name;
 }
@@ -156,8 +157,8 @@ bool TakeDeviceLock(const std::string& path, std::string& lock, std::string& rea
         const bool live = owner == getpid() ? HoldingLock(name) : owner > 0 && ProcessAlive(owner);
         if (live) {
             const std::string who = ProcessName(owner);
-            reason = "in use by process " + std::to_string(owner) + (who.empty() ? "" : " (" + who + ")") +
-                     " (lock " + name + ")";
+            reason = "in use by process " + std::to_string(owner) + (who.empty() ? "" : " (" + who + ")") + " (lock " +
+                     name + ")";
             return false;
         }
         unlink(name.c_str());  // stale: its owner is gone
@@ -199,7 +200,8 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
         unlock();
         // A port opened exclusively by a program that takes no lock file.
         if (code == EBUSY) {
-            failure = "Could not open comm port!\n" + path + ": in use by another program (" + std::strerror(code) + ")";
+            failure =
+                "Could not open comm port!\n" + path + ": in use by another program (" + std::strerror(code) + ")";
             return -1;
         }
         return fail(code);

@@ -89,7 +89,8 @@ bool LinkSupervisor::open(std::string& reason) {
                                                 : "dialling " + options.dialNumber + ": " + host.lastMessage();
             if (host.lastMessage() == "Could not open comm port!")
                 reason = "cannot open the modem " + DeviceProblem(SerialDevicePath(link.commPortName));
-            if (const std::string held = HeldBy(host.lastMessage()); !held.empty()) reason = "cannot open the modem " + held;
+            if (const std::string held = HeldBy(host.lastMessage()); !held.empty())
+                reason = "cannot open the modem " + held;
             break;
         default: {
             const std::string held = HeldBy(host.lastMessage());

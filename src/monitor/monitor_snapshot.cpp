@@ -50,7 +50,6 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
     return length;
 }
 
-
 }  // namespace
 
 std::string FnText(uint8_t repeaterNumber) {
@@ -168,7 +167,8 @@ void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapsho
     std::sort(serials.begin(), serials.end());
     std::vector<uint32_t> shared;
     for (size_t k = 1; k < serials.size(); ++k)
-        if (serials[k] == serials[k - 1] && (shared.empty() || shared.back() != serials[k])) shared.push_back(serials[k]);
+        if (serials[k] == serials[k - 1] && (shared.empty() || shared.back() != serials[k]))
+            shared.push_back(serials[k]);
 
     out.radios.resize(static_cast<size_t>(std::max(count, 0)));
     for (int i = 1; i <= count; ++i) {

@@ -55,7 +55,7 @@ struct SweepEstimate {
     double requestSeconds = 0;  // one request every so often
     double seconds = 0;         // one sweep
     double alarmTimeSeconds = 0;
-    bool unreachable = false;   // random polling asks by an 8-bit number: radios beyond 256 are never asked
+    bool unreachable = false;  // random polling asks by an 8-bit number: radios beyond 256 are never asked
     bool exceedsAlarmTime = false;
 };
 SweepEstimate EstimateSweep(const Program& program);

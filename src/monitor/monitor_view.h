@@ -13,8 +13,8 @@ std::string LiveTableText(const MonitorSnapshot& snapshot, int maxRows, bool col
 
 // How eagerly alarm changes reach the journal. The default reports every change at once.
 struct EventPolicy {
-    double holdSeconds = 0;    // a radio's new alarm state must last this long to be logged
-    double gatherSeconds = 0;  // changes are collected this long before they are written
+    double holdSeconds = 0;          // a radio's new alarm state must last this long to be logged
+    double gatherSeconds = 0;        // changes are collected this long before they are written
     size_t summaryAbove = SIZE_MAX;  // more changes than this in one go: one summary line
 };
 

@@ -38,7 +38,10 @@ const TextGlyphs& Glyphs() {
 std::pair<char32_t, size_t> Utf8At(std::string_view text, size_t at) {
     const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(at);
-    size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
     if (length == 0 || at + length > text.size()) return {0, 0};
     char32_t c = lead & (0x7F >> length);
     for (size_t k = 1; k < length; ++k) {

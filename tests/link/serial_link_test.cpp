@@ -1,9 +1,9 @@
+#include <sys/wait.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
 
 #include "link_fixture.h"
 
@@ -144,9 +144,9 @@ TEST_F(SerialLink, ASecondOpenerOfAPortIsRefusedWithWhoHoldsIt) {
     auto other = CreateProgram(clock);
     other->link.commPortName = "Com2";
     EXPECT_FALSE(OpenSerialLink(*other, otherHost));
-    EXPECT_EQ(otherHost.messages(), std::vector<std::string>{"Error!: Could not open comm port!\n" + alias +
-                                                             ": in use by process " + std::to_string(getpid()) +
-                                                             " (test_link) (lock " + lock + ")"});
+    EXPECT_EQ(otherHost.messages(),
+              std::vector<std::string>{"Error!: Could not open comm port!\n" + alias + ": in use by process " +
+                                       std::to_string(getpid()) + " (test_link) (lock " + lock + ")"});
     EXPECT_EQ(other->link.serialPortOpen, 0);
     EXPECT_EQ(locks.read(lock), PidLine(getpid()));
 
@@ -175,11 +175,9 @@ TEST_F(SerialLink, ALockOfALiveProcessHoldsAndALeftoverIsTakenOver) {
         bool refused;
     };
     const Case cases[] = {
-        {PidLine(living), true},
-        {PidLine(dead), false},
+        {PidLine(living), true},    {PidLine(dead), false},
         {PidLine(getpid()), false},  // ours, from a port this process never closed
-        {"garbage\n", false},
-        {"", false},
+        {"garbage\n", false},       {"", false},
     };
     const std::string lock = locks.lockOf(pty);
     for (const Case& c : cases) {

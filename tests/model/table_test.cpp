@@ -224,9 +224,9 @@ TEST(RadioName, CutOrPaddedToEight) {
     EXPECT_EQ(NameText(MakeRadioName("")), "        ");
     // Typed names are UTF-8; a cut never splits a character.
     EXPECT_EQ(NameText(MakeRadioName("M\xC3\xBCller")), "M\xC3\xBCller ");
-    EXPECT_EQ(NameText(MakeRadioName("Stra\xC3\x9F" "enbahn")), "Stra\xC3\x9F" "en");
+    EXPECT_EQ(NameText(MakeRadioName("Stra\u00DFenbahn")), "Stra\u00DFen");
     EXPECT_EQ(NameText(MakeRadioName("Schacht\xC3\xBC")), "Schacht ");
-    EXPECT_EQ(NameText(MakeRadioName("Pumpe\xE2\x82\xAC" "9")), "Pumpe\xE2\x82\xAC");
+    EXPECT_EQ(NameText(MakeRadioName("Pumpe\u20AC9")), "Pumpe\u20AC");
     EXPECT_EQ(NameText(MakeRadioName("Pumpen\xE2\x82\xAC")), "Pumpen  ");
 }
 

@@ -2,13 +2,13 @@
 
 #include <unistd.h>
 
+#include <prometheus/text_serializer.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
-#include <prometheus/text_serializer.h>
 
 #include "app/window_proc.h"
 #include "files/network_file.h"
@@ -119,9 +119,9 @@ TEST_F(MonitorMetricsTest, AnyNetworkFileGivesAScrapePrometheusTakes) {
     const std::string dir = std::filesystem::temp_directory_path() / ("corvane-rad-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const std::string rad = dir + "/SITE.RAD";
-    std::ofstream(rad, std::ios::binary) << " 5000001  0 M\xFCller \r\n"      // Latin-1 ü
-                                         << " 5000001  0 M\xFCller \r\n"      // the same radio twice
-                                         << " 6000000  0 M\xC3\xBCller\r\n"   // UTF-8 ü
+    std::ofstream(rad, std::ios::binary) << " 5000001  0 M\xFCller \r\n"     // Latin-1 ü
+                                         << " 5000001  0 M\xFCller \r\n"     // the same radio twice
+                                         << " 6000000  0 M\xC3\xBCller\r\n"  // UTF-8 ü
                                          << "junk line one\r\njunk line one\r\n"
                                          << " 6000001  0 a\x01\x7F\xC2\x85\xE2\x82\r\n";  // controls, a cut sequence
     std::string error;
@@ -165,14 +165,14 @@ TEST_F(MonitorMetricsTest, AnyNetworkFileGivesAScrapePrometheusTakes) {
 TEST(MonitorText, BytesBecomeValidUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         {"Pump 7", "Pump 7"},
-        {"M\xC3\xBCller", "M\xC3\xBCller"},              // UTF-8 stays
-        {"M\xFCller", "M\xC3\xBCller"},                  // Latin-1 is read as such
-        {"\xE2\x82\xAC", "\xE2\x82\xAC"},                // three bytes
-        {"\xF0\x9F\x93\xA1", "\xF0\x9F\x93\xA1"},        // four bytes
-        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                // an overlong form is no UTF-8
-        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0?"},           // nor a surrogate; 0x80 is a C1 control
-        {"\xE2\x82", "\xC3\xA2?"},                       // cut short
-        {std::string("a\0b\x1B\x7F", 5), "a?b??"},       // controls
+        {"M\xC3\xBCller", "M\xC3\xBCller"},         // UTF-8 stays
+        {"M\xFCller", "M\xC3\xBCller"},             // Latin-1 is read as such
+        {"\xE2\x82\xAC", "\xE2\x82\xAC"},           // three bytes
+        {"\xF0\x9F\x93\xA1", "\xF0\x9F\x93\xA1"},   // four bytes
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},           // an overlong form is no UTF-8
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0?"},      // nor a surrogate; 0x80 is a C1 control
+        {"\xE2\x82", "\xC3\xA2?"},                  // cut short
+        {std::string("a\0b\x1B\x7F", 5), "a?b??"},  // controls
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(Utf8Text(bytes), text) << bytes;
 }
@@ -191,7 +191,7 @@ TEST(MonitorSweep, ASweepLongerThanTheAlarmTimeIsFlagged) {
         {2047, 0, 0.2f, kLinkSerial, 2049 * 0.2, true},
         {2047, 0, 0.1f, kLinkUdp, 2049 * 0.1, true},
         {250, 0, 0.25f, kLinkSerial, 252 * 0.3, true},  // a request every third tick
-        {100, 0, 0.2f, kLinkTcp, 102 * 1.0, true},     // the master's status frames pace TCP
+        {100, 0, 0.2f, kLinkTcp, 102 * 1.0, true},      // the master's status frames pace TCP
         {12, 1, 0.2f, kLinkSerial, 256 * 0.2, false},   // random: 256 numbers
         {300, 1, 0.1f, kLinkSerial, 256 * 0.1, true},   // numbers above 255 do not exist
     };
@@ -208,7 +208,8 @@ TEST(MonitorSweep, ASweepLongerThanTheAlarmTimeIsFlagged) {
         const auto m = ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
         EXPECT_NEAR(m.at("corvane_sweep_estimated_seconds"), c.seconds, 1e-6) << c.radios << " " << c.interval;
         EXPECT_EQ(m.at("corvane_sweep_exceeds_alarm_time"), c.exceeds ? 1 : 0) << c.radios << " " << c.interval;
-        EXPECT_EQ(SweepWarningText(s.sweep).find(c.radios > 256 && c.mode == 1 ? "random polling" : "a sweep of"), 0u) << SweepWarningText(s.sweep);
+        EXPECT_EQ(SweepWarningText(s.sweep).find(c.radios > 256 && c.mode == 1 ? "random polling" : "a sweep of"), 0u)
+            << SweepWarningText(s.sweep);
     }
 }
 
