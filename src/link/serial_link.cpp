@@ -1,13 +1,20 @@
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include "link/link_internal.h"
 #include "link/links.h"
@@ -68,6 +75,106 @@ void SerialWriterLoop(std::stop_token stop, ReceiveRing& ring, LinkState& link, 
     }
 }
 
+// Serial tools share one lock per device: LCK..<device> in /run/lock (or /var/lock)
+// holding the owner's PID as ten characters and a newline. CORVANE_LOCK_DIR points
+// elsewhere (tests).
+std::string LockDirectory() {
+    if (const char* forced = std::getenv("CORVANE_LOCK_DIR"); forced != nullptr && forced[0] != '\0') return forced;
+    for (const char* dir : {"/run/lock", "/var/lock"}) {
+        struct stat info {};
+        if (stat(dir, &info) == 0 && S_ISDIR(info.st_mode)) return dir;
+    }
+    return {};
+}
+
+// The device's own name, whatever link points to it: /dev/pts/3 -> "pts_3".
+std::string LockName(const std::string& path) {
+    std::error_code error;
+    std::string device = std::filesystem::canonical(path, error).string();
+    if (error) device = path;
+    std::string name =
+        device.rfind("/dev/", 0) == 0 ? device.substr(5) : std::filesystem::path(device).filename().string();
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "LCK.." + name;
+}
+
+// The PID a lock file names, 0 when it names none.
+pid_t LockOwner(const std::string& lock) {
+    std::ifstream in(lock);
+    long pid = 0;
+    if (!(in >> pid) || pid <= 0) return 0;
+    return static_cast<pid_t>(pid);
+}
+
+bool ProcessAlive(pid_t pid) { return kill(pid, 0) == 0 || errno == EPERM; }
+
+std::string ProcessName(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
+
+// Locks held by this process, by the descriptor of their port.
+std::mutex heldLocksGuard;
+std::map<int, std::string> heldLocks;
+
+bool HoldingLock(const std::string& name) {
+    std::lock_guard<std::mutex> hold(heldLocksGuard);
+    for (const auto& [fd, held] : heldLocks)
+        if (held == name) return true;
+    return false;
+}
+
+// Takes the device's lock file. False with the reason when another live process
+// holds it; a lock left by a dead process is removed. Without a usable lock folder
+// the port is opened all the same (TIOCEXCL still keeps other users out).
+bool TakeDeviceLock(const std::string& path, std::string& lock, std::string& reason) {
+    lock.clear();
+    const std::string dir = LockDirectory();
+    if (dir.empty()) return true;
+    const std::string name = dir + "/" + LockName(path);
+    char pidText[16];
+    std::snprintf(pidText, sizeof pidText, "%10d\n", static_cast<int>(getpid()));
+    // Written whole under a private name, then linked into place: a reader never sees half a PID.
+    const std::string temporary = dir + "/LTMP." + std::to_string(getpid());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        unlink(temporary.c_str());
+        const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) return true;
+        const bool written = write(fd, pidText, std::strlen(pidText)) == static_cast<ssize_t>(std::strlen(pidText));
+        close(fd);
+        const bool linked = written && link(temporary.c_str(), name.c_str()) == 0;
+        const int code = errno;
+        unlink(temporary.c_str());
+        if (linked) {
+            lock = name;
+            return true;
+        }
+        if (!written || code != EEXIST) return true;
+        const pid_t owner = LockOwner(name);
+        // Our own PID on a lock we do not hold is a leftover of ours (a port never closed).
+        const bool live = owner == getpid() ? HoldingLock(name) : owner > 0 && ProcessAlive(owner);
+        if (live) {
+            const std::string who = ProcessName(owner);
+            reason = "in use by process " + std::to_string(owner) + (who.empty() ? "" : " (" + who + ")") + " (lock " +
+                     name + ")";
+            return false;
+        }
+        unlink(name.c_str());  // stale: its owner is gone
+    }
+    return true;
+}
+
+void ReleaseDeviceLock(int fd) {
+    std::lock_guard<std::mutex> hold(heldLocksGuard);
+    auto it = heldLocks.find(fd);
+    if (it == heldLocks.end()) return;
+    // Only our own lock: another program may have taken the name since.
+    if (LockOwner(it->second) == getpid()) unlink(it->second.c_str());
+    heldLocks.erase(it);
+}
+
 }  // namespace
 
 int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, std::string& failure) {
@@ -77,14 +184,34 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
         return -1;
     };
     if (path.empty()) return fail(ENOENT);
+    // One program per port: a second would take the first one's replies.
+    std::string lock, holder;
+    if (!TakeDeviceLock(path, lock, holder)) {
+        failure = "Could not open comm port!\n" + path + ": " + holder;
+        return -1;
+    }
+    const auto unlock = [&] {
+        if (!lock.empty()) unlink(lock.c_str());
+    };
     // Non-blocking so the writer can honour its write time-out and a read never hangs.
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(errno);
+    if (fd < 0) {
+        const int code = errno;
+        unlock();
+        // A port opened exclusively by a program that takes no lock file.
+        if (code == EBUSY) {
+            failure =
+                "Could not open comm port!\n" + path + ": in use by another program (" + std::strerror(code) + ")";
+            return -1;
+        }
+        return fail(code);
+    }
 
     termios settings{};
     if (tcgetattr(fd, &settings) != 0) {  // not a serial line at all
         const int code = errno;
         close(fd);
+        unlock();
         return fail(code);
     }
     cfmakeraw(&settings);
@@ -98,7 +225,14 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
     if (tcsetattr(fd, TCSANOW, &settings) != 0) {
         const int code = errno;
         close(fd);
+        unlock();
         return fail(code);
+    }
+    // Later opens of the line fail with EBUSY (except for root, whom the lock file stops).
+    ioctl(fd, TIOCEXCL);
+    if (!lock.empty()) {
+        std::lock_guard<std::mutex> hold(heldLocksGuard);
+        heldLocks[fd] = lock;
     }
     // Receive and transmit queue sizes belong to the driver on this platform.
     // DTR held asserted while the port is open; a pseudo-terminal has no modem lines.
@@ -130,7 +264,12 @@ bool CloseSerialPort(Program& program) {
         link.serialWriter.join();
     }
     bool closed = true;
-    if (link.commHandle >= 0) closed = close(link.commHandle) == 0;
+    if (link.commHandle >= 0) {
+        ReleaseDeviceLock(link.commHandle);
+        // The exclusive mode outlives this descriptor while others hold the line open.
+        ioctl(link.commHandle, TIOCNXCL);
+        closed = close(link.commHandle) == 0;
+    }
     link.commHandle = -1;
     link.serialPortOpen = 0;
     return closed;

@@ -1,5 +1,7 @@
 #include "model/radio_table.h"
 
+#include <algorithm>
+
 #include "model/derived_values.h"
 #include "model/protocol_error.h"
 
@@ -23,7 +25,14 @@ void Remember(const RadioNetwork& network, uint32_t serial, int slot) {
 RadioName MakeRadioName(std::string_view text) {
     RadioName name;
     name.fill(' ');
-    for (size_t i = 0; i < name.size() && i < text.size(); ++i) name[i] = text[i];
+    size_t keep = std::min(name.size(), text.size());
+    // A typed name is UTF-8: a cut through a character drops the whole character.
+    if (text.size() > keep && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) {
+        size_t lead = keep;
+        while (lead > 0 && keep - lead < 3 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) --lead;
+        if (static_cast<unsigned char>(text[lead]) >= 0xC0) keep = lead;
+    }
+    for (size_t i = 0; i < keep; ++i) name[i] = text[i];
     return name;
 }
 

@@ -28,6 +28,13 @@ std::string DeviceProblem(const std::string& path) {
     return path + ": not a serial line or busy";
 }
 
+// "<path>: in use by ..." from the open's message box, when another program holds the port.
+std::string HeldBy(const std::string& message) {
+    const size_t line = message.find('\n');
+    if (line == std::string::npos || message.find(": in use by ", line) == std::string::npos) return {};
+    return message.substr(line + 1);
+}
+
 }  // namespace
 
 LinkSupervisor::LinkSupervisor(Program& program, HeadlessHost& host, const MonitorOptions& options)
@@ -82,11 +89,15 @@ bool LinkSupervisor::open(std::string& reason) {
                                                 : "dialling " + options.dialNumber + ": " + host.lastMessage();
             if (host.lastMessage() == "Could not open comm port!")
                 reason = "cannot open the modem " + DeviceProblem(SerialDevicePath(link.commPortName));
+            if (const std::string held = HeldBy(host.lastMessage()); !held.empty())
+                reason = "cannot open the modem " + held;
             break;
-        default:
+        default: {
+            const std::string held = HeldBy(host.lastMessage());
             reason = "cannot open " + (options.comPort > 0 ? deviceText() + " as " : std::string()) +
-                     DeviceProblem(SerialDevicePath(link.commPortName));
+                     (held.empty() ? DeviceProblem(SerialDevicePath(link.commPortName)) : held);
             break;
+        }
     }
     close();
     return false;

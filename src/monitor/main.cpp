@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -32,8 +33,10 @@
 namespace {
 
 std::atomic<bool> stopRequested{false};
+std::atomic<bool> reloadRequested{false};
 
 void OnStopSignal(int) { stopRequested = true; }
+void OnReloadSignal(int) { reloadRequested = true; }
 
 // Rows of the terminal, 24 when it does not say.
 int TerminalRows() {
@@ -89,6 +92,11 @@ void Event(const std::string& text) {
     std::fflush(stdout);
 }
 
+// The journal hears of an alarm change once it has lasted 30 s; changes are written
+// every 10 s, as one summary line when there are more than 20 (a sweep longer than
+// the alarm time flips most radios in and out of alarm).
+constexpr EventPolicy kJournalPolicy{30, 10, 20};
+
 int Fail(const std::string& text) {
     std::fprintf(stderr, "corvane-monitor: %s\n", text.c_str());
     return 2;
@@ -124,9 +132,17 @@ int main(int argc, char** argv) {
         if (program.link.ipAddressText.empty() || program.link.portText.empty())
             return Fail(options.networkFile + " holds no IP ADDRESS and PORT NUMBER for --" + MonitorLinkName(options.link));
     }
-    program.poll.pollMode = options.sequential ? 0 : 1;
+    // As the window: reading a network file switches to sequential polling; --mode decides when given.
+    if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
     if (options.hasInterval) program.poll.pollInterval = static_cast<float>(options.intervalSeconds);
     program.display.alarmTimeSeconds = static_cast<float>(options.alarmTimeSeconds);
+    // SIGHUP reads the file again after the work folder has become the current one.
+    std::string networkPath = options.networkFile;
+    if (!networkPath.empty()) {
+        std::error_code ignored;
+        const auto absolute = std::filesystem::absolute(networkPath, ignored);
+        if (!ignored) networkPath = absolute.string();
+    }
 
     if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
         return Fail("cannot use the work folder " + options.workDir + ": " + std::strerror(errno));
@@ -162,6 +178,8 @@ int main(int argc, char** argv) {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnReloadSignal;
+    sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     FrameCounter frames;
@@ -173,7 +191,7 @@ int main(int argc, char** argv) {
 
     const bool terminal = isatty(STDOUT_FILENO) == 1;
     LinkSupervisor supervisor(program, host, options);
-    EventTracker tracker;
+    EventTracker tracker(kJournalPolicy);
     MonitorCounters counters;
     const std::string linkName = MonitorLinkName(options.link);
 
@@ -193,6 +211,35 @@ int main(int argc, char** argv) {
         collectable->publish(next);
         spare = std::move(published);
         published = std::move(next);
+    };
+
+    // A sweep longer than the alarm time puts radios in alarm between their replies.
+    bool sweepTooLong = false;
+    auto checkSweep = [&] {
+        const SweepEstimate sweep = EstimateSweep(program);
+        if (sweep.exceedsAlarmTime && !sweepTooLong) Event("warning: " + SweepWarningText(sweep));
+        sweepTooLong = sweep.exceedsAlarmTime;
+    };
+    checkSweep();
+
+    // The file as at start; the link stays as it is (a new address counts from the next connect).
+    auto reload = [&] {
+        if (networkPath.empty()) {
+            Event("SIGHUP: no network file to read again");
+            return;
+        }
+        std::string problem;
+        if (!ReadNetworkFile(program, networkPath, problem)) {
+            Event("SIGHUP: " + problem + "; the radios stay as they were");
+            return;
+        }
+        if (!options.host.empty()) program.link.ipAddressText = options.host;
+        if (!options.port.empty()) program.link.portText = options.port;
+        if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
+        Event("SIGHUP: read " + options.networkFile + " again: " + std::to_string(program.network.radioCount) +
+              " radios");
+        if (!problem.empty()) Event("warning: " + problem);
+        checkSweep();
     };
 
     bool up = false;
@@ -228,6 +275,7 @@ int main(int argc, char** argv) {
     };
 
     while (!stopRequested) {
+        if (reloadRequested.exchange(false)) reload();
         const double now = SteadySeconds();
         if (options.durationSeconds > 0 && now - start >= options.durationSeconds) break;
 
@@ -276,6 +324,7 @@ int main(int argc, char** argv) {
             LoggingStep(program);
         }
 
+        checkSweep();
         publish(up, state);
         if (terminal) {
             if (now >= nextDraw) {

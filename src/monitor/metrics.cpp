@@ -52,6 +52,11 @@ std::vector<MetricFamily> RenderMetrics(const MonitorSnapshot& s) {
     AddOne(out, "corvane_radios", "Radios in the table", MetricType::Gauge, static_cast<double>(s.radios.size()));
     AddOne(out, "corvane_requests_sent_total", "Request frames sent to the master", MetricType::Counter,
            static_cast<double>(s.requestsSent));
+    AddOne(out, "corvane_sweep_estimated_seconds", "Time polling takes to come round to every radio again",
+           MetricType::Gauge, s.sweep.seconds);
+    AddOne(out, "corvane_sweep_exceeds_alarm_time",
+           "1 while a sweep cannot reach every radio within the alarm time (radios alarm between replies)",
+           MetricType::Gauge, s.sweep.exceedsAlarmTime ? 1 : 0);
 
     out.push_back(Family("corvane_frames_received_total", "Reply frames read, by frame type", MetricType::Counter));
     for (int t = 0; t < 12; ++t)
@@ -106,6 +111,9 @@ std::vector<MetricFamily> RenderMetrics(const MonitorSnapshot& s) {
     for (const RadioSnapshot& r : s.radios) {
         std::vector<ClientMetric::Label> labels = {
             {"serial", std::to_string(r.serial)}, {"name", TrimmedName(r.name)}, {"fn", FnText(r.repeaterNumber)}};
+        // A serial in several slots (duplicates in the network file, serial 0 from
+        // junk lines) is one row per slot on the screens, so one series per slot here.
+        if (r.sharedSerial) labels.push_back({"slot", std::to_string(r.slot)});
         Add(out[first], labels, 1);
         if (!r.replied) continue;
         for (size_t k = 0; k < kPerRadio; ++k) Add(out[first + 1 + k], labels, perRadio[k].value(r));

@@ -50,7 +50,7 @@ LINK (exactly one):
 
 OPTIONS:
   --network FILE.RAD         radio names, repeater numbers and the TCP/UDP address
-  --mode random|sequential   poll mode (default random)
+  --mode random|sequential   poll mode (default sequential with --network, else random)
   --interval SECONDS         poll interval (default 0.2)
   --alarm-time SECONDS       age of the last reply that raises an alarm (default 60)
   --metrics ADDRESS:PORT     serve http://ADDRESS:PORT/metrics (port 0: any free port)
@@ -60,6 +60,8 @@ OPTIONS:
   --modbus ADDRESS:PORT      serve the radios' health as read-only Modbus TCP
                              registers, unit 1 (e.g. 127.0.0.1:502; port 0: any free port)
   --modbus-allow ADDR[,ADDR] only these client addresses may read them (repeatable)
+
+SIGHUP reads the network file again (names, repeaters, address) and keeps the link.
 )";
 }
 
@@ -91,6 +93,7 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
         {"--dial", {[&](const std::string& v) { dial = true; o.dialNumber = v; return !v.empty(); }, "a phone number"}},
         {"--network", {[&](const std::string& v) { o.networkFile = v; return !v.empty(); }, "a file name"}},
         {"--mode", {[&](const std::string& v) {
+                        o.hasMode = true;
                         o.sequential = v == "sequential";
                         return v == "sequential" || v == "random";
                     }, "random or sequential"}},

@@ -15,7 +15,8 @@ struct MonitorOptions {
     std::string password;
     std::string dialNumber;
     std::string networkFile;
-    bool sequential = false;  // --mode; random otherwise
+    bool hasMode = false;     // --mode given; otherwise as the window: sequential after a network file
+    bool sequential = false;  // --mode sequential
     bool hasInterval = false;
     double intervalSeconds = 0.2;
     double alarmTimeSeconds = 60;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct Program;
@@ -10,6 +11,8 @@ struct Program;
 // One radio as the lists show it, in the window's units and scaling.
 struct RadioSnapshot {
     uint32_t serial = 0;
+    int slot = 0;               // table index, 1..radioCount
+    bool sharedSerial = false;  // another slot holds the same serial (legal in a network file; 0 from junk lines)
     std::array<char, 8> name{};
     uint8_t repeaterNumber = 0;
     bool replied = false;
@@ -47,6 +50,20 @@ struct MonitorCounters {
     int64_t reconnects = 0;
 };
 
+// How long polling takes to come round to every radio again, against the alarm time.
+struct SweepEstimate {
+    int radios = 0;
+    bool sequential = true;
+    double requestSeconds = 0;  // one request every so often
+    double seconds = 0;         // one sweep
+    double alarmTimeSeconds = 0;
+    bool unreachable = false;  // random polling asks by an 8-bit number: radios beyond 256 are never asked
+    bool exceedsAlarmTime = false;
+};
+SweepEstimate EstimateSweep(const Program& program);
+// One line saying why radios will show alarms between replies, and what helps.
+std::string SweepWarningText(const SweepEstimate& sweep);
+
 // What one tick left in the tables, for the exporter and the terminal.
 struct MonitorSnapshot {
     std::string linkName;  // serial, tcp, udp, dialup
@@ -62,6 +79,7 @@ struct MonitorSnapshot {
     double masterVolts = 0;
     int64_t masterDataBytes = 0;
     double masterAgeSeconds = 0;
+    SweepEstimate sweep;
     std::vector<RadioSnapshot> radios;  // table order, slots 1..radioCount
 };
 
@@ -71,5 +89,10 @@ void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapsho
 
 // "S", "R1".."RF", ... as the Fn column shows it.
 std::string FnText(uint8_t repeaterNumber);
-// The name trimmed of its padding blanks.
+// The name trimmed of its padding blanks, as valid UTF-8 (see Utf8Text).
 std::string TrimmedName(const std::array<char, 8>& name);
+// Bytes as valid UTF-8 for labels and the journal: UTF-8 stays; any other byte is
+// read as Latin-1 (what older network files hold); control characters become '?'.
+std::string Utf8Text(std::string_view bytes);
+// Characters (code points) of valid UTF-8 text.
+size_t Utf8Length(std::string_view text);

@@ -1,5 +1,6 @@
 #include "monitor/monitor_view.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "text/format_number.h"
@@ -10,9 +11,10 @@ namespace {
 std::string Identity(const RadioSnapshot& r) {
     std::string name = TrimmedName(r.name);
     if (name == "NewRadio") name.clear();
-    char text[32];
-    std::snprintf(text, sizeof text, "%8u %-8s", r.serial, name.c_str());
-    return text;
+    char text[48];
+    std::snprintf(text, sizeof text, "%8u %s", r.serial, name.c_str());
+    // Padded by characters, not bytes, so the columns stay with any name.
+    return text + std::string(8 - std::min<size_t>(8, Utf8Length(name)), ' ');
 }
 
 std::string AgeText(double seconds) {
@@ -90,19 +92,58 @@ std::vector<std::string> EventTracker::changes(const MonitorSnapshot& s) {
     std::vector<std::string> out;
     // Words only for the radios that changed: this runs after every tick.
     auto who = [](const RadioSnapshot& r) {
-        return "radio " + std::to_string(r.serial) + " (" + FnText(r.repeaterNumber) + " " + TrimmedName(r.name) + ")";
+        return "radio " + std::to_string(r.serial) + (r.sharedSerial ? " in slot " + std::to_string(r.slot) : "") +
+               " (" + FnText(r.repeaterNumber) + " " + TrimmedName(r.name) + ")";
     };
+    const double now = s.nowEpochSeconds;
+    std::vector<std::string> added;
+    std::map<uint32_t, int> copies;  // only serials in several slots
+    size_t inAlarm = 0;
     for (const RadioSnapshot& r : s.radios) {
-        auto [it, added] = alarms.try_emplace(r.serial, 0);
-        if (added) out.push_back(who(r) + " added");
-        const uint8_t before = it->second;
-        const uint8_t now = r.alarmRules;
-        if (before == now) continue;
-        if (const uint8_t raised = static_cast<uint8_t>(now & ~before))
-            out.push_back(who(r) + " alarm raised: " + AlarmRuleText(raised));
-        if (const uint8_t cleared = static_cast<uint8_t>(before & ~now))
-            out.push_back(who(r) + " alarm cleared: " + AlarmRuleText(cleared));
-        it->second = now;
+        inAlarm += r.alarmRules != 0 ? 1 : 0;
+        const int copy = r.sharedSerial ? copies[r.serial]++ : 0;
+        auto [it, isNew] = radios.try_emplace({r.serial, copy});
+        Tracked& t = it->second;
+        if (isNew) {
+            added.push_back(who(r) + " added");
+            t.since = now;
+        }
+        const uint8_t state = r.alarmRules;
+        if (state == t.reported) {
+            t.candidate = state;
+            continue;
+        }
+        if (isNew || state != t.candidate) {
+            t.candidate = state;
+            t.since = now;
+        }
+        // A clock set back restarts the hold rather than ending it.
+        if (now < t.since) t.since = now;
+        if (now - t.since < policy.holdSeconds) continue;
+        if (pending.empty()) pendingSince = now;
+        if (const uint8_t raised = static_cast<uint8_t>(state & ~t.reported))
+            pending.push_back({who(r) + " alarm raised: " + AlarmRuleText(raised), true, false});
+        if (const uint8_t cleared = static_cast<uint8_t>(t.reported & ~state))
+            pending.push_back({who(r) + " alarm cleared: " + AlarmRuleText(cleared), false, true});
+        t.reported = state;
     }
+    if (added.size() > policy.summaryAbove)
+        out.push_back(std::to_string(added.size()) + " radios added");
+    else
+        out.insert(out.end(), added.begin(), added.end());
+
+    if (pending.empty() || (now >= pendingSince && now - pendingSince < policy.gatherSeconds)) return out;
+    if (pending.size() > policy.summaryAbove) {
+        size_t raised = 0, cleared = 0;
+        for (const Change& c : pending) {
+            raised += c.raised ? 1 : 0;
+            cleared += c.cleared ? 1 : 0;
+        }
+        out.push_back("alarms: " + std::to_string(raised) + " raised, " + std::to_string(cleared) + " cleared; " +
+                      std::to_string(inAlarm) + " of " + std::to_string(s.radios.size()) + " radios in alarm");
+    } else {
+        for (Change& c : pending) out.push_back(std::move(c.line));
+    }
+    pending.clear();
     return out;
 }

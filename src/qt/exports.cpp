@@ -8,6 +8,7 @@
 #include "files/file_safety.h"
 #include "platform/ids.h"
 #include "qt/client_widget.h"
+#include "qt/qt_canvas.h"
 
 bool SaveImageAsPng(const QImage& image, const std::string& path, std::string& error) {
     QByteArray bytes;
@@ -25,6 +26,7 @@ bool CopyScreenText(ClientWidget& client, int screenNumber) {
     if (screenNumber < screen::screen0 || screenNumber > screen::screen2) return false;
     client.paintedImage();  // brings the characters up to date with a pending repaint
     const std::string text = client.text();
-    QGuiApplication::clipboard()->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    const std::u32string cells = QtCanvas::cellCharacters(text);  // as the cells show it
+    QGuiApplication::clipboard()->setText(QString::fromUcs4(cells.data(), static_cast<qsizetype>(cells.size())));
     return true;
 }

@@ -34,7 +34,52 @@ const TextGlyphs& Glyphs() {
     return *glyphs;
 }
 
+// The code point of the well-formed UTF-8 sequence at `at` and its length, or length 0.
+std::pair<char32_t, size_t> Utf8At(std::string_view text, size_t at) {
+    const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(at);
+    size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                    : lead >= 0xE0 && lead <= 0xEF ? 3
+                    : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || at + length > text.size()) return {0, 0};
+    char32_t c = lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) {
+        if ((byte(at + k) & 0xC0) != 0x80) return {0, 0};
+        c = (c << 6) | (byte(at + k) & 0x3F);
+    }
+    // Shortest form only, no surrogates, nothing beyond U+10FFFF.
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < least[length] || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return {0, 0};
+    return {c, length};
+}
+
 }  // namespace
+
+std::u32string QtCanvas::cellCharacters(std::string_view text) {
+    std::u32string cells;
+    cells.reserve(text.size());
+    size_t saved = 0;  // cells a multi-byte character left over, given back at the next blank
+    for (size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\n') saved = 0;
+        if (byte == ' ' && saved > 0) {
+            cells.append(saved, U' ');
+            saved = 0;
+        }
+        if (byte >= 0x80) {
+            if (const auto [c, length] = Utf8At(text, i); length > 0) {
+                cells.push_back(c);
+                saved += length - 1;
+                i += length;
+                continue;
+            }
+        }
+        cells.push_back(byte);
+        ++i;
+    }
+    return cells;
+}
 
 // The painter works in logical pixels; on a high-density screen the image has more
 // device pixels per logical one and text and lines are drawn at that resolution.
@@ -83,10 +128,18 @@ void QtCanvas::drawText(const Rect& r, std::string_view text) {
     QList<QPointF> positions;
     indexes.reserve(static_cast<qsizetype>(text.size()));
     positions.reserve(static_cast<qsizetype>(text.size()));
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto ch = static_cast<unsigned char>(text[i]);
+    const std::u32string cells = cellCharacters(text);
+    for (size_t i = 0; i < cells.size(); ++i) {
+        const char32_t ch = cells[i];
         if (ch == ' ') continue;
-        indexes.append(glyphs.index[ch]);
+        quint32 glyph = 0;
+        if (ch < 256) {
+            glyph = glyphs.index[ch];
+        } else {
+            const QList<quint32> found = glyphs.font.glyphIndexesForString(QString::fromUcs4(&ch, 1));
+            glyph = found.isEmpty() ? 0 : found.front();
+        }
+        indexes.append(glyph);
         positions.append(QPointF(r.left + 10 * static_cast<int>(i), baseline));
     }
     if (indexes.isEmpty()) return;

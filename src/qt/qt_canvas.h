@@ -2,6 +2,8 @@
 #include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <string>
+#include <string_view>
 
 #include "platform/canvas.h"
 
@@ -28,6 +30,10 @@ public:
 
     static QFont textFont();
     static QColor toQColor(Color c);
+    // The characters of a text run, one per cell: a UTF-8 sequence (a typed name) is
+    // one character and gives the cells it saves back at the next blank after it,
+    // so later columns stay where they are; any other byte is a Latin-1 character.
+    static std::u32string cellCharacters(std::string_view text);
 
 private:
     QPen penFor(Pen p) const;

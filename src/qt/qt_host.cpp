@@ -22,6 +22,9 @@ std::string StdText(const QString& q) { return q.toLatin1().toStdString(); }
 // program's own texts are.
 QString QPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 std::string StdPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// What is typed into a prompt (names above all) goes to the core as UTF-8, as paths do.
+QString QTyped(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string StdTyped(const QString& q) { return q.toUtf8().toStdString(); }
 
 // "Radio Files|*.RAD|All Files|*.*" becomes Qt's "Radio Files (*.RAD);;All Files (*.*)".
 QString QtFilter(const std::string& filter, QString* first) {
@@ -74,9 +77,9 @@ void QtHost::messageBox(const std::string& text, const std::string& title) {
 void QtHost::beep() { QApplication::beep(); }
 
 bool QtHost::prompt(const std::string& title, std::string& text) {
-    QString t = QText(text);
-    if (!RunPromptDialog(window, QText(title), t)) return false;
-    text = StdText(t);
+    QString t = QTyped(text);
+    if (!RunPromptDialog(window, QTyped(title), t)) return false;
+    text = StdTyped(t);
     return true;
 }
 

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -281,6 +282,108 @@ TEST_F(MonitorE2E, ALostLinkComesBackAndNoRadioIsLost) {
         double took = 0;
         EXPECT_EQ(monitor->stop(took), 0);
     }
+}
+
+// As the window: a network file means polling every listed radio in turn; --mode decides when given.
+TEST_F(MonitorE2E, PollsInTurnAfterANetworkFileUnlessTheModeSaysOtherwise) {
+    struct Case {
+        std::vector<std::string> args;
+        bool sequential;
+        bool sweepWarning;  // a sweep of 12 radios (2.8 s) against the alarm time
+    };
+    const Case cases[] = {
+        {{"--network", "SIM.RAD"}, true, false},
+        {{"--network", "SIM.RAD", "--alarm-time", "2"}, true, true},
+        {{"--network", "SIM.RAD", "--mode", "random"}, false, false},
+        {{}, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        ASSERT_TRUE(startSim({"--pty", "--network-file", "SIM.RAD"}).ready());
+        std::vector<std::string> args = {"--serial", sim->endpoint("pty")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        startMonitor(args);
+        ASSERT_TRUE(Eventually([&] { return Requests(simLog(), "pty").size() >= 30; }, 30)) << Output();
+        size_t byNumber = 0;
+        const auto requests = Requests(simLog(), "pty");
+        for (const SimLine& r : requests) byNumber += FrameSerial(r) >= 0xFFFF00 ? 1 : 0;
+        // In turn: the master, twelve radios, then one probe by number.
+        if (c.sequential)
+            EXPECT_LT(byNumber * 5, requests.size()) << byNumber << " of " << requests.size();
+        else
+            EXPECT_EQ(byNumber, requests.size());
+        monitor->lines();
+        EXPECT_EQ(monitor->waitForLine("warning: a sweep of 12 radios takes about 3 s", 0), c.sweepWarning) << Output();
+        EXPECT_EQ(Get(Scrape(monitor->metricsPort()), "corvane_sweep_exceeds_alarm_time"), c.sweepWarning ? 1 : 0);
+        double took = 0;
+        EXPECT_EQ(monitor->stop(took), 0);
+        sim->stop();
+    }
+}
+
+// SIGHUP (systemctl reload) reads the network file again and keeps the link.
+TEST_F(MonitorE2E, SighupReadsTheNetworkFileAgainAndKeepsTheLink) {
+    ASSERT_TRUE(startSim({"--tcp", "127.0.0.1:0", "--network-file", "SIM.RAD"}).ready());
+    startMonitor({"--tcp", "--network", "SIM.RAD"});
+    ASSERT_TRUE(monitor->waitForLine("link tcp up", 10)) << Output();
+    std::string file = dir.read("SIM.RAD");
+    const size_t at = file.find("Rep01   ");
+    ASSERT_NE(at, std::string::npos) << file;
+    file.replace(at, 8, "Renamed ");
+    std::ofstream(dir.path() + "/SIM.RAD", std::ios::binary) << file;
+    const size_t mark = monitor->lines().size();
+
+    monitor->signal(SIGHUP);
+    ASSERT_TRUE(monitor->waitForLine("SIGHUP: read SIM.RAD again: 12 radios", 5, mark)) << Output();
+    auto named = [&](const std::string& name) {
+        return ByLabel(Scrape(monitor->metricsPort()), "corvane_radio_info", "name").count(name) == 1;
+    };
+    EXPECT_TRUE(Eventually([&] { return named("Renamed") && !named("Rep01"); }, 5));
+
+    // A file that is gone leaves the table as it was.
+    unlink((dir.path() + "/SIM.RAD").c_str());
+    monitor->signal(SIGHUP);
+    EXPECT_TRUE(monitor->waitForLine("the radios stay as they were", 5, mark)) << Output();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const Samples after = Scrape(monitor->metricsPort());
+    EXPECT_EQ(Get(after, "corvane_radios"), 12);
+    EXPECT_EQ(Get(after, "corvane_link_reconnects_total"), 0);
+    EXPECT_EQ(Get(after, "corvane_link_up{link=\"tcp\"}"), 1);
+    monitor->lines();
+    EXPECT_FALSE(monitor->waitForLine("link tcp down", 0, mark)) << Output();
+    double took = 0;
+    EXPECT_EQ(monitor->stop(took), 0) << Output();
+    EXPECT_NE(dir.read("Current.log").find("Renamed"), std::string::npos);
+}
+
+// A second monitor on the same serial device is refused and says who has it.
+TEST_F(MonitorE2E, ASecondMonitorOnOneSerialDeviceIsRefused) {
+    if (access("/run/lock", W_OK) != 0 && access("/var/lock", W_OK) != 0)
+        GTEST_SKIP() << "no lock folder for serial devices";
+    unsetenv("CORVANE_LOCK_DIR");
+    ASSERT_TRUE(startSim({"--pty"}).ready());
+    const std::string pty = sim->endpoint("pty");
+    startMonitor({"--serial", pty});
+    ASSERT_TRUE(monitor->waitForLine("link serial up", 10)) << Output();
+
+    MonitorProcess second({"--serial", pty, "--reconnect", "0"});
+    EXPECT_EQ(second.waitExit(10), 3);
+    std::string all;
+    for (const auto& l : second.lines()) all += l + "\n";
+    EXPECT_NE(all.find("cannot open " + pty + ": in use by process " + std::to_string(monitor->processId()) +
+                       " (corvane-monitor)"),
+              std::string::npos)
+        << all;
+    // The first keeps its replies.
+    const double frames = Get(Scrape(monitor->metricsPort()), "corvane_frames_received_total{type=\"f8\"}");
+    EXPECT_TRUE(Eventually(
+        [&] { return Scrape(monitor->metricsPort())["corvane_frames_received_total{type=\"f8\"}"] > frames; }, 10));
+
+    // Once the first has stopped, the device is free again.
+    double took = 0;
+    EXPECT_EQ(monitor->stop(took), 0);
+    MonitorProcess third({"--serial", pty, "--reconnect", "0", "--duration", "1"});
+    EXPECT_EQ(third.waitExit(10), 0);
 }
 
 TEST_F(MonitorE2E, WhatCannotRunEndsWithOneLineAndItsStatus) {

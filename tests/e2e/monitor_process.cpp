@@ -119,6 +119,10 @@ int MonitorProcess::stop(double& seconds) {
     return status;
 }
 
+void MonitorProcess::signal(int sig) {
+    if (pid > 0) kill(pid, sig);
+}
+
 std::string HttpGet(int port, const std::string& path) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return {};

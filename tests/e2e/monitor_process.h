@@ -24,6 +24,9 @@ public:
     int metricsPort();
     // SIGTERM; the exit status and how long the exit took.
     int stop(double& seconds);
+    // Sends `sig` (e.g. SIGHUP) and goes on reading.
+    void signal(int sig);
+    pid_t processId() const { return pid; }
     // The exit status when it ends by itself within `seconds`, else -1.
     int waitExit(double seconds);
 

@@ -1,4 +1,9 @@
+#include <sys/wait.h>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "link_fixture.h"
 
@@ -95,6 +100,103 @@ TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
     // A stopped ring takes nothing, so nothing reaches the line later.
     QueueSerialText(program->link, "\r");
     EXPECT_EQ(program->link.transmit.ringCount, ReceiveRing::kSerialStop);
+}
+
+// A lock folder of the test's own, gone when the test ends.
+struct LockFolder {
+    std::string path;
+    LockFolder() {
+        char name[] = "/tmp/corvane-lock-XXXXXX";
+        path = mkdtemp(name);
+        setenv("CORVANE_LOCK_DIR", path.c_str(), 1);
+    }
+    ~LockFolder() {
+        unsetenv("CORVANE_LOCK_DIR");
+        std::filesystem::remove_all(path);
+    }
+    std::string lockOf(const Pty& pty) const { return path + "/LCK.." + pty.slaveName.substr(5).replace(3, 1, "_"); }
+    std::string read(const std::string& file) const {
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void write(const std::string& file, const std::string& text) const { std::ofstream(file) << text; }
+};
+
+std::string PidLine(pid_t pid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
+    return text;
+}
+
+TEST_F(SerialLink, ASecondOpenerOfAPortIsRefusedWithWhoHoldsIt) {
+    LockFolder locks;
+    Pty pty;
+    usePty(pty);
+    ASSERT_TRUE(OpenSerialLink(*program, host));
+    const std::string lock = locks.lockOf(pty);
+    EXPECT_EQ(locks.read(lock), PidLine(getpid()));
+
+    // Another program on the same line, reached through a link to it.
+    const std::string alias = locks.path + "/ttyRADIO";
+    ASSERT_EQ(symlink(pty.slaveName.c_str(), alias.c_str()), 0);
+    setenv("CORVANE_COM2", alias.c_str(), 1);
+    ScriptedHost otherHost;
+    auto other = CreateProgram(clock);
+    other->link.commPortName = "Com2";
+    EXPECT_FALSE(OpenSerialLink(*other, otherHost));
+    EXPECT_EQ(otherHost.messages(),
+              std::vector<std::string>{"Error!: Could not open comm port!\n" + alias + ": in use by process " +
+                                       std::to_string(getpid()) + " (test_link) (lock " + lock + ")"});
+    EXPECT_EQ(other->link.serialPortOpen, 0);
+    EXPECT_EQ(locks.read(lock), PidLine(getpid()));
+
+    // Closed, the port is free for the other one.
+    CloseSerialLink(*program, host);
+    EXPECT_FALSE(std::filesystem::exists(lock));
+    EXPECT_TRUE(OpenSerialLink(*other, otherHost));
+    CloseAllLinks(*other, otherHost);
+    EXPECT_FALSE(std::filesystem::exists(lock));
+}
+
+TEST_F(SerialLink, ALockOfALiveProcessHoldsAndALeftoverIsTakenOver) {
+    LockFolder locks;
+    Pty pty;
+    usePty(pty);
+    const pid_t living = fork();
+    if (living == 0) {
+        pause();
+        _exit(0);
+    }
+    const pid_t dead = fork();
+    if (dead == 0) _exit(0);
+    waitpid(dead, nullptr, 0);
+    struct Case {
+        std::string content;
+        bool refused;
+    };
+    const Case cases[] = {
+        {PidLine(living), true},    {PidLine(dead), false},
+        {PidLine(getpid()), false},  // ours, from a port this process never closed
+        {"garbage\n", false},       {"", false},
+    };
+    const std::string lock = locks.lockOf(pty);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.content);
+        host.shown.clear();
+        locks.write(lock, c.content);
+        EXPECT_EQ(OpenSerialLink(*program, host), !c.refused);
+        if (c.refused) {
+            ASSERT_EQ(host.messages().size(), 1u);
+            EXPECT_NE(host.messages()[0].find(": in use by process " + std::to_string(living)), std::string::npos)
+                << host.messages()[0];
+            EXPECT_EQ(locks.read(lock), c.content);
+        } else {
+            EXPECT_EQ(locks.read(lock), PidLine(getpid()));
+            CloseSerialLink(*program, host);
+        }
+    }
+    kill(living, SIGKILL);
+    waitpid(living, nullptr, 0);
 }
 
 TEST(SerialOpenFailure, NamesTheDeviceTheReasonAndThePermissionRemedy) {

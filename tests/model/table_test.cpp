@@ -222,6 +222,12 @@ TEST(RadioName, CutOrPaddedToEight) {
     EXPECT_EQ(NameText(MakeRadioName("Pump")), "Pump    ");
     EXPECT_EQ(NameText(MakeRadioName("Substation9")), "Substati");
     EXPECT_EQ(NameText(MakeRadioName("")), "        ");
+    // Typed names are UTF-8; a cut never splits a character.
+    EXPECT_EQ(NameText(MakeRadioName("M\xC3\xBCller")), "M\xC3\xBCller ");
+    EXPECT_EQ(NameText(MakeRadioName("Stra\u00DFenbahn")), "Stra\u00DFen");
+    EXPECT_EQ(NameText(MakeRadioName("Schacht\xC3\xBC")), "Schacht ");
+    EXPECT_EQ(NameText(MakeRadioName("Pumpe\u20AC9")), "Pumpe\u20AC");
+    EXPECT_EQ(NameText(MakeRadioName("Pumpen\xE2\x82\xAC")), "Pumpen  ");
 }
 
 }  // namespace

@@ -1,8 +1,17 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <prometheus/text_serializer.h>
+#include <unistd.h>
 
+#include <prometheus/text_serializer.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "app/window_proc.h"
+#include "files/network_file.h"
 #include "monitor/link_supervisor.h"
 #include "monitor/metrics.h"
 #include "monitor/monitor_view.h"
@@ -102,6 +111,153 @@ TEST_F(MonitorMetricsTest, AlarmsAreRaisedAndClearedOncePerRule) {
     clock.setTimeOfDay(12, 0, 0);
     TakeSnapshot(*p, 0, s);
     EXPECT_EQ(tracker.changes(s)[0], "radio 5000001 (S NewRadio) alarm cleared: no reply within the alarm time");
+}
+
+// Whatever bytes a network file holds (older files keep names in Latin-1; junk
+// lines give serial 0; duplicate serials are legal), Prometheus takes the scrape.
+TEST_F(MonitorMetricsTest, AnyNetworkFileGivesAScrapePrometheusTakes) {
+    const std::string dir = std::filesystem::temp_directory_path() / ("corvane-rad-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string rad = dir + "/SITE.RAD";
+    std::ofstream(rad, std::ios::binary) << " 5000001  0 M\xFCller \r\n"     // Latin-1 ü
+                                         << " 5000001  0 M\xFCller \r\n"     // the same radio twice
+                                         << " 6000000  0 M\xC3\xBCller\r\n"  // UTF-8 ü
+                                         << "junk line one\r\njunk line one\r\n"
+                                         << " 6000001  0 a\x01\x7F\xC2\x85\xE2\x82\r\n";  // controls, a cut sequence
+    std::string error;
+    ASSERT_TRUE(ReadNetworkFile(*p, rad, error)) << error;
+    deliver(Diagnostics(0xF8, 0x0D80, 5000001, 2, {}, 0x1500));
+    deliver(Diagnostics(0xF8, 0x0D80, 6000001, 2, {}, 0x1500));
+    MonitorSnapshot s;
+    TakeSnapshot(*p, 1000000.0, s);
+    s.linkName = "serial";
+    const std::string text = prometheus::TextSerializer().Serialize(RenderMetrics(s));
+    const std::string scrape = dir + "/scrape.txt";
+    std::ofstream(scrape, std::ios::binary) << text;
+
+    // Valid UTF-8 by an independent reader, and by Prometheus' own linter.
+    EXPECT_EQ(std::system(("iconv -f UTF-8 -t UTF-8 " + scrape + " > /dev/null 2>&1").c_str()), 0);
+    if (access("/usr/bin/promtool", X_OK) == 0) {
+        EXPECT_EQ(std::system(("promtool check metrics < " + scrape + " > /dev/null 2>&1").c_str()), 0) << text;
+    }
+    std::filesystem::remove_all(dir);
+
+    // Every series once; a serial in several slots says which slot.
+    std::set<std::string> series;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        EXPECT_TRUE(series.insert(line.substr(0, line.rfind(' '))).second) << line;
+    }
+    const auto m = ParseExposition(text);
+    for (const char* expected : {
+             "corvane_radio_info{serial=\"5000001\",name=\"M\xC3\xBCller\",fn=\"S\",slot=\"1\"}",
+             "corvane_radio_info{serial=\"5000001\",name=\"M\xC3\xBCller\",fn=\"S\",slot=\"2\"}",
+             "corvane_radio_info{serial=\"6000000\",name=\"M\xC3\xBCller\",fn=\"S\"}",
+             "corvane_radio_info{serial=\"0\",name=\"e\",fn=\"S\",slot=\"4\"}",
+             "corvane_radio_info{serial=\"0\",name=\"e\",fn=\"S\",slot=\"5\"}",
+             "corvane_radio_info{serial=\"6000001\",name=\"a???\xC3\xA2?\",fn=\"S\"}",
+             "corvane_radio_signal_level{serial=\"5000001\",name=\"M\xC3\xBCller\",fn=\"S\",slot=\"1\"}",
+         })
+        EXPECT_EQ(m.count(expected), 1u) << expected << "\n" << text;
+}
+
+TEST(MonitorText, BytesBecomeValidUtf8) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Pump 7", "Pump 7"},
+        {"M\xC3\xBCller", "M\xC3\xBCller"},         // UTF-8 stays
+        {"M\xFCller", "M\xC3\xBCller"},             // Latin-1 is read as such
+        {"\xE2\x82\xAC", "\xE2\x82\xAC"},           // three bytes
+        {"\xF0\x9F\x93\xA1", "\xF0\x9F\x93\xA1"},   // four bytes
+        {"\xC0\xAF", "\xC3\x80\xC2\xAF"},           // an overlong form is no UTF-8
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0?"},      // nor a surrogate; 0x80 is a C1 control
+        {"\xE2\x82", "\xC3\xA2?"},                  // cut short
+        {std::string("a\0b\x1B\x7F", 5), "a?b??"},  // controls
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(Utf8Text(bytes), text) << bytes;
+}
+
+TEST(MonitorSweep, ASweepLongerThanTheAlarmTimeIsFlagged) {
+    struct Case {
+        int radios;
+        int mode;
+        float interval;
+        int linkKind;
+        double seconds;
+        bool exceeds;
+    };
+    const Case cases[] = {
+        {12, 0, 0.2f, kLinkSerial, 14 * 0.2, false},
+        {2047, 0, 0.2f, kLinkSerial, 2049 * 0.2, true},
+        {2047, 0, 0.1f, kLinkUdp, 2049 * 0.1, true},
+        {250, 0, 0.25f, kLinkSerial, 252 * 0.3, true},  // a request every third tick
+        {100, 0, 0.2f, kLinkTcp, 102 * 1.0, true},      // the master's status frames pace TCP
+        {12, 1, 0.2f, kLinkSerial, 256 * 0.2, false},   // random: 256 numbers
+        {300, 1, 0.1f, kLinkSerial, 256 * 0.1, true},   // numbers above 255 do not exist
+    };
+    ManualClock clock;
+    for (const Case& c : cases) {
+        auto program = CreateProgram(clock);
+        program->network.radioCount = c.radios;
+        program->poll.pollMode = c.mode;
+        program->poll.pollInterval = c.interval;
+        program->link.linkKind = static_cast<LinkKind>(c.linkKind);
+        program->display.alarmTimeSeconds = 60;
+        MonitorSnapshot s;
+        TakeSnapshot(*program, 0, s);
+        const auto m = ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
+        EXPECT_NEAR(m.at("corvane_sweep_estimated_seconds"), c.seconds, 1e-6) << c.radios << " " << c.interval;
+        EXPECT_EQ(m.at("corvane_sweep_exceeds_alarm_time"), c.exceeds ? 1 : 0) << c.radios << " " << c.interval;
+        EXPECT_EQ(SweepWarningText(s.sweep).find(c.radios > 256 && c.mode == 1 ? "random polling" : "a sweep of"), 0u)
+            << SweepWarningText(s.sweep);
+    }
+}
+
+// The journal: a change must last out the hold; many at once make one line.
+TEST(MonitorJournal, AlarmChangesWaitOutTheHoldAndManyMakeOneLine) {
+    EventTracker tracker(EventPolicy{30, 10, 3});
+    MonitorSnapshot s;
+    for (uint32_t serial : {5000001u, 5000002u, 5000003u, 5000004u}) {
+        RadioSnapshot r;
+        r.serial = serial;
+        r.name = {'P', 'u', 'm', 'p', ' ', ' ', ' ', ' '};
+        s.radios.push_back(r);
+    }
+    auto at = [&](double t, std::vector<uint8_t> rules) {
+        s.nowEpochSeconds = t;
+        for (size_t k = 0; k < rules.size(); ++k) s.radios[k].alarmRules = rules[k];
+        return tracker.changes(s);
+    };
+    using Lines = std::vector<std::string>;
+    EXPECT_EQ(at(0, {0, 0, 0, 0}), Lines{"4 radios added"});
+    EXPECT_EQ(at(1, {4, 0, 0, 0}), Lines{});
+    EXPECT_EQ(at(25, {0, 0, 0, 0}), Lines{});  // back before the hold ran out: never logged
+    EXPECT_EQ(at(26, {4, 0, 0, 0}), Lines{});
+    EXPECT_EQ(at(55, {4, 0, 0, 0}), Lines{});
+    EXPECT_EQ(at(56, {4, 0, 0, 0}), Lines{});  // held: waits for the rest of the gathering
+    EXPECT_EQ(at(66, {4, 0, 0, 0}), Lines{"radio 5000001 (S Pump) alarm raised: no reply within the alarm time"});
+    EXPECT_EQ(at(100, {0, 4, 4, 1}), Lines{});
+    EXPECT_EQ(at(130, {0, 4, 4, 1}), Lines{});
+    EXPECT_EQ(at(140, {0, 4, 4, 1}), Lines{"alarms: 3 raised, 1 cleared; 3 of 4 radios in alarm"});
+    EXPECT_EQ(at(500, {0, 4, 4, 1}), Lines{});
+}
+
+// Two slots with one serial are two radios to the journal, not one that flips.
+TEST(MonitorJournal, ASerialInTwoSlotsIsTrackedPerSlot) {
+    EventTracker tracker;
+    MonitorSnapshot s;
+    for (int slot : {1, 2}) {
+        RadioSnapshot r;
+        r.slot = slot;
+        r.sharedSerial = true;
+        r.name = {'N', 'e', 'w', 'R', 'a', 'd', 'i', 'o'};
+        r.alarmRules = slot == 1 ? kAlarmReplyAge : 0;
+        s.radios.push_back(r);
+    }
+    EXPECT_EQ(tracker.changes(s), (std::vector<std::string>{
+                                      "radio 0 in slot 1 (S NewRadio) added", "radio 0 in slot 2 (S NewRadio) added",
+                                      "radio 0 in slot 1 (S NewRadio) alarm raised: no reply within the alarm time"}));
+    EXPECT_TRUE(tracker.changes(s).empty());
 }
 
 TEST(MonitorReconnect, BackOffDoublesUpToItsCap) {
