@@ -128,7 +128,7 @@ private:
     size_t at = 0;
     size_t end = 0;
     size_t total = 0;
-    bool atStart = true;  // the byte-order mark may still come
+    bool atStart = true;   // the byte-order mark may still come
     bool afterCr = false;  // an LF straight after a CR belongs to the same line end
 };
 
@@ -164,8 +164,8 @@ bool ParseNetworkFile(LineReader& reader, LoadedFile& file) {
         // another repeater, so that radio is left out and named in the warning.
         const uint32_t repeater = FieldNumber(Columns(text, 8, 3));
         if (repeater > 255) {
-            file.refused.push_back("line " + std::to_string(number) + ": repeater number " +
-                                   std::to_string(repeater) + " is above 255; that radio was not loaded");
+            file.refused.push_back("line " + std::to_string(number) + ": repeater number " + std::to_string(repeater) +
+                                   " is above 255; that radio was not loaded");
             continue;
         }
         radio.repeater = static_cast<uint8_t>(repeater);

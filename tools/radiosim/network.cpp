@@ -41,7 +41,8 @@ Network::Network(const NetworkConfig& config) : rng_(config.seed) { Build(config
 
 void Network::Build(const NetworkConfig& config) {
     const int n = std::clamp(config.radios, 1, kMaxRadios);
-    const int repeaterCount = std::clamp(config.repeaters < 0 ? n / 4 : config.repeaters, 0, std::min(n, kMaxRepeaters));
+    const int repeaterCount =
+        std::clamp(config.repeaters < 0 ? n / 4 : config.repeaters, 0, std::min(n, kMaxRepeaters));
     auto uniform = [this](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); };
     auto pick = [this](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); };
     auto chance = [&](double p) { return uniform(0, 1) < p; };
