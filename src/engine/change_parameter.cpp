@@ -138,7 +138,8 @@ void ChangeSetupParameter(Program& program, Host& host) {
 
     std::string text;
     if (!host.prompt("Radio Parameter to Change?", text)) return;
-    const double typed = NearestWhole(text);
+    // A negative row is out of range before rounding could make "-0.4" row 0.
+    const double typed = ParseTypedNumber(text) < 0 ? -1 : NearestWhole(text);
     if (typed < 0 || typed >= program.setup.setupParamCount || typed >= kParamSlots) {
         Refuse(host, "Out oF Range");
         return;

@@ -1,11 +1,13 @@
 #include "files/network_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,7 @@ constexpr const char* kFilter = "Radio Files|*.RAD|All Files|*.*";
 // A radio list of 2047 lines is well under a megabyte; anything far beyond this is
 // not a network file and is refused rather than read into memory.
 constexpr size_t kLargestFile = 64u << 20;
+constexpr const char* kTooLarge = "the file is too large for a radio list";
 
 struct LoadedRadio {
     uint32_t serial = 0;
@@ -32,8 +35,6 @@ struct LoadedRadio {
 };
 
 struct LoadedFile {
-    bool hasIp = false;
-    bool hasPort = false;
     std::string ipText;
     std::string portText;
     std::vector<LoadedRadio> radios;
@@ -56,109 +57,170 @@ std::string_view Columns(std::string_view line, size_t first, size_t count) {
     return line.substr(first, count);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& contents, std::string& reason, int& code) {
+// The file a line at a time through a fixed buffer, so memory stays the same
+// whatever the file holds. CR LF, LF and a lone CR each end a line, and a UTF-8
+// byte-order mark before the first line is skipped.
+class LineReader {
+public:
+    explicit LineReader(int fd) : fd(fd) {}
+
+    // The next line without its end, of which at most `keep` characters are kept;
+    // `length` is the whole line's length. False at the end of the file or on a
+    // failure (`code` set).
+    bool next(std::string& line, size_t keep, size_t& length) {
+        line.clear();
+        length = 0;
+        bool any = false;
+        for (;;) {
+            if (at == end && !fill()) return code == 0 && any;
+            if (atStart) {
+                atStart = false;
+                if (end - at >= 3 && std::memcmp(buffer + at, "\xEF\xBB\xBF", 3) == 0) at += 3;
+                continue;
+            }
+            if (afterCr) {
+                afterCr = false;
+                if (buffer[at] == '\n') ++at;
+                continue;
+            }
+            const char* from = buffer + at;
+            const char* stop = static_cast<const char*>(std::memchr(from, '\n', end - at));
+            const char* cr = static_cast<const char*>(std::memchr(from, '\r', (stop ? stop : buffer + end) - from));
+            if (cr) stop = cr;
+            const size_t n = static_cast<size_t>((stop ? stop : buffer + end) - from);
+            if (line.size() < keep) line.append(from, std::min(n, keep - line.size()));
+            length += n;
+            any = true;
+            at += n;
+            if (stop) {
+                afterCr = *stop == '\r';
+                ++at;
+                return true;
+            }
+        }
+    }
+
+    int code = 0;  // errno of a failed read, EFBIG past the size limit
+    std::string reason;
+
+private:
+    bool fill() {
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) return fail(errno, std::strerror(errno));
+            at = 0;
+            end = static_cast<size_t>(n);
+            total += end;
+            if (total > kLargestFile) return fail(EFBIG, kTooLarge);
+            return n > 0;
+        }
+    }
+    bool fail(int error, const char* text) {
+        code = error;
+        reason = text;
+        at = end = 0;
+        return false;
+    }
+
+    int fd;
+    char buffer[65536];
+    size_t at = 0;
+    size_t end = 0;
+    size_t total = 0;
+    bool atStart = true;   // the byte-order mark may still come
+    bool afterCr = false;  // an LF straight after a CR belongs to the same line end
+};
+
+// Radio lines matter up to their name's last column; one more character tells
+// whether a line is longer than 20.
+constexpr size_t kRadioColumns = 21;
+
+bool ParseNetworkFile(LineReader& reader, LoadedFile& file) {
+    std::string line;
+    size_t length = 0;
+    size_t number = 1;
+    bool more = reader.next(line, std::string::npos, length);
+    if (more && line.compare(0, 11, "IP ADDRESS ") == 0) {
+        file.ipText = line.substr(11);
+        more = reader.next(line, std::string::npos, length);
+        ++number;
+        if (more && line.compare(0, 11, "PORT NUMBER") == 0) {
+            file.portText = line.substr(11);  // keeps the blank before the number
+            more = reader.next(line, kRadioColumns, length);
+            ++number;
+        }
+    }
+    for (; more; more = reader.next(line, kRadioColumns, length), ++number) {
+        if (length < 10) break;  // a short line ends the list
+        if (static_cast<int>(file.radios.size()) == kMaxRadios) {
+            file.truncated = true;
+            break;
+        }
+        const std::string_view text(line);
+        LoadedRadio radio;
+        radio.serial = FieldNumber(Columns(text, 0, 8));
+        // The repeater number is a byte in the table; a larger one would wrap to
+        // another repeater, so that radio is left out and named in the warning.
+        const uint32_t repeater = FieldNumber(Columns(text, 8, 3));
+        if (repeater > 255) {
+            file.refused.push_back("line " + std::to_string(number) + ": repeater number " + std::to_string(repeater) +
+                                   " is above 255; that radio was not loaded");
+            continue;
+        }
+        radio.repeater = static_cast<uint8_t>(repeater);
+        radio.name = MakeRadioName(Columns(text, 12, 8));
+        file.radios.push_back(radio);
+    }
+    return reader.code == 0;
+}
+
+// Reads and parses the whole file before anything changes, so a file that cannot be
+// read leaves the table as it was.
+bool LoadNetworkFile(const std::string& path, LoadedFile& file, std::string& reason, int& code) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         code = errno;
         reason = std::strerror(code);
         return false;
     }
-    contents.clear();
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            code = errno;
-            reason = std::strerror(code);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        contents.append(buffer, static_cast<size_t>(n));
-        if (contents.size() > kLargestFile) {
-            code = EFBIG;
-            reason = "the file is too large for a radio list";
-            ::close(fd);
-            return false;
-        }
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && static_cast<uint64_t>(status.st_size) > kLargestFile) {
+        ::close(fd);
+        code = EFBIG;
+        reason = kTooLarge;
+        return false;
     }
+    auto reader = std::make_unique<LineReader>(fd);
+    const bool ok = ParseNetworkFile(*reader, file);
     ::close(fd);
-    return true;
-}
-
-// Splits on LF; a CR before the LF (or at the very end) belongs to the line end.
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        start = next;
+    if (!ok) {
+        code = reader->code;
+        reason = reader->reason;
     }
-    return lines;
-}
-
-LoadedFile ParseNetworkFile(std::string_view text) {
-    LoadedFile file;
-    const std::vector<std::string_view> lines = SplitLines(text);
-    size_t i = 0;
-    if (i < lines.size() && lines[i].substr(0, 11) == "IP ADDRESS ") {
-        file.hasIp = true;
-        file.ipText = std::string(lines[i].substr(11));
-        ++i;
-        if (i < lines.size() && lines[i].substr(0, 11) == "PORT NUMBER") {
-            file.hasPort = true;
-            file.portText = std::string(lines[i].substr(11));  // keeps the blank before the number
-            ++i;
-        }
-    }
-    for (; i < lines.size(); ++i) {
-        const std::string_view line = lines[i];
-        if (line.size() < 10) break;  // a short line ends the list
-        if (static_cast<int>(file.radios.size()) == kMaxRadios) {
-            file.truncated = true;
-            break;
-        }
-        LoadedRadio radio;
-        radio.serial = FieldNumber(Columns(line, 0, 8));
-        // The repeater number is a byte in the table; a larger one would wrap to
-        // another repeater, so that radio is left out and named in the warning.
-        const uint32_t repeater = FieldNumber(Columns(line, 8, 3));
-        if (repeater > 255) {
-            file.refused.push_back("line " + std::to_string(i + 1) + ": repeater number " +
-                                   std::to_string(repeater) + " is above 255; that radio was not loaded");
-            continue;
-        }
-        radio.repeater = static_cast<uint8_t>(repeater);
-        radio.name = MakeRadioName(Columns(line, 12, 8));
-        file.radios.push_back(radio);
-    }
-    return file;
+    return ok;
 }
 
 }  // namespace
 
-bool ReadNetworkFile(Program& program, const std::string& path, std::string& error) {
+bool ReadNetworkFile(Program& program, const std::string& path, std::string& error,
+                     std::vector<std::string>& warnings) {
     error.clear();
-    std::string contents;
+    warnings.clear();
+    LoadedFile file;
     std::string reason;
     int code = 0;
-    // Read everything first: a file that cannot be read leaves the table as it was.
-    if (!ReadWholeFile(path, contents, reason, code)) {
+    if (!LoadNetworkFile(path, file, reason, code)) {
         RecordFailure(program.errors, code, logtext::kNetworkFileReadError);
         error = "Cannot read " + path + ": " + reason;
         return false;
     }
-    const LoadedFile file = ParseNetworkFile(contents);
 
     RadioNetwork& network = program.network;
-    if (file.hasIp) program.link.ipAddressText = file.ipText;
-    if (file.hasPort) program.link.portText = file.portText;
+    // The address belongs to the site the file describes: a file without one is a
+    // site without one, and a later Save must not give it the last site's address.
+    program.link.ipAddressText = file.ipText;
+    program.link.portText = file.portText;
     network.radioCount = 0;
     // P and Poll Radio Value act on the selected radio; keep it inside the new list.
     network.selectedRadio = std::clamp(network.selectedRadio, 0, static_cast<int>(file.radios.size()));
@@ -183,10 +245,17 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     network.lastVisibleRow = std::min(40, network.radioCount);
     ResetMeasurements(program.network, program.log, program.clock);
 
-    for (const std::string& refused : file.refused) error += (error.empty() ? "" : "\n") + path + " " + refused;
+    for (const std::string& refused : file.refused) warnings.push_back(path + " " + refused);
     if (file.truncated)
-        error += (error.empty() ? "" : "\n") + path + " holds more than " + std::to_string(kMaxRadios) +
-                 " radios; the first " + std::to_string(kMaxRadios) + " were loaded";
+        warnings.push_back(path + " holds more than " + std::to_string(kMaxRadios) + " radios; the first " +
+                           std::to_string(kMaxRadios) + " were loaded");
+    return true;
+}
+
+bool ReadNetworkFile(Program& program, const std::string& path, std::string& error) {
+    std::vector<std::string> warnings;
+    if (!ReadNetworkFile(program, path, error, warnings)) return false;
+    for (const std::string& warning : warnings) error += (error.empty() ? "" : "\n") + warning;
     return true;
 }
 
@@ -238,7 +307,8 @@ void CommandOpenNetworkFile(Program& program, Host& host) {
 }
 
 void CommandSaveNetworkFile(Program& program, Host& host) {
-    FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false};
+    // Save replaces the chosen file without asking.
+    FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false, false};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;
     std::string error;

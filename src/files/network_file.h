@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "model/link_state.h"
 #include "model/protocol_error.h"
@@ -9,7 +10,10 @@ struct Program;
 class Host;
 
 // Reads a network file into the table. On a file that cannot be read the table and
-// networkFileName stay as they were and `error` names the reason.
+// networkFileName stay as they were and `error` names the reason. A file that loads
+// can still have had lines left out: `warnings` says which, one text each.
+bool ReadNetworkFile(Program& program, const std::string& path, std::string& error, std::vector<std::string>& warnings);
+// The same, with the warnings in `error`, one a line, as the window shows them.
 bool ReadNetworkFile(Program& program, const std::string& path, std::string& error);
 std::string NetworkFileText(const RadioNetwork& network, const LinkState& link);
 bool WriteNetworkFile(const RadioNetwork& network, const LinkState& link, ProtocolError& errors,

@@ -7,7 +7,13 @@
 
 namespace {
 
-void ClearHistoryRow(HistoryRow& row) { row = HistoryRow{}; }
+// Samples past historyCount were never written (a row grows one sample at a time
+// and a full row thins in place), so only the used ones need clearing.
+void ClearHistoryRow(HistoryRow& row) {
+    const int used = row.historyCount >= 0 && row.historyCount <= kHistorySamples ? row.historyCount : kHistorySamples;
+    std::fill_n(row.samples.begin(), used + 1, HistorySample{});
+    row.historyCount = 0;
+}
 
 int LastRadio(const RadioNetwork& network) {
     return network.radioCount < kMaxRadios ? network.radioCount : kMaxRadios;

@@ -124,8 +124,13 @@ int main(int argc, char** argv) {
     host.udpPassword = options.password;
     WindowProc(program, host, msg::create, 0, 0);
 
-    if (!options.networkFile.empty() && !ReadNetworkFile(program, options.networkFile, error))
-        return Fail("cannot read " + options.networkFile + ": " + error);
+    if (!options.networkFile.empty()) {
+        std::vector<std::string> warnings;
+        if (!ReadNetworkFile(program, options.networkFile, error, warnings))
+            return Fail("cannot read " + options.networkFile + ": " + error);
+        // What the window shows in its warning box, one line each.
+        for (const std::string& warning : warnings) Event(warning);
+    }
     if (options.link == MonitorLink::tcp || options.link == MonitorLink::udp) {
         if (!options.host.empty()) program.link.ipAddressText = options.host;
         if (!options.port.empty()) program.link.portText = options.port;

@@ -11,6 +11,8 @@ struct FileDialogRequest {
     std::string defaultExtension;  // "RAD"
     std::string initialName;
     bool mustExist = false;
+    // A save dialog asks before replacing an existing file unless told not to.
+    bool askBeforeReplacing = true;
 };
 
 // The window-side services the core calls out through. The Qt shell shows real

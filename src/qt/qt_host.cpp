@@ -47,6 +47,7 @@ bool RunFileDialog(QWidget* parent, const FileDialogRequest& r, std::string& pat
     d.selectFile(QPath(r.initialName));
     d.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     d.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    d.setOption(QFileDialog::DontConfirmOverwrite, !r.askBeforeReplacing);
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return false;
     path = StdPath(d.selectedFiles().front());
     return true;

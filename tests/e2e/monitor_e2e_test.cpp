@@ -18,6 +18,7 @@
 #include "e2e/e2e_fixture.h"
 #include "e2e/monitor_process.h"
 #include "model/derived_values.h"
+#include "support/log_fixture.h"
 
 namespace {
 
@@ -420,6 +421,30 @@ TEST_F(MonitorE2E, WhatCannotRunEndsWithOneLineAndItsStatus) {
         }
     }
     close(busy);
+}
+
+// What the window says about a network file the monitor says too, in the same words.
+TEST_F(MonitorE2E, TheNetworkFileIsJudgedAsTheWindowJudgesIt) {
+    TempWorkDir dir;
+    WriteFileBytes("warn.RAD", "  100001  7 A\r\n  100002300 B\r\n");
+    WriteFileBytes("big.RAD", "");
+    ASSERT_EQ(::truncate("big.RAD", (64 << 20) + 1), 0);
+    struct Case {
+        const char* file;
+        int status;
+        std::string says;
+    };
+    const Case cases[] = {
+        {"warn.RAD", 3, "warn.RAD line 2: repeater number 300 is above 255; that radio was not loaded"},
+        {"big.RAD", 2, "big.RAD: the file is too large for a radio list"},
+    };
+    for (const Case& c : cases) {
+        MonitorProcess run({"--serial", "/dev/corvane-no-such-port", "--reconnect", "0", "--network", c.file});
+        EXPECT_EQ(run.waitExit(10), c.status) << c.file;
+        std::string all;
+        for (const auto& l : run.lines()) all += l + "\n";
+        EXPECT_NE(all.find(c.says), std::string::npos) << all;
+    }
 }
 
 }  // namespace

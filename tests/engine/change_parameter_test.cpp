@@ -114,7 +114,7 @@ TEST_F(ChangeParameter, CancelChangesNothing) {
 
 TEST_F(ChangeParameter, RowsOutsideTheRadiosTableAreOutOfRange) {
     selectRadio(5000000);  // 34 rows
-    for (const char* row : {"34", "-1", "40", "99999999999"}) {
+    for (const char* row : {"34", "-1", "-0.4", "40", "99999999999"}) {  // negative before rounding too
         host.events.clear();
         change(row);
         expectRefusal("Out oF Range");

@@ -1,4 +1,6 @@
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -150,7 +152,72 @@ TEST_F(NetworkFile, APortLineWithoutAnAddressIsARadio) {
     ASSERT_TRUE(read("PORT NUMBER 4001\r\n  123456  0 A\r\n"));
     EXPECT_EQ(program->network.radioCount, 2);
     EXPECT_EQ(serial(1), 0u);
-    EXPECT_EQ(program->link.portText, "keep");
+    EXPECT_EQ(program->link.portText, "");  // a file without an address has no port either
+}
+
+// CR LF, LF and CR all end lines; a byte-order mark before the first line is skipped.
+TEST_F(NetworkFile, ReadsEveryLineEndWithOrWithoutAByteOrderMark) {
+    const std::vector<std::string> lines = {"IP ADDRESS 10.0.0.7", "PORT NUMBER 4001", "  123456 12 Pump One",
+                                            "    7777  1", "  654321  0 B"};
+    for (const char* bom : {"", "\xEF\xBB\xBF"}) {
+        for (const char* end : {"\r\n", "\n", "\r"}) {
+            for (bool lastEnded : {true, false}) {
+                std::string text = bom;
+                for (size_t i = 0; i < lines.size(); ++i)
+                    text += lines[i] + (i + 1 < lines.size() || lastEnded ? end : "");
+                const std::string label = testing::PrintToString(text);
+                ASSERT_TRUE(read(text)) << label;
+                EXPECT_EQ(program->link.ipAddressText, "10.0.0.7") << label;
+                EXPECT_EQ(program->link.portText, " 4001") << label;
+                ASSERT_EQ(program->network.radioCount, 3) << label;
+                EXPECT_EQ(serial(1), 123456u) << label;
+                EXPECT_EQ(repeater(1), 12) << label;
+                EXPECT_EQ(name(1), "Pump One") << label;
+                EXPECT_EQ(serial(2), 7777u) << label;
+                EXPECT_EQ(name(2), "        ") << label;
+                EXPECT_EQ(serial(3), 654321u) << label;
+                EXPECT_EQ(name(3), "B       ") << label;
+            }
+        }
+    }
+    ASSERT_TRUE(read("\xEF\xBB\xBF  123456  0 A\r\n"));  // and before a radio line
+    EXPECT_EQ(serial(1), 123456u);
+}
+
+// Opening a site without an address and saving it must not hand it the last site's.
+TEST_F(NetworkFile, AFileWithoutAnAddressLeavesNoneToSave) {
+    ASSERT_TRUE(read("IP ADDRESS 10.0.0.7\r\nPORT NUMBER 4001\r\n  123456  0 A\r\n"));
+    ASSERT_TRUE(read("  654321  0 B\r\n"));
+    EXPECT_EQ(NetworkFileText(program->network, program->link), "  654321  0 B       \r\n");
+    ASSERT_TRUE(read("IP ADDRESS 10.0.0.8\r\n  654321  0 B\r\n"));  // an address without a port
+    program->link.portText = "4001";
+    ASSERT_TRUE(read("IP ADDRESS 10.0.0.8\r\n  654321  0 B\r\n"));
+    EXPECT_EQ(NetworkFileText(program->network, program->link), "IP ADDRESS 10.0.0.8\r\n  654321  0 B       \r\n");
+}
+
+// The list ends at its first short line; what follows is never read into memory.
+TEST_F(NetworkFile, BlankLinesAfterTheListCostNoMemory) {
+    WriteFileBytes("in.RAD", "  123456  0 A\r\n" + std::string(50u << 20, '\n'));
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    std::string error;
+    ASSERT_TRUE(ReadNetworkFile(*program, "in.RAD", error)) << error;
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_EQ(program->network.radioCount, 1);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024) << "kB more at the peak";
+}
+
+TEST_F(NetworkFile, AFileOverTheSizeLimitIsRefusedUnread) {
+    addRadio(123456, 0, "Keep");
+    WriteFileBytes("big.RAD", "");
+    ASSERT_EQ(::truncate("big.RAD", (64 << 20) + 1), 0);  // sparse: nothing to read but zeros
+    std::string error;
+    EXPECT_FALSE(ReadNetworkFile(*program, "big.RAD", error));
+    EXPECT_EQ(error, "Cannot read big.RAD: the file is too large for a radio list");
+    EXPECT_EQ(program->network.radioCount, 1);
+    ASSERT_EQ(::truncate("big.RAD", 64 << 20), 0);  // at the limit: read (zeros make one serial-0 line)
+    EXPECT_TRUE(ReadNetworkFile(*program, "big.RAD", error)) << error;
 }
 
 TEST_F(NetworkFile, AFileEndingAfterTheAddressLinesLoadsNoRadios) {
@@ -240,6 +307,7 @@ TEST_F(NetworkFile, SaveWritesUnderTheChosenName) {
     EXPECT_EQ(host.fileRequests[0].title, "Save  File");
     EXPECT_EQ(host.fileRequests[0].initialName, "SITE7.RAD");
     EXPECT_FALSE(host.fileRequests[0].mustExist);
+    EXPECT_FALSE(host.fileRequests[0].askBeforeReplacing);  // Save replaces without asking
     EXPECT_EQ(ReadFileBytes("copy.RAD"), "  123456  0 A       \r\n");
     EXPECT_EQ(program->network.networkFileName, "copy.RAD");
     EXPECT_EQ(host.updates, 1);

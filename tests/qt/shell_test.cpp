@@ -220,6 +220,54 @@ TEST_F(Shell, FileDialogsKeepNonAsciiNames) {
     std::filesystem::remove_all(dir);
 }
 
+// Save Network File replaces a file without asking; the other save dialogs still ask.
+TEST_F(Shell, ASaveDialogAsksBeforeReplacingOnlyWhenTold) {
+    char dirTemplate[] = "/tmp/corvane-replace-XXXXXX";
+    ASSERT_NE(::mkdtemp(dirTemplate), nullptr);
+    const std::string dir = dirTemplate;
+    QTimer::singleShot(0, [] { QApplication::exit(0); });  // as above: clear an earlier quit
+    QApplication::exec();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(QString::fromUtf8(dir.c_str()));
+    std::fclose(std::fopen((dir + "/old.RAD").c_str(), "w"));
+    for (bool ask : {false, true}) {
+        bool asked = false;
+        bool typedIn = false;
+        int ticks = 0;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* d = qobject_cast<QDialog*>(w);
+                if (!d || !d->isVisible()) continue;
+                auto* files = qobject_cast<QFileDialog*>(d);
+                if (!files) {
+                    asked = true;  // the "replace?" box: say No, then give up
+                    d->reject();
+                } else if (asked || ++ticks > 300) {
+                    d->reject();
+                } else if (!typedIn) {
+                    if (auto* edit = d->findChild<QLineEdit*>("fileNameEdit")) edit->setText("old.RAD");
+                    typedIn = true;
+                } else {
+                    QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection);
+                }
+            }
+        });
+        answer.start(10);
+        FileDialogRequest request{"Save  File", "Radio Files|*.RAD|All Files|*.*", "RAD", "NONAME.RAD"};
+        request.askBeforeReplacing = ask;
+        std::string path;
+        const bool accepted = host.saveFileDialog(request, path);
+        EXPECT_EQ(asked, ask);
+        EXPECT_EQ(accepted, !ask);
+        if (!ask) {
+            EXPECT_EQ(path, dir + "/old.RAD");
+        }
+    }
+    QDir::setCurrent(previous);
+    std::filesystem::remove_all(dir);
+}
+
 namespace {
 
 QString ClipboardLine(int row) {

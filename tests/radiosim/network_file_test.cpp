@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -71,7 +72,19 @@ TEST(NetworkFile, ALargeNetworkKeepsEveryLineAtTwentyCharacters) {
     int repeaters = 0;
     for (const auto& line : lines)
         if (line.substr(8, 3) != "  0") ++repeaters;
-    EXPECT_EQ(repeaters, 511);
+    EXPECT_EQ(repeaters, kMaxRepeaters);  // a quarter of 2047 would be 511
+}
+
+// The program refuses a repeater number above 255, so the simulator never writes one.
+TEST(NetworkFile, EveryRepeaterNumberFitsTheProgramsByte) {
+    for (const NetworkConfig& config : {NetworkConfig{2047, -1, 3}, NetworkConfig{2047, 2047, 5},
+                                        NetworkConfig{300, 299, 7}, NetworkConfig{1200, -1, 9, 7}}) {
+        const Network net(config);
+        int highest = 0;
+        for (const auto& line : CrLfLines(NetworkFileText(net, std::nullopt)))
+            highest = std::max(highest, std::stoi(line.substr(8, 3)));
+        EXPECT_EQ(highest, kMaxRepeaters) << config.radios << " radios, " << config.repeaters << " repeaters";
+    }
 }
 
 TEST(NetworkFile, AddressLinesNameTheTcpEndpointElseTheUdpOne) {

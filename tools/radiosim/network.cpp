@@ -41,7 +41,8 @@ Network::Network(const NetworkConfig& config) : rng_(config.seed) { Build(config
 
 void Network::Build(const NetworkConfig& config) {
     const int n = std::clamp(config.radios, 1, kMaxRadios);
-    const int repeaterCount = std::clamp(config.repeaters < 0 ? n / 4 : config.repeaters, 0, n);
+    const int repeaterCount =
+        std::clamp(config.repeaters < 0 ? n / 4 : config.repeaters, 0, std::min(n, kMaxRepeaters));
     auto uniform = [this](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); };
     auto pick = [this](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); };
     auto chance = [&](double p) { return uniform(0, 1) < p; };
@@ -60,7 +61,7 @@ void Network::Build(const NetworkConfig& config) {
     net.freqKey = static_cast<uint8_t>(pick(0, 15));
     net.networkIdHigh = static_cast<uint8_t>(pick(1, 254));
     net.networkIdLow = static_cast<uint8_t>(pick(0, 255));
-    net.repeaterCount = static_cast<uint8_t>(std::min(repeaterCount, 255));
+    net.repeaterCount = static_cast<uint8_t>(repeaterCount);
 
     radios_.resize(static_cast<size_t>(n) + 1);
     const uint32_t masterSerial = draw(3000000, 8900000, false);

@@ -17,6 +17,9 @@
 namespace radiosim {
 
 inline constexpr int kMaxRadios = 2047;
+// Repeater numbers are one byte in the program and three columns in its network
+// file; a real network numbers no more repeaters than that.
+inline constexpr int kMaxRepeaters = 255;
 inline constexpr int kMinChain = 3;
 inline constexpr int kMaxChain = 7;  // the most hop records a reply carries
 
@@ -51,7 +54,7 @@ struct Radio {
 
 struct NetworkConfig {
     int radios = 12;
-    int repeaters = -1;  // -1: a quarter of the radios
+    int repeaters = -1;  // -1: a quarter of the radios; never more than kMaxRepeaters
     uint32_t seed = 1;
     int chain = 0;  // repeaters in a chain with a slave at its end; 0: none
 };

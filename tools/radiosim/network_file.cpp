@@ -37,8 +37,8 @@ std::string NetworkFileText(const Network& network, const std::optional<NetworkA
     }
     for (int i = 1; i < network.Size(); ++i) {
         const Radio& r = network.At(i);
-        // Three columns hold the number; only a network of a thousand repeaters needs more.
-        const int repeater = r.role == Role::Repeater ? std::min(r.repeaterNumber, 999) : 0;
+        // The network numbers at most kMaxRepeaters, so every number fits the file.
+        const int repeater = r.role == Role::Repeater ? r.repeaterNumber : 0;
         char line[32];
         std::snprintf(line, sizeof line, "%8u%3d %s\r\n", static_cast<unsigned>(r.serial), repeater,
                       RadioFileName(r).c_str());
