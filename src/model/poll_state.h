@@ -37,4 +37,19 @@ struct PollState {
     double heldSinceSeconds = 0;
     // Next row of the hexadecimal trace display.
     int32_t traceRow = 0;
+    // Serials of the last requests built for one radio (not by number): a reply
+    // from one of them is the answer to its own poll.
+    std::array<uint32_t, 4> recentPolls{};
+    uint8_t nextRecentPoll = 0;
 };
+
+inline void RememberPoll(PollState& poll, uint32_t serial) {
+    poll.recentPolls[poll.nextRecentPoll % poll.recentPolls.size()] = serial;
+    poll.nextRecentPoll = uint8_t((poll.nextRecentPoll + 1) % poll.recentPolls.size());
+}
+
+inline bool PolledRecently(const PollState& poll, uint32_t serial) {
+    for (uint32_t s : poll.recentPolls)
+        if (s == serial && s != 0) return true;
+    return false;
+}

@@ -10,7 +10,12 @@ namespace {
 class ProgramHooks final : public DecodeHooks {
 public:
     explicit ProgramHooks(Program& program) : program(program) {}
-    int appendRadio(uint32_t serial) override { return AppendRadio(program.network, program.errors, serial); }
+    int appendRadio(uint32_t serial, int keep) override {
+        // A setup sequence or parameter sweep keeps the radio it works on.
+        const PollState& poll = program.poll;
+        const bool setup = poll.pollMode < 0 || poll.pollMode >= 2 || poll.singleParamPolls > 0;
+        return AddRadioFromAir(program.network, program.errors, serial, keep, setup ? poll.currentRadio : -1);
+    }
     int storeSetupValue(int radio, int address, uint8_t value, ProtocolFault fault) override {
         return ::StoreSetupValue(program.setup, program.network, program.errors, radio, address, value,
                                  FaultNumber(fault));
