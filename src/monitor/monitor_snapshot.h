@@ -60,6 +60,10 @@ struct MonitorSnapshot {
     double masterVolts = 0;
     int64_t masterDataBytes = 0;
     double masterAgeSeconds = 0;
+    // Radios heard on the air that never answered their own poll, forgotten to
+    // make room in a full table; and the last of them.
+    int64_t radiosForgotten = 0;
+    uint32_t lastForgottenSerial = 0;
     std::vector<RadioSnapshot> radios;  // table order, slots 1..radioCount
 };
 
