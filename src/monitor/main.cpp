@@ -282,7 +282,8 @@ int main(int argc, char** argv) {
                 nextForgottenLine = now + 10;
                 Event(std::to_string(published->radiosForgotten - forgottenLogged) +
                       " radios heard on the air but never answering their own poll forgotten to make room in a "
-                      "full table (last " + std::to_string(published->lastForgottenSerial) + ", " +
+                      "full table (last " +
+                      std::to_string(published->lastForgottenSerial) + ", " +
                       std::to_string(published->radiosForgotten) + " in all)");
                 forgottenLogged = published->radiosForgotten;
             }

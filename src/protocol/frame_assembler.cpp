@@ -27,7 +27,8 @@ bool HasHopRecords(uint8_t type) { return type == 0xF8 || type == 0xF9 || type =
 
 // How long hop records may take after the fixed bytes of their frame.
 constexpr double kHopWaitSeconds = 1.0;
-static_assert(std::tuple_size_v<decltype(PollState::heldFrame)> == kMaxReplyLength, "a held frame fits the longest reply");
+static_assert(std::tuple_size_v<decltype(PollState::heldFrame)> == kMaxReplyLength,
+              "a held frame fits the longest reply");
 
 double SecondsWaited(const Program& program, double since) {
     double waited = SecondsOfDay(program.clock->now()) - since;

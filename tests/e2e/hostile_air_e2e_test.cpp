@@ -61,8 +61,8 @@ TEST_F(HostileAirE2E, AfterAFloodTheRealNetworkIsBackInTheTable) {
 }
 
 TEST_F(HostileAirE2E, RadiosOfTheNetworkFileOutlastTheFlood) {
-    ASSERT_TRUE(
-        startSim({"--pty", "--flood", "3000", "--flood-for", "4", "--network-file", dir.path() + "/Flood.RAD"}).ready());
+    ASSERT_TRUE(startSim({"--pty", "--flood", "3000", "--flood-for", "4", "--network-file", dir.path() + "/Flood.RAD"})
+                    .ready());
     const auto radios = simRadios();
     Program& p = run.p();
     run.host.answer(true, dir.path() + "/Flood.RAD");

@@ -62,7 +62,9 @@ std::string Printable(const std::string& s) {
 
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
-uint32_t SerialAt(const Bytes& f, size_t at) { return (uint32_t{f[at]} << 16) | (uint32_t{f[at + 1]} << 8) | f[at + 2]; }
+uint32_t SerialAt(const Bytes& f, size_t at) {
+    return (uint32_t{f[at]} << 16) | (uint32_t{f[at + 1]} << 8) | f[at + 2];
+}
 
 }  // namespace
 
@@ -534,8 +536,8 @@ void Simulator::RunLineFaults(int64_t nowMs) {
         floodOwed_ += f.floodPerSecond * seconds;
         for (; floodOwed_ >= 1; floodOwed_ -= 1) {
             const Bytes reply = FloodReply();
-            const std::string text = "[fault flood: reply from radio " + std::to_string(SerialAt(reply, 4)) +
-                                     ", not in the network]";
+            const std::string text =
+                "[fault flood: reply from radio " + std::to_string(SerialAt(reply, 4)) + ", not in the network]";
             if (PushEverywhere(reply, text, nowMs) > 0) ++counts_.faults["flood"];
         }
     } else if (f.floodPerSecond > 0 && !floodEnded_) {
@@ -661,8 +663,10 @@ int64_t Simulator::NextWakeMs(int64_t nowMs) const {
     // Noise and flood go out in small bursts; once they are over, one more look logs the end.
     constexpr int64_t kLineFaultStepMs = 10;
     if (NoiseOn(nowMs) || FloodOn(nowMs)) consider(nowMs + kLineFaultStepMs);
-    if (f.noiseBytesPerSecond > 0 && f.noiseForSeconds > 0 && !noiseEnded_) consider(static_cast<int64_t>(f.noiseForSeconds * 1000));
-    if (f.floodPerSecond > 0 && f.floodForSeconds > 0 && !floodEnded_) consider(static_cast<int64_t>(f.floodForSeconds * 1000));
+    if (f.noiseBytesPerSecond > 0 && f.noiseForSeconds > 0 && !noiseEnded_)
+        consider(static_cast<int64_t>(f.noiseForSeconds * 1000));
+    if (f.floodPerSecond > 0 && f.floodForSeconds > 0 && !floodEnded_)
+        consider(static_cast<int64_t>(f.floodForSeconds * 1000));
     for (const StreamLink* l : {&pty_, &modemLink_})
         if (l->fd >= 0 && l->hung) consider(l->recheckMs);
     for (const auto& s : scheduled_) consider(s.dueMs);
@@ -766,8 +770,9 @@ std::string Simulator::Summary() const {
     }
     s << '\n';
     s << "summary faults";
-    for (const char* k : {"drop", "corrupt", "split", "late-hops", "stray", "silence", "busy", "no-store", "close-after",
-                          "close-mid-frame", "stop-reading", "short-serial", "noise", "flood", "withheld-hops"})
+    for (const char* k :
+         {"drop", "corrupt", "split", "late-hops", "stray", "silence", "busy", "no-store", "close-after",
+          "close-mid-frame", "stop-reading", "short-serial", "noise", "flood", "withheld-hops"})
         s << ' ' << k << '=' << count(counts_.faults, k);
     s << '\n';
     s << "summary links tcp-connections=" << counts_.connections << " udp-refused=" << counts_.refusedDatagrams
