@@ -41,6 +41,7 @@ TEST_F(HostileAirE2E, AfterAFloodTheRealNetworkIsBackInTheTable) {
     }
     // Every radio of the network is in the table and has answered again, within a
     // sweep of the 256 poll numbers (51 s).
+    const int floodOver = run.ticks;
     EXPECT_TRUE(run.runUntil(
         [&] {
             for (const auto& [serial, replies] : before) {
@@ -55,6 +56,8 @@ TEST_F(HostileAirE2E, AfterAFloodTheRealNetworkIsBackInTheTable) {
                for (const auto& [serial, replies] : before) n += FindRadio(p.network, serial, 1) > 0;
                return n;
            }();
+    RecordProperty("ticksToRecover", run.ticks - floodOver);
+    RecordProperty("forgotten", std::to_string(p.network.forgottenRadios));
     EXPECT_EQ(p.network.radioCount, kMaxRadios);
     EXPECT_EQ(p.network.refusedAdditions, 0);
     EXPECT_TRUE(run.host.messages().empty());
@@ -93,6 +96,8 @@ TEST_F(HostileAirE2E, WithheldHopRecordsDoNotSlowTheRequests) {
         if (l.link == "pty" && l.kind == "tx" && !l.bytes.empty() && l.bytes[0] == 0xF0 && l.ms >= from && l.ms <= to)
             ++statusFrames;
     ASSERT_GT(statusFrames, 5);
+    RecordProperty("requests", int(requests.size()));
+    RecordProperty("statusFrames", statusFrames);
     EXPECT_GE(double(requests.size()), 1.5 * statusFrames)
         << requests.size() << " requests against " << statusFrames << " status frames";
     EXPECT_GT(run.errorCodes()[22], 0) << "the cut replies fail their check";
