@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "model/radio_table.h"
 #include "support/protocol_fixture.h"
 
@@ -320,6 +322,8 @@ TEST_F(FullOfPhantomsTest, ReportsFromUnknownRadiosMakeRoomTheSameWay) {
     deliver(FillXor(HexFrame("F1 7A 12 00 00 11 05 06 30 16 00 00")));
     EXPECT_EQ(FindRadio(p->network, 0x7A1200, 1), 11);
     EXPECT_EQ(p->network.forgottenRadios, 1);
+    // The report's fields alone would leave the forgotten radio's values on its row.
+    EXPECT_NE(std::find(live.calls.begin(), live.calls.end(), "radioRow 11"), live.calls.end());
 }
 
 TEST_F(DiagnosticsTest, RadiosFrom1024OnKeepNoHistory) {
