@@ -137,6 +137,35 @@ TEST_F(AssemblerTest, ALinkResetDropsTheHeldFrame) {
     EXPECT_EQ(p->network.radioCount, 0);
 }
 
+// Hands out its bytes only after being asked a number of times, as a slow link would.
+class SlowSource : public VectorByteSource {
+public:
+    int bytesAvailable() override {
+        if (++asked == releaseAfter) feed(later);
+        return VectorByteSource::bytesAvailable();
+    }
+    int asked = 0;
+    int releaseAfter = 0;
+    std::vector<uint8_t> later;
+};
+
+TEST_F(AssemblerTest, HopBytesArrivingDuringTheWaitAreRead) {
+    SlowSource slow;
+    p->replySource = &slow;
+    auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 7, {{3000000, 0x50, 0x1500}});
+    slow.feed(std::span(reply).first(21));
+    slow.later.assign(reply.begin() + 21, reply.end());
+    slow.releaseAfter = 50;
+    // Ticks 10 ms apart until the records have come: well inside the second.
+    for (int tick = 0; tick < 60 && p->network.radioCount == 0; ++tick) {
+        ReadReplies(*p);
+        clock.advanceMs(10);
+    }
+    EXPECT_EQ(errorCount(), 0);
+    EXPECT_EQ(p->network.radioCount, 2);  // the radio and its repeater
+    EXPECT_EQ(radio(1).hopRepeater[0], 1);
+}
+
 TEST_F(AssemblerTest, HopCountNineIsRecordedAndReadAsTwentyOneBytes) {
     ErrorLog log;
     log.attach(p->errors);
