@@ -40,6 +40,7 @@ void BuildRead(Program& program, unsigned serial, uint16_t address) {
     BuildRequest(program.request, 0xF8, serial, static_cast<uint8_t>(address >> 8),
                  static_cast<uint8_t>(address & 0xFF));
     program.poll.requestState = kRequestWaiting;
+    RememberPoll(program.poll, serial);
 }
 
 // Sending: the request leaves when the interval has passed and the link can take it.

@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -26,6 +27,29 @@ struct PollState {
     bool repaintRequested = false;  // a reply concerned the radio on a detail screen
     // Pending frame type of the assembler, kept between ticks (0 = none).
     uint8_t pendingFrameType = 0;
+    // A diagnostics frame whose hop records are still to come: its bytes so far,
+    // how many hop bytes it waits for, and since when (seconds of the day). Kept
+    // across ticks rather than waited for inside one; it belongs to the pending
+    // type, so clearing that type drops it too.
+    std::array<uint8_t, 21 + 6 * 7> heldFrame{};
+    int32_t heldFrameLength = 0;  // 0: none held
+    int32_t heldHopBytes = 0;
+    double heldSinceSeconds = 0;
     // Next row of the hexadecimal trace display.
     int32_t traceRow = 0;
+    // Serials of the last requests built for one radio (not by number): a reply
+    // from one of them is the answer to its own poll.
+    std::array<uint32_t, 4> recentPolls{};
+    uint8_t nextRecentPoll = 0;
 };
+
+inline void RememberPoll(PollState& poll, uint32_t serial) {
+    poll.recentPolls[poll.nextRecentPoll % poll.recentPolls.size()] = serial;
+    poll.nextRecentPoll = uint8_t((poll.nextRecentPoll + 1) % poll.recentPolls.size());
+}
+
+inline bool PolledRecently(const PollState& poll, uint32_t serial) {
+    for (uint32_t s : poll.recentPolls)
+        if (s == serial && s != 0) return true;
+    return false;
+}

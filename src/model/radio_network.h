@@ -42,6 +42,10 @@ struct RadioRecord {
     std::array<char, 8> timeReceived{' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
     std::array<uint8_t, kParamSlots> eepromValue{};
     std::array<uint8_t, kParamSlots> eepromValid{};
+    // Learnt from the air and never yet answered its own poll: the order in which
+    // such radios were learnt (1 the first), or 0 for a radio that stays for good
+    // (from the network file, typed in, or one that has answered when polled).
+    uint32_t provisionalOrder = 0;
 };
 
 struct MasterStatus {
@@ -93,6 +97,11 @@ struct RadioNetwork {
     uint8_t lastSlaveSequence = 0;
     // Number of additions refused because the table was full.
     int32_t refusedAdditions = 0;
+    // Provisional radios forgotten to make room for a newcomer, the last of them,
+    // and the order number the next provisional radio gets.
+    int64_t forgottenRadios = 0;
+    uint32_t lastForgottenSerial = 0;
+    uint32_t nextProvisionalOrder = 1;
     // Lookup cache for FindRadio, kept by the table operations. Code that writes a
     // serial number straight into radios[1..] calls RebuildRadioIndex afterwards
     // (FindRadio checks every answer, but only a rebuild sees a new duplicate

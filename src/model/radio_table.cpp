@@ -105,10 +105,64 @@ int AppendRadio(RadioNetwork& network, ProtocolError& errors, uint32_t serial) {
 
 int FindOrAddRadio(RadioNetwork& network, ProtocolError& errors, LiveListener& live, uint32_t serial) {
     int index = FindRadio(network, serial, 0);
-    if (index >= 0) return index;
+    if (index >= 0) {
+        KeepRadio(network, index);
+        return index;
+    }
     index = AppendRadio(network, errors, serial);
     if (index >= 0) live.numberRadios(network.radioCount);
     return index;
+}
+
+namespace {
+
+// The provisional radio learnt first, or 0 when none may give way.
+int OldestProvisional(const RadioNetwork& network, int keep, int keepToo) {
+    int oldest = 0;
+    uint32_t order = 0;
+    const int last = LastRadio(network);
+    for (int i = 1; i <= last; ++i) {
+        const uint32_t o = network.radios[static_cast<size_t>(i)].provisionalOrder;
+        if (o == 0 || i == keep || i == keepToo || i == network.selectedRadio) continue;
+        if (oldest == 0 || o < order) {
+            oldest = i;
+            order = o;
+        }
+    }
+    return oldest;
+}
+
+}  // namespace
+
+int AddRadioFromAir(RadioNetwork& network, ProtocolError& errors, uint32_t serial, int keep, int keepToo) {
+    int index = -1;
+    if (network.radioCount < kMaxRadios) {
+        index = AppendRadio(network, errors, serial);
+    } else if (const int slot = OldestProvisional(network, keep, keepToo); slot > 0) {
+        // Forget the radio in that slot: its values and history go with it.
+        RadioRecord& radio = network.radios[static_cast<size_t>(slot)];
+        network.lastForgottenSerial = radio.serialNumber;
+        ++network.forgottenRadios;
+        radio = RadioRecord{};
+        radio.serialNumber = serial;
+        radio.freqOffsetCode = 128;
+        if (slot < kHistoryRows) ClearHistoryRow(network.history[static_cast<size_t>(slot)]);
+        RebuildRadioIndex(network);  // the old serial must no longer lead here
+        index = slot;
+    } else {
+        return AppendRadio(network, errors, serial);  // refused and counted
+    }
+    if (index < 1) return index;
+    // Order numbers only grow; after 4 billion radios they start over, which at
+    // worst spares one old radio once.
+    if (network.nextProvisionalOrder == 0) network.nextProvisionalOrder = 1;
+    network.radios[static_cast<size_t>(index)].provisionalOrder = network.nextProvisionalOrder++;
+    return index;
+}
+
+void KeepRadio(RadioNetwork& network, int index) {
+    if (index < 1 || index > LastRadio(network)) return;
+    network.radios[static_cast<size_t>(index)].provisionalOrder = 0;
 }
 
 bool DeleteRadio(RadioNetwork& network, uint32_t serial) {
@@ -184,6 +238,7 @@ void NewNetworkReset(RadioNetwork& network, PollState& poll, RequestFrame& reque
         radio.serialNumber = 0;
         radio.repeaterNumber = 0;
         radio.name = MakeRadioName("NewRadio");
+        radio.provisionalOrder = 0;
     }
     network.radioCount = 0;
     ClearIndex(network.serialIndex);

@@ -17,7 +17,17 @@ void RebuildRadioIndex(const RadioNetwork& network);
 // Returns the new index, or -1 when all 2047 radio slots are taken (the refusal is
 // counted in refusedAdditions and recorded as an error).
 int AppendRadio(RadioNetwork& network, ProtocolError& errors, uint32_t serial);
+// A radio heard on the air (a reply or report from a serial not in the table):
+// appended as provisional. When the table is full the oldest provisional radio
+// gives way and the newcomer takes its slot, starting clean; never the selected
+// radio nor `keep` or `keepToo` (the radio a reply is for, the radio a setup
+// sequence works on; -1: none). Returns the index, or -1 (refusal counted) when
+// no radio can give way.
+int AddRadioFromAir(RadioNetwork& network, ProtocolError& errors, uint32_t serial, int keep, int keepToo = -1);
+// The radio stays for good: it answered its own poll or was typed in.
+void KeepRadio(RadioNetwork& network, int index);
 // Searches slots 0..radioCount; appends when absent and shows "Number Radios=".
+// A radio found or added here was asked for by the user and stays for good.
 // Returns -1 only when the table is full.
 int FindOrAddRadio(RadioNetwork& network, ProtocolError& errors, LiveListener& live, uint32_t serial);
 // Removes the first radio 1..radioCount with the serial; later radios, with their

@@ -256,6 +256,8 @@ int main(int argc, char** argv) {
     double nextTick = start;
     double nextDraw = start;
     double nextErrorLine = start + 60;
+    int64_t forgottenLogged = 0;  // radios forgotten, as far as the log has told
+    double nextForgottenLine = start;
     int exitCode = 0;
     // Closing as the window closes: the link first, then the last Current.log.
     auto shutDown = [&](int code) {
@@ -340,6 +342,16 @@ int main(int argc, char** argv) {
             }
         } else {
             for (const std::string& line : tracker.changes(*published)) Event(line);
+            // A flood forgets radios by the thousand: one line at most every 10 s.
+            if (published->radiosForgotten > forgottenLogged && now >= nextForgottenLine) {
+                nextForgottenLine = now + 10;
+                Event(std::to_string(published->radiosForgotten - forgottenLogged) +
+                      " radios heard on the air but never answering their own poll forgotten to make room in a "
+                      "full table (last " +
+                      std::to_string(published->lastForgottenSerial) + ", " +
+                      std::to_string(published->radiosForgotten) + " in all)");
+                forgottenLogged = published->radiosForgotten;
+            }
             if (now >= nextErrorLine) {
                 nextErrorLine = now + 60;
                 Event(EventTracker::ErrorSummary(*published));

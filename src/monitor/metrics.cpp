@@ -50,6 +50,9 @@ std::vector<MetricFamily> RenderMetrics(const MonitorSnapshot& s) {
     AddOne(out, "corvane_link_reconnects_total", "Links re-established after a loss", MetricType::Counter,
            static_cast<double>(s.counters.reconnects));
     AddOne(out, "corvane_radios", "Radios in the table", MetricType::Gauge, static_cast<double>(s.radios.size()));
+    AddOne(out, "corvane_radios_forgotten_total",
+           "Radios heard on the air that never answered their own poll, forgotten to make room in a full table",
+           MetricType::Counter, static_cast<double>(s.radiosForgotten));
     AddOne(out, "corvane_requests_sent_total", "Request frames sent to the master", MetricType::Counter,
            static_cast<double>(s.requestsSent));
     AddOne(out, "corvane_sweep_estimated_seconds", "Time polling takes to come round to every radio again",

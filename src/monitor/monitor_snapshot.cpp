@@ -134,6 +134,8 @@ void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapsho
     const double now = NowSecondsOfDay(program.clock);
     out.nowEpochSeconds = nowEpochSeconds;
     out.requestsSent = program.link.requestsSent;
+    out.radiosForgotten = network.forgottenRadios;
+    out.lastForgottenSerial = network.lastForgottenSerial;
 
     const MasterStatus& m = network.master;
     const double masterTime = TimeTextSeconds(m.timeReceived);

@@ -80,6 +80,10 @@ struct MonitorSnapshot {
     int64_t masterDataBytes = 0;
     double masterAgeSeconds = 0;
     SweepEstimate sweep;
+    // Radios heard on the air that never answered their own poll, forgotten to
+    // make room in a full table; and the last of them.
+    int64_t radiosForgotten = 0;
+    uint32_t lastForgottenSerial = 0;
     std::vector<RadioSnapshot> radios;  // table order, slots 1..radioCount
 };
 

@@ -36,7 +36,7 @@ int FindOrAppendReported(DecodeContext& context, uint32_t serial) {
     RadioNetwork& network = context.network;
     int r = FindRadio(network, serial, 1);  // slot 0 is never matched by a reply
     if (r >= 1) return r;
-    r = context.hooks.appendRadio(serial);
+    r = context.hooks.appendRadio(serial, -1);
     if (r < 1) return -1;  // the table is full: the refusal is already recorded
     network.radios[size_t(r)].name = MakeRadioName("NewRadio");
     context.live.numberRadios(network.radioCount);

@@ -49,7 +49,7 @@ void StoreHops(DecodeContext& context, int r, const DiagnosticsFrame& frame) {
             continue;
         }
         int h = FindRadio(network, record.serial, 1);
-        if (h < 1) h = context.hooks.appendRadio(record.serial);
+        if (h < 1) h = context.hooks.appendRadio(record.serial, r);
         if (h < 1) continue;  // table full: nothing to point at
         RadioRecord& hop = network.radios[size_t(h)];
         if (hop.repeaterNumber == 0 && network.repeaterCount < 255) {
@@ -98,7 +98,7 @@ void ApplyDiagnostics(DecodeContext& context, const DiagnosticsFrame& frame) {
 
     int r = FindRadio(network, frame.serial, 1);
     if (r < 1) {
-        r = context.hooks.appendRadio(frame.serial);
+        r = context.hooks.appendRadio(frame.serial, -1);
         if (r < 1) return;  // table full: the refusal is recorded, the reply dropped
         RadioRecord& added = network.radios[size_t(r)];
         added.name = MakeRadioName("NewRadio");
@@ -110,6 +110,8 @@ void ApplyDiagnostics(DecodeContext& context, const DiagnosticsFrame& frame) {
         size_t dump = std::min<size_t>(18, bytes.size() - 4);
         context.live.replyDump(bytes.subspan(4, dump));
     } else {
+        // A radio that answers a poll of its own serial is real: it stays for good.
+        if (PolledRecently(context.poll, frame.serial)) KeepRadio(network, r);
         uint16_t& score = network.radios[size_t(r)].pollScore;
         if (score == 0 || score > 10000) {
             score = 10000;

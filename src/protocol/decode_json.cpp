@@ -299,6 +299,12 @@ std::string DecodeCaptureToJson(std::span<const uint8_t> capture, bool withTable
     program->errors.observer = &ErrorHook;
     program->errors.observerContext = &lines;
     ReadRepliesObserved(*program, &lines);
+    // The capture has ended: a frame still waiting for hop records gets its
+    // second, millisecond by millisecond as the clock of a live line would run.
+    while (program->poll.heldFrameLength > 0) {
+        clock.advanceMs(1);
+        ReadRepliesObserved(*program, &lines);
+    }
     lines.finish();
     program->errors.observer = nullptr;
 

@@ -21,8 +21,10 @@ class LiveListener;
 class DecodeHooks {
 public:
     virtual ~DecodeHooks() = default;
-    // The new radio's index, or -1 when the table is full (the refusal recorded).
-    virtual int appendRadio(uint32_t serial) = 0;
+    // A radio heard on the air, added as provisional (a full table makes room
+    // by forgetting another provisional radio, never `keep`). The new radio's
+    // index, or -1 when the table is full (the refusal recorded).
+    virtual int appendRadio(uint32_t serial, int keep) = 0;
     // The row stored, or -1 (`fault` recorded) when the address has none.
     virtual int storeSetupValue(int radio, int address, uint8_t value, ProtocolFault fault) = 0;
     virtual void readConfirmation(int radio, int offset) = 0;

@@ -25,17 +25,49 @@ namespace {
 
 bool HasHopRecords(uint8_t type) { return type == 0xF8 || type == 0xF9 || type == 0xFB; }
 
-// Waits up to a second of clock time for `needed` bytes. The clock is asked to
-// sleep between looks so the wait never spins (and a hand-set clock moves on).
-bool WaitForBytes(Program& program, ByteSource& source, int needed) {
-    Clock& clock = *program.clock;
-    double start = SecondsOfDay(clock.now());
-    while (source.bytesAvailable() < needed) {
-        double waited = SecondsOfDay(clock.now()) - start;
-        if (waited < 0) waited += 86400;  // past midnight
-        if (waited > 1.0) return false;
-        clock.sleepMs(1);
+// How long hop records may take after the fixed bytes of their frame.
+constexpr double kHopWaitSeconds = 1.0;
+static_assert(std::tuple_size_v<decltype(PollState::heldFrame)> == kMaxReplyLength,
+              "a held frame fits the longest reply");
+
+double SecondsWaited(const Program& program, double since) {
+    double waited = SecondsOfDay(program.clock->now()) - since;
+    if (waited < 0) waited += 86400;  // past midnight
+    return waited;
+}
+
+// Checks and decodes one frame; a frame whose hop records never came fails its check.
+void FinishFrame(Program& program, FrameObserver* observer, std::span<const uint8_t> whole, bool timedOut) {
+    uint8_t check = 0;
+    for (uint8_t byte : whole) check ^= byte;
+    if (timedOut) check = 0xFF;
+    if (observer) observer->frameRead(whole, check);
+    DecodeReply(program, whole, check);
+    if (observer) observer->frameDone();
+}
+
+// The held frame, once its hop records are there or their second is up. False
+// while it still waits: nothing behind it can be read before its records.
+bool FinishHeldFrame(Program& program, ByteSource& source, FrameObserver* observer) {
+    PollState& poll = program.poll;
+    const int length = poll.heldFrameLength;
+    const int more = poll.heldHopBytes;
+    bool timedOut = false;
+    if (source.bytesAvailable() >= more) {
+        source.receive(poll.heldFrame.data() + length, more);
+    } else if (SecondsWaited(program, poll.heldSinceSeconds) > kHopWaitSeconds) {
+        // Give up on the hop bytes: they stay in the input and are later read as
+        // type bytes; this frame fails its checksum.
+        timedOut = true;
+    } else {
+        return false;
     }
+    poll.heldFrameLength = 0;
+    poll.pendingFrameType = 0;
+    // A copy: decoding may run the assembler's state on (a link reset clears it).
+    std::array<uint8_t, kMaxReplyLength> frame = poll.heldFrame;
+    const int total = timedOut ? length : length + more;
+    FinishFrame(program, observer, std::span<const uint8_t>(frame.data(), size_t(total)), timedOut);
     return true;
 }
 
@@ -44,11 +76,15 @@ bool WaitForBytes(Program& program, ByteSource& source, int needed) {
 void ReadRepliesObserved(Program& program, FrameObserver* observer) {
     ByteSource* source = program.replySource;
     if (source == nullptr) return;
+    PollState& poll = program.poll;
+    if (poll.pendingFrameType == 0) poll.heldFrameLength = 0;  // the link dropped the pending frame
+    // A held frame's deadline runs whether or not bytes come.
+    if (poll.heldFrameLength > 0 && !FinishHeldFrame(program, *source, observer)) return;
     int available = source->bytesAvailable();
     if (available <= 0) return;  // the pending type stays as it is
 
     std::array<uint8_t, kMaxReplyLength> frame{};
-    uint8_t type = program.poll.pendingFrameType;
+    uint8_t type = poll.pendingFrameType;
     while (available > 0) {
         if (type == 0) {
             source->receive(&type, 1);
@@ -67,35 +103,30 @@ void ReadRepliesObserved(Program& program, FrameObserver* observer) {
         frame[0] = type;
         source->receive(frame.data() + 1, wait);
         int length = wait + 1;
-        bool timedOut = false;
         if (HasHopRecords(type)) {
             int hops = frame[7];
             if (hops > 7) {
                 RecordFault(program.errors, type == 0xFB ? ProtocolFault::TraceTooManyHops : ProtocolFault::DiagnosticsTooManyHops, hops);
                 hops = 0;
             }
-            if (hops > 0) {
-                int more = 6 * hops;
-                if (WaitForBytes(program, *source, more)) {
-                    source->receive(frame.data() + length, more);
-                    length += more;
-                } else {
-                    // Give up on the hop bytes: they stay in the input and are
-                    // later read as type bytes; this frame fails its checksum.
-                    timedOut = true;
-                }
+            const int more = 6 * hops;
+            if (more > 0 && source->bytesAvailable() < more) {
+                // The hop records are not all here: hold the frame for a later tick.
+                poll.heldFrame = frame;
+                poll.heldFrameLength = length;
+                poll.heldHopBytes = more;
+                poll.heldSinceSeconds = SecondsOfDay(program.clock->now());
+                poll.pendingFrameType = type;
+                return;
+            }
+            if (more > 0) {
+                source->receive(frame.data() + length, more);
+                length += more;
             }
         }
-        uint8_t check = 0;
-        for (int i = 0; i < length; ++i) check ^= frame[i];
-        if (timedOut) check = 0xFF;
-
-        std::span<const uint8_t> whole(frame.data(), size_t(length));
-        if (observer) observer->frameRead(whole, check);
-        DecodeReply(program, whole, check);
-        if (observer) observer->frameDone();
+        FinishFrame(program, observer, std::span<const uint8_t>(frame.data(), size_t(length)), false);
         type = 0;
         available = source->bytesAvailable();
     }
-    program.poll.pendingFrameType = type;
+    poll.pendingFrameType = type;
 }

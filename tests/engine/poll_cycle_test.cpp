@@ -236,3 +236,20 @@ TEST_F(PollCycleTest, UdpSendsTheDatagramWhateverTheRingAndBusyFlag) {
 }
 
 }  // namespace
+
+TEST_F(PollCycleTest, ARadioHeardOnTheAirIsKeptOnceItAnswersItsOwnPoll) {
+    program->poll.pollMode = 0;
+    const uint16_t row0 = AddressOfRow(program->setup, 0);
+    // Heard in answer to a by-number probe: provisional.
+    replies.feed(DiagnosticsReply(0xF8, 0x2A0001, 0x0D80, 3));
+    Tick();
+    ASSERT_EQ(program->network.radioCount, 1);
+    ASSERT_NE(program->network.radios[1].provisionalOrder, 0u);
+    // The sweep polls it by its serial, and it answers.
+    radio = [&](const Frame& f) {
+        if (f == Request(0xF8, 0x2A0001, row0 >> 8, row0 & 0xFF))
+            replies.feed(DiagnosticsReply(0xF8, 0x2A0001, row0, 3));
+    };
+    for (int i = 0; i < 10 && program->network.radios[1].provisionalOrder != 0; ++i) Tick();
+    EXPECT_EQ(program->network.radios[1].provisionalOrder, 0u) << "answered when polled: kept for good";
+}

@@ -84,6 +84,19 @@ TEST_F(RadioTableTest, FullTableRefusesTheNextRadio) {
     EXPECT_EQ(FindOrAddRadio(p->network, p->errors, *p->live, 2002047), 2047);  // present radios are still found
 }
 
+TEST_F(RadioTableTest, ATypedInRadioIsNeverForgotten) {
+    // Heard on the air, then typed in by the technician: it stays for good.
+    EXPECT_EQ(AddRadioFromAir(net(), p->errors, 2000001, -1), 1);
+    EXPECT_EQ(FindOrAddRadio(net(), p->errors, *p->live, 2000001), 1);
+    for (uint32_t s = 2; s <= 2047; ++s) ASSERT_EQ(AddRadioFromAir(net(), p->errors, 2000000 + s, -1), int(s));
+    EXPECT_EQ(AddRadioFromAir(net(), p->errors, 7654321, -1), 2);
+    EXPECT_EQ(net().radios[1].serialNumber, 2000001u);
+    EXPECT_EQ(net().forgottenRadios, 1);
+    // New Network leaves nothing provisional behind in the cleared slots.
+    NewNetworkReset(p->network, p->poll, p->request, p->log, p->clock);
+    for (const RadioRecord& r : net().radios) ASSERT_EQ(r.provisionalOrder, 0u);
+}
+
 TEST_F(RadioTableTest, DeleteMovesLaterRadiosWithEverythingTheyHold) {
     for (uint32_t s = 1; s <= 4; ++s) FindOrAddRadio(p->network, p->errors, *p->live, 1000 + s);
     RadioRecord& third = net().radios[3];

@@ -266,4 +266,13 @@ TEST(MonitorReconnect, BackOffDoublesUpToItsCap) {
     EXPECT_EQ(LinkSupervisor::RetryDelay(60, 8), 300);
 }
 
+TEST_F(MonitorMetricsTest, RadiosForgottenForANewcomerAreCounted) {
+    EXPECT_EQ(scrape().at("corvane_radios_forgotten_total"), 0);
+    for (uint32_t k = 0; k < kMaxRadios - 2; ++k) deliver(Diagnostics(0xF8, 0x0D80, 7000000 + k, 2));
+    deliver(Diagnostics(0xF8, 0x0D80, 8000000, 2));  // the table is full: the oldest heard gives way
+    const auto m = scrape();
+    EXPECT_EQ(m.at("corvane_radios_forgotten_total"), 1);
+    EXPECT_EQ(m.at("corvane_radios"), kMaxRadios);
+}
+
 }  // namespace

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "model/radio_table.h"
 #include "support/protocol_fixture.h"
 
@@ -251,6 +253,77 @@ TEST_F(DiagnosticsTest, FullTableRefusesThe2048thRadioAndDropsTheReply) {
     EXPECT_EQ(radio(2047).replyCount, 1);
     EXPECT_EQ(radio(2047).hopRepeater[0], 0);
     EXPECT_EQ(p->network.refusedAdditions, 2);
+}
+
+// Radios 1..10 come from a network file; replies from 2037 serials no one polled fill the rest.
+class FullOfPhantomsTest : public DiagnosticsTest {
+protected:
+    static constexpr uint32_t kPhantom = 7000000;
+    void SetUp() override {
+        DiagnosticsTest::SetUp();
+        addRadios(10, 5000000);
+        RebuildRadioIndex(p->network);
+        for (uint32_t k = 0; k < kMaxRadios - 10; ++k) deliver(Diagnostics(0xF8, 0x0D80, kPhantom + k, 2));
+        ASSERT_EQ(p->network.radioCount, kMaxRadios);
+        live.calls.clear();
+    }
+};
+
+TEST_F(FullOfPhantomsTest, ANewcomerTakesTheSlotOfTheOldestProvisionalRadio) {
+    p->network.history[11].historyCount = 5;
+    radio(11).dataBytes = 777;
+    clock.advanceMs(3000);
+    deliver(Diagnostics(0xF8, 0x0D80, 8000000, 4));
+    EXPECT_EQ(p->network.radioCount, kMaxRadios);
+    EXPECT_EQ(p->network.forgottenRadios, 1);
+    EXPECT_EQ(p->network.lastForgottenSerial, kPhantom);
+    EXPECT_EQ(p->network.refusedAdditions, 0);
+    EXPECT_EQ(FindRadio(p->network, kPhantom, 1), -1) << "the index no longer leads to the forgotten radio";
+    ASSERT_EQ(FindRadio(p->network, 8000000, 1), 11);
+    EXPECT_EQ(radio(11).dataBytes, 0) << "the newcomer starts clean";
+    EXPECT_EQ(radio(11).replyCount, 1);
+    EXPECT_EQ(radio(11).eepromValue[0], 4);
+    EXPECT_EQ(p->network.history[11].historyCount, 1) << "only the newcomer's own sample";
+    EXPECT_EQ(FindRadio(p->network, kPhantom + 1, 1), 12);
+
+    // Once the noise is gone, every phantom gives way in turn; the file's radios never do.
+    for (uint32_t k = 1; k < kMaxRadios - 10; ++k) deliver(Diagnostics(0xF8, 0x0D80, 8000000 + k, 4));
+    EXPECT_EQ(p->network.forgottenRadios, kMaxRadios - 10);
+    for (int i = 1; i <= 10; ++i) EXPECT_EQ(radio(i).serialNumber, 5000000u + uint32_t(i - 1));
+    for (uint32_t k = 0; k < kMaxRadios - 10; ++k) EXPECT_EQ(FindRadio(p->network, kPhantom + k, 1), -1);
+}
+
+TEST_F(FullOfPhantomsTest, ARadioThatAnsweredItsOwnPollStays) {
+    const uint32_t real = kPhantom;  // the oldest, heard before it was polled
+    RememberPoll(p->poll, real);
+    deliver(Diagnostics(0xF8, 0x0D80, real, 2));
+    deliver(Diagnostics(0xF8, 0x0D80, 8000000, 2));
+    EXPECT_EQ(FindRadio(p->network, real, 1), 11);
+    EXPECT_EQ(FindRadio(p->network, 8000000, 1), 12) << "the next oldest gave way";
+    EXPECT_EQ(p->network.lastForgottenSerial, kPhantom + 1);
+}
+
+TEST_F(FullOfPhantomsTest, TheSelectedRadioAndTheReplysOwnRadioNeverGiveWay) {
+    // Only two provisional radios left: 2046 (selected) and 2047.
+    for (int i = 11; i <= 2045; ++i) KeepRadio(p->network, i);
+    p->network.selectedRadio = 2046;
+    const uint32_t selected = radio(2046).serialNumber;
+    // The newcomer takes 2047; its new repeater finds no radio that may give way.
+    deliver(Diagnostics(0xF8, 0x0D80, 8000000, 2, {{3000000, 0x50, 0x1500}}));
+    EXPECT_EQ(FindRadio(p->network, 8000000, 1), 2047);
+    EXPECT_EQ(radio(2046).serialNumber, selected);
+    EXPECT_EQ(FindRadio(p->network, 3000000, 1), -1);
+    EXPECT_EQ(p->network.forgottenRadios, 1);
+    EXPECT_EQ(p->network.refusedAdditions, 1);
+    EXPECT_EQ(radio(2047).replyCount, 1) << "the reply itself is stored";
+}
+
+TEST_F(FullOfPhantomsTest, ReportsFromUnknownRadiosMakeRoomTheSameWay) {
+    deliver(FillXor(HexFrame("F1 7A 12 00 00 11 05 06 30 16 00 00")));
+    EXPECT_EQ(FindRadio(p->network, 0x7A1200, 1), 11);
+    EXPECT_EQ(p->network.forgottenRadios, 1);
+    // The report's fields alone would leave the forgotten radio's values on its row.
+    EXPECT_NE(std::find(live.calls.begin(), live.calls.end(), "radioRow 11"), live.calls.end());
 }
 
 TEST_F(DiagnosticsTest, RadiosFrom1024OnKeepNoHistory) {

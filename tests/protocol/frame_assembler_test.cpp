@@ -79,20 +79,62 @@ TEST_F(AssemblerTest, IncompleteDiagnosticsWaitsForItsTwentyBytes) {
     EXPECT_EQ(p->network.radioCount, 1);
 }
 
-TEST_F(AssemblerTest, HopBytesThatNeverComeTimeOutAfterOneSecond) {
+TEST_F(AssemblerTest, HopBytesThatNeverComeTimeOutAfterOneSecondWithoutHoldingTheTick) {
     ErrorLog log;
     log.attach(p->errors);
     auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 7, {{3000000, 0x50, 0x1500}, {3000001, 0x48, 0x1400}});
     ASSERT_EQ(reply.size(), 33u);
-    double start = SecondsOfDay(clock.now());
+    const double start = SecondsOfDay(clock.now());
     deliver(std::vector<uint8_t>(reply.begin(), reply.begin() + 24));  // 3 hop bytes short of 12
-    double waited = SecondsOfDay(clock.now()) - start;
-    EXPECT_GT(waited, 1.0);
-    EXPECT_LT(waited, 1.1);
+    EXPECT_EQ(SecondsOfDay(clock.now()), start) << "the tick waited for the hop records";
+    EXPECT_EQ(source.consumed(), 21u) << "the fixed bytes are held, the hop bytes left in the input";
+    EXPECT_EQ(p->poll.pendingFrameType, 0xF8);
+
+    clock.advanceMs(1000);  // a second is not more than a second
+    ReadReplies(*p);
+    EXPECT_TRUE(log.records.empty());
+    clock.advanceMs(100);
+    ReadReplies(*p);
     // The frame fails with 0xFF; the 3 bytes left are then read as type bytes.
     EXPECT_EQ(log.records, (std::vector<std::pair<int, int>>{{22, 0xFF}, {1, 0x50}, {1, 0x15}, {1, 0x00}}));
     EXPECT_EQ(p->network.radioCount, 0);
     EXPECT_EQ(p->poll.pendingFrameType, 0);
+}
+
+TEST_F(AssemblerTest, TheDeadlineRunsWhenNoByteComesAtAll) {
+    auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 7, {{3000000, 0x50, 0x1500}});
+    deliver(std::vector<uint8_t>(reply.begin(), reply.begin() + 21));
+    clock.advanceMs(1100);
+    ReadReplies(*p);
+    EXPECT_EQ(errorCode(), 22);
+    EXPECT_EQ(errorValue(), 0xFF);
+    EXPECT_EQ(p->poll.pendingFrameType, 0);
+}
+
+TEST_F(AssemblerTest, HopRecordsComingInALaterTickCompleteTheHeldFrame) {
+    auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 7, {{3000000, 0x50, 0x1500}});
+    auto status = FillXor(HexFrame(kMasterStatus));
+    deliver(std::vector<uint8_t>(reply.begin(), reply.begin() + 23));
+    EXPECT_EQ(p->network.radioCount, 0);
+    clock.advanceMs(900);
+    std::vector<uint8_t> rest(reply.begin() + 23, reply.end());
+    rest.insert(rest.end(), status.begin(), status.end());
+    deliver(rest);
+    EXPECT_EQ(errorCount(), 0);
+    EXPECT_EQ(p->network.radioCount, 2);  // the radio and its repeater
+    EXPECT_EQ(radio(1).hopRepeater[0], 1);
+    EXPECT_EQ(p->network.master.serialNumber, 0x5A1234) << "the frame behind it is read in the same tick";
+    EXPECT_EQ(p->poll.pendingFrameType, 0);
+}
+
+TEST_F(AssemblerTest, ALinkResetDropsTheHeldFrame) {
+    auto reply = Diagnostics(0xF8, 0x0D80, 5000001, 7, {{3000000, 0x50, 0x1500}});
+    deliver(std::vector<uint8_t>(reply.begin(), reply.begin() + 21));
+    p->poll.pendingFrameType = 0;  // what opening or closing a link does
+    deliver(FillXor(HexFrame(kMasterStatus)));
+    EXPECT_EQ(errorCount(), 0) << "the status frame is not taken for hop records";
+    EXPECT_EQ(p->network.master.serialNumber, 0x5A1234);
+    EXPECT_EQ(p->network.radioCount, 0);
 }
 
 // Hands out its bytes only after being asked a number of times, as a slow link would.
@@ -114,7 +156,11 @@ TEST_F(AssemblerTest, HopBytesArrivingDuringTheWaitAreRead) {
     slow.feed(std::span(reply).first(21));
     slow.later.assign(reply.begin() + 21, reply.end());
     slow.releaseAfter = 50;
-    ReadReplies(*p);
+    // Ticks 10 ms apart until the records have come: well inside the second.
+    for (int tick = 0; tick < 60 && p->network.radioCount == 0; ++tick) {
+        ReadReplies(*p);
+        clock.advanceMs(10);
+    }
     EXPECT_EQ(errorCount(), 0);
     EXPECT_EQ(p->network.radioCount, 2);  // the radio and its repeater
     EXPECT_EQ(radio(1).hopRepeater[0], 1);

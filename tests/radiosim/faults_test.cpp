@@ -1,6 +1,8 @@
 // Each fault option, switched on, shows its fault on the wire.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "radiosim_test_support.h"
 
 namespace radiosim {
@@ -178,6 +180,76 @@ TEST(Faults, CloseAfterEndsTheConnectionAndTheNextOneIsServed) {
     StreamClient next(ConnectTcp(f.sim.Sim().TcpPort()));
     next.Send(ReadOf(f.Serial(1)));
     EXPECT_TRUE(next.NextOfType(0xF8));
+}
+
+// Everything a client reads until the simulator logs `over`, and a little after.
+Bytes ReadUntilOver(Fixture& f, StreamClient& c, const char* over) {
+    const auto deadline = Clock::now() + milliseconds(15000);
+    while (!f.sim.WaitForLine({over}, milliseconds(0)) && Clock::now() < deadline) c.ReadSome(milliseconds(50));
+    for (int i = 0; i < 6; ++i) c.ReadSome(milliseconds(50));
+    return c.Pending();
+}
+
+TEST(Faults, NoiseIsRandomBytesSomeOfThemFramesWithAGoodCheckByte) {
+    Fixture f({"--noise", "20000", "--noise-for", "1.5"});
+    StreamClient c(ConnectTcp(f.sim.Sim().TcpPort()));
+    const Bytes noise = ReadUntilOver(f, c, "[fault noise: over]");
+    f.sim.StopAndJoin();
+    EXPECT_EQ(noise.size(), f.Fault("noise")) << "every noise byte reached the one client, nothing else did";
+    EXPECT_GT(noise.size(), 10000u);
+    std::set<uint8_t> values(noise.begin(), noise.end());
+    EXPECT_GT(values.size(), 250u);
+    // A receiver hunting for frames in the noise now and then finds a whole one that checks.
+    int goodFrames = 0;
+    Bytes head;
+    for (size_t i = 0; i + 8 <= noise.size(); ++i) {
+        head.assign(8, 0);
+        std::copy_n(noise.begin() + static_cast<ptrdiff_t>(i), 8, head.begin());
+        const int length = ReplyLength(head);
+        if (length <= 0 || i + static_cast<size_t>(length) > noise.size()) continue;
+        if (XorOf(std::span(noise).subspan(i, static_cast<size_t>(length))) == 0) ++goodFrames;
+    }
+    EXPECT_GT(goodFrames, 0);
+}
+
+TEST(Faults, FloodSendsGoodRepliesFromSerialsNotInTheNetworkThenStops) {
+    Fixture f({"--flood", "400", "--flood-for", "1.5"});
+    StreamClient c(ConnectTcp(f.sim.Sim().TcpPort()));
+    ReadUntilOver(f, c, "[fault flood: over]");
+    std::set<uint32_t> serials;
+    size_t replies = 0;
+    while (auto reply = c.NextFrame(milliseconds(0))) {
+        ASSERT_EQ((*reply)[0], 0xF8);
+        EXPECT_EQ(XorOf(*reply), 0);
+        const Diagnostics d = ReadDiagnostics(*reply);
+        EXPECT_EQ(d.hops, 0);
+        EXPECT_EQ(f.sim.Sim().Net().FindBySerial(d.serial), nullptr) << d.serial;
+        EXPECT_GE(d.serial, 2000000u);
+        EXPECT_LE(d.serial, 9150000u);
+        serials.insert(d.serial);
+        ++replies;
+    }
+    f.sim.StopAndJoin();
+    EXPECT_TRUE(c.Skipped().empty());
+    EXPECT_EQ(replies, f.Fault("flood"));
+    EXPECT_GT(replies, 300u);
+    EXPECT_GE(serials.size(), replies - 2) << "nearly every reply names another radio";
+}
+
+TEST(Faults, WithheldHopsSendsAHeaderAnnouncingRecordsThatNeverCome) {
+    Fixture f({"--withhold-hops", "100", "--withhold-hops-count", "7"});
+    StreamClient c(ConnectTcp(f.sim.Sim().TcpPort()));
+    const uint32_t serial = f.Serial(1);
+    c.Send(ReadOf(serial));
+    ASSERT_TRUE(f.sim.WaitForLine({"[fault withheld-hops: header announces 7 hop records, none follow]"}));
+    for (int i = 0; i < 8; ++i) c.ReadSome(milliseconds(50));
+    const Bytes header = c.Pending();
+    ASSERT_EQ(header.size(), 21u) << "the fixed bytes and nothing after them";
+    EXPECT_EQ(header[0], 0xF8);
+    EXPECT_EQ(header[7], 7);
+    EXPECT_EQ(Serial3(header, 4), serial);
+    f.sim.StopAndJoin();
+    EXPECT_EQ(f.Fault("withheld-hops"), 1u);
 }
 
 }  // namespace

@@ -103,6 +103,10 @@ TEST(Options, BadInputIsRefusedWithAMessage) {
         {"--pty", "--chain", "7", "--radios", "7"},
         {"--pty", "--chain", "5", "--repeaters", "4"},
         {"--pty", "--udp-other-port"},
+        {"--pty", "--withhold-hops-count", "8"},
+        {"--pty", "--withhold-hops-count", "0"},
+        {"--pty", "--flood", "-1"},
+        {"--pty", "--noise-for", "0"},
     };
     for (const auto& args : bad) {
         Options o;

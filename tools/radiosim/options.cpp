@@ -76,6 +76,17 @@ Faults (all off by default):
                            traffic reports (0xF5) whose serial is cut short: half
                            to its low 20 bits (radios sharing the master's top
                            four bits), half to its low 16 bits (unusable)
+  --noise BYTES            line noise: this many random bytes a second between
+                           the frames of every link; now and then a run of them
+                           is a frame with a good check byte ...
+  --noise-for S            ... for the first S seconds only (default: for ever)
+  --flood N                N well-formed diagnostics replies (0xF8, good XOR) a
+                           second on every link, from serials not in the
+                           network, a new serial each ...
+  --flood-for S            ... for the first S seconds only (default: for ever)
+  --withhold-hops PERCENT  diagnostics replies sent as their first 21 bytes only,
+                           announcing hop records that never follow ...
+  --withhold-hops-count N  ... N of them, 1..7 (default 7)
 
 Output:
   --log FILE               write the log to FILE instead of standard output
@@ -220,6 +231,12 @@ ParseResult ParseOptions(const std::vector<std::string>& args, Options& o, std::
         {"--close-mid-frame", {number(f.closeMidFrameSeconds, 0.001, 1e7), "seconds, above 0"}},
         {"--stop-reading", {number(f.stopReadingSeconds, 0.001, 1e7), "seconds, above 0"}},
         {"--short-traffic-serials", {number(f.shortTrafficSerialsPercent, 0, 100), "a percentage, 0 to 100"}},
+        {"--noise", {number(f.noiseBytesPerSecond, 0, 1e6), "bytes a second, 0 to 1000000"}},
+        {"--noise-for", {number(f.noiseForSeconds, 0.001, 1e7), "seconds, above 0"}},
+        {"--flood", {number(f.floodPerSecond, 0, 1e5), "replies a second, 0 to 100000"}},
+        {"--flood-for", {number(f.floodForSeconds, 0.001, 1e7), "seconds, above 0"}},
+        {"--withhold-hops", {number(f.withheldHopsPercent, 0, 100), "a percentage, 0 to 100"}},
+        {"--withhold-hops-count", {integer(f.withheldHopCount, 1, kMaxHops), "a number from 1 to 7"}},
     };
     const std::map<std::string, bool*> flags = {
         {"--pty", &o.pty}, {"--modem", &o.modem}, {"--summary", &o.summary}, {"--no-store", &f.noStore},

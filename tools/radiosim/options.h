@@ -30,6 +30,12 @@ struct FaultOptions {
     double stopReadingSeconds = 0;    // TCP: after this long, nothing more is read
     bool udpOtherPort = false;        // UDP answers leave from another port
     double shortTrafficSerialsPercent = 0;  // 0xF5 reports with a 20- or 16-bit serial
+    double noiseBytesPerSecond = 0;         // random bytes between the frames of every link ...
+    double noiseForSeconds = 0;             // ... for this long from the start; 0: for ever
+    double floodPerSecond = 0;              // good replies from serials not in the network ...
+    double floodForSeconds = 0;             // ... for this long from the start; 0: for ever
+    double withheldHopsPercent = 0;         // diagnostics replies cut to a header whose hop records never come
+    int withheldHopCount = 7;               // the hop count that header announces
 };
 
 struct Options {

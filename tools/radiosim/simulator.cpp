@@ -62,6 +62,10 @@ std::string Printable(const std::string& s) {
 
 Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
+uint32_t SerialAt(const Bytes& f, size_t at) {
+    return (uint32_t{f[at]} << 16) | (uint32_t{f[at + 1]} << 8) | f[at + 2];
+}
+
 }  // namespace
 
 const char* LinkName(LinkId id) {
@@ -81,7 +85,8 @@ Simulator::Simulator(Options options, LogSink sink)
       modem_(ModemNumbers{options_.modemUp, options_.modemBusy, options_.modemNoDialtone, options_.modemSilent},
              options_.modemLenientDial),
       faultRng_(options_.seed ^ 0x5EEDFA17u),
-      start_(std::chrono::steady_clock::now()) {
+      start_(std::chrono::steady_clock::now()),
+      lineRng_(options_.seed ^ 0x0A15E5EDu) {
     tcp_.id = LinkId::Tcp;
     pty_.id = LinkId::Pty;
     modemLink_.id = LinkId::Modem;
@@ -241,6 +246,17 @@ void Simulator::SendFrame(LinkId link, Bytes frame, const std::string& text, int
     }
     const bool variable = frame[0] == kReadReply || frame[0] == kWriteReply || frame[0] == kTrace;
     const int hops = variable ? frame[7] : 0;
+    if ((frame[0] == kReadReply || frame[0] == kWriteReply) && Roll(f.withheldHopsPercent)) {
+        // Only the fixed bytes, announcing hop records; the rest is lost on the air.
+        Bytes header(frame.begin(), frame.begin() + 21);
+        header[7] = static_cast<uint8_t>(f.withheldHopCount);
+        ++counts_.faults["withheld-hops"];
+        Log(nowMs, link, "tx", Hex(header),
+            text + notes + " [fault withheld-hops: header announces " + std::to_string(f.withheldHopCount) +
+                " hop records, none follow]");
+        Push(link, std::move(header), nowMs, to);
+        return;
+    }
     if (hops >= 1 && hops <= kMaxHops && Roll(f.lateHopsPercent)) {
         ++counts_.faults["late-hops"];
         notes += " [fault late-hops: hop records " + std::to_string(f.lateHopsDelayMs) + " ms late]";
@@ -455,7 +471,83 @@ void Simulator::OnDatagrams(int fd, int64_t nowMs) {
     }
 }
 
+bool Simulator::NoiseOn(int64_t nowMs) const {
+    const auto& f = options_.faults;
+    return f.noiseBytesPerSecond > 0 && (f.noiseForSeconds <= 0 || nowMs < f.noiseForSeconds * 1000);
+}
+
+bool Simulator::FloodOn(int64_t nowMs) const {
+    const auto& f = options_.faults;
+    return f.floodPerSecond > 0 && (f.floodForSeconds <= 0 || nowMs < f.floodForSeconds * 1000);
+}
+
+int Simulator::PushEverywhere(const Bytes& bytes, const std::string& text, int64_t nowMs) {
+    int links = 0;
+    for (LinkId id : {LinkId::Pty, LinkId::Modem, LinkId::Tcp, LinkId::Udp}) {
+        if (!LinkUp(id)) continue;
+        Log(nowMs, id, "tx", Hex(bytes), text);
+        Push(id, bytes, nowMs, id == LinkId::Udp ? udpPeer_ : std::nullopt);
+        ++links;
+    }
+    return links;
+}
+
+Bytes Simulator::FloodReply() {
+    auto pick = [this](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(lineRng_); };
+    DiagnosticsFrame d;
+    // A plausible serial that no radio of this network has.
+    do {
+        d.serial = static_cast<uint32_t>(pick(2000000, 9150000));
+    } while (network_.FindBySerial(d.serial) != nullptr);
+    d.address = 0x0D80;
+    d.linkSignal = pick(20, 70);
+    d.goodShare = static_cast<uint8_t>(pick(150, 255));
+    d.signal = pick(20, 70);
+    d.noise = pick(5, 25);
+    d.lineStatus = static_cast<uint8_t>(pick(0, 255) & 0xB0);
+    d.temperatureRaw = static_cast<uint8_t>(pick(105, 135));
+    d.voltageRaw = static_cast<uint8_t>(pick(90, 110));
+    d.frequencyCounter = static_cast<uint8_t>(pick(0, 255));
+    d.value = 3;
+    d.revision = static_cast<uint8_t>(pick(1, 40));
+    d.distanceWord = static_cast<uint16_t>(pick(3000, 5600));
+    return EncodeDiagnostics(d);
+}
+
+void Simulator::RunLineFaults(int64_t nowMs) {
+    const double seconds = static_cast<double>(nowMs - lineFaultsMs_) / 1000.0;
+    lineFaultsMs_ = nowMs;
+    const auto& f = options_.faults;
+    if (NoiseOn(nowMs)) {
+        noiseOwed_ += f.noiseBytesPerSecond * seconds;
+        const auto n = static_cast<size_t>(noiseOwed_);
+        if (n > 0) {
+            noiseOwed_ -= static_cast<double>(n);
+            Bytes noise(n);
+            for (auto& b : noise) b = static_cast<uint8_t>(lineRng_());
+            if (PushEverywhere(noise, "[fault noise: " + std::to_string(n) + " random bytes]", nowMs) > 0)
+                counts_.faults["noise"] += n;
+        }
+    } else if (f.noiseBytesPerSecond > 0 && !noiseEnded_) {
+        noiseEnded_ = true;
+        Log(nowMs, LinkId::Sim, "ev", "", "[fault noise: over]");
+    }
+    if (FloodOn(nowMs)) {
+        floodOwed_ += f.floodPerSecond * seconds;
+        for (; floodOwed_ >= 1; floodOwed_ -= 1) {
+            const Bytes reply = FloodReply();
+            const std::string text =
+                "[fault flood: reply from radio " + std::to_string(SerialAt(reply, 4)) + ", not in the network]";
+            if (PushEverywhere(reply, text, nowMs) > 0) ++counts_.faults["flood"];
+        }
+    } else if (f.floodPerSecond > 0 && !floodEnded_) {
+        floodEnded_ = true;
+        Log(nowMs, LinkId::Sim, "ev", "", "[fault flood: over]");
+    }
+}
+
 void Simulator::RunTimers(int64_t nowMs) {
+    RunLineFaults(nowMs);
     const bool busy = Busy(nowMs);
     if (busy != wasBusy_) {
         Log(nowMs, LinkId::Sim, "ev", "", busy ? "[fault busy: master busy from now]" : "master no longer busy");
@@ -556,6 +648,7 @@ void Simulator::FlushAll(int64_t nowMs) {
 }
 
 int64_t Simulator::NextWakeMs(int64_t nowMs) const {
+    const auto& f = options_.faults;
     int64_t next = nowMs + 1000;
     auto consider = [&next](int64_t t) {
         if (t >= 0 && t < next) next = t;
@@ -567,13 +660,19 @@ int64_t Simulator::NextWakeMs(int64_t nowMs) const {
     consider(tcp_.fd >= 0 ? tcp_.closeAtMs : -1);
     consider(tcp_.fd >= 0 && tcp_.reading ? tcp_.stopReadingAtMs : -1);
     consider(dialDueMs_);
+    // Noise and flood go out in small bursts; once they are over, one more look logs the end.
+    constexpr int64_t kLineFaultStepMs = 10;
+    if (NoiseOn(nowMs) || FloodOn(nowMs)) consider(nowMs + kLineFaultStepMs);
+    if (f.noiseBytesPerSecond > 0 && f.noiseForSeconds > 0 && !noiseEnded_)
+        consider(static_cast<int64_t>(f.noiseForSeconds * 1000));
+    if (f.floodPerSecond > 0 && f.floodForSeconds > 0 && !floodEnded_)
+        consider(static_cast<int64_t>(f.floodForSeconds * 1000));
     for (const StreamLink* l : {&pty_, &modemLink_})
         if (l->fd >= 0 && l->hung) consider(l->recheckMs);
     for (const auto& s : scheduled_) consider(s.dueMs);
     for (const StreamLink* l : {&tcp_, &pty_, &modemLink_})
         if (l->fd >= 0 && !l->hung && !l->blocked) consider(l->out.NextDueMs());
     if (!udpBlocked_) consider(udpOut_.NextDueMs());
-    const auto& f = options_.faults;
     if (f.busyAtSeconds >= 0 && f.busyForSeconds > 0) {
         consider(wasBusy_ ? static_cast<int64_t>((f.busyAtSeconds + f.busyForSeconds) * 1000) + 1
                           : (nowMs < f.busyAtSeconds * 1000 ? static_cast<int64_t>(f.busyAtSeconds * 1000) : -1));
@@ -671,8 +770,9 @@ std::string Simulator::Summary() const {
     }
     s << '\n';
     s << "summary faults";
-    for (const char* k : {"drop", "corrupt", "split", "late-hops", "stray", "silence", "busy", "no-store", "close-after",
-                          "close-mid-frame", "stop-reading", "short-serial"})
+    for (const char* k :
+         {"drop", "corrupt", "split", "late-hops", "stray", "silence", "busy", "no-store", "close-after",
+          "close-mid-frame", "stop-reading", "short-serial", "noise", "flood", "withheld-hops"})
         s << ' ' << k << '=' << count(counts_.faults, k);
     s << '\n';
     s << "summary links tcp-connections=" << counts_.connections << " udp-refused=" << counts_.refusedDatagrams

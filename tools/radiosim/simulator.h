@@ -111,6 +111,13 @@ private:
     void Push(LinkId link, Bytes bytes, int64_t notBeforeMs, std::optional<sockaddr_in> to);
     void Broadcast(const Unsolicited& u, int64_t nowMs);
     void RunTimers(int64_t nowMs);
+    // Line noise and the flood of replies from radios that do not exist.
+    void RunLineFaults(int64_t nowMs);
+    bool NoiseOn(int64_t nowMs) const;
+    bool FloodOn(int64_t nowMs) const;
+    Bytes FloodReply();
+    // Queues the bytes on every link that is up; returns how many.
+    int PushEverywhere(const Bytes& bytes, const std::string& text, int64_t nowMs);
     void FlushAll(int64_t nowMs);
     int64_t NextWakeMs(int64_t nowMs) const;
 
@@ -146,6 +153,13 @@ private:
     int64_t nextReportMs_ = 0;
     int64_t nextTraceMs_ = 0;
     bool wasBusy_ = false;
+    // The line faults draw from their own generator, so switching them on leaves
+    // every other random choice as it was.
+    std::mt19937 lineRng_;
+    int64_t lineFaultsMs_ = 0;  // when noise and flood were last sent
+    double noiseOwed_ = 0;      // bytes due but not yet sent (a fraction)
+    double floodOwed_ = 0;      // replies likewise
+    bool noiseEnded_ = false, floodEnded_ = false;
     Counters counts_;
 };
 
