@@ -219,7 +219,7 @@ bool WriteNetworkFile(const RadioNetwork& network, const LinkState& link, Protoc
         return true;
     }
     RecordFailure(errors, code, logtext::kNetworkFileWriteError);
-    error = "Cannot write " + path + ": " + reason;
+    error = "Cannot write " + WorkPath(path) + ": " + reason;
     return false;
 }
 
@@ -238,6 +238,16 @@ void CommandOpenNetworkFile(Program& program, Host& host) {
 }
 
 void CommandSaveNetworkFile(Program& program, Host& host) {
+    // A work folder deleted meanwhile leaves the dialog nowhere to start but the
+    // root: refuse before offering it.
+    if (std::string reason; !WorkFolderPresent(reason)) {
+        RecordFailure(program.errors, ENOENT, logtext::kNetworkFileWriteError);
+        host.messageBox("Cannot write " + WorkPath(program.network.networkFileName) + ": the work folder " +
+                            (WorkFolder().empty() ? std::string("(the current directory)") : WorkFolder()) +
+                            " is gone (" + reason + ")",
+                        "Error");
+        return;
+    }
     FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;

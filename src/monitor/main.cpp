@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,9 @@
 #include <prometheus/exposer.h>
 
 #include "app/window_proc.h"
+#include "files/file_safety.h"
 #include "files/log_files.h"
+#include "files/log_text.h"
 #include "files/network_file.h"
 #include "link/links.h"
 #include "model/program.h"
@@ -62,18 +65,55 @@ public:
     std::array<int64_t, 12> framesByType{};
 };
 
-// Faults come from link threads too.
+// Faults and link failures come from link threads too. Protocol faults, link
+// failures and file failures are kept apart: a fault's number is no errno.
 struct ErrorCounts {
     std::mutex lock;
     std::map<int, int64_t> byCode;
-    static void Record(void* self, int code, int) {
-        auto* counts = static_cast<ErrorCounts*>(self);
-        std::lock_guard<std::mutex> hold(counts->lock);
-        ++counts->byCode[code];
+    std::map<std::string, int64_t> fileWrites;
+    std::map<std::string, int64_t> links;
+    std::function<void(const std::string&)> fileFailed = [](const std::string&) {};
+
+    static const char* LinkWhere(int code, int where) {
+        if (code == 325) return "udp foreign sender";  // recorded with the sender as its value
+        switch (where) {
+            case 301: return "serial read";
+            case 302: return "serial write";
+            case 303: return "serial configure";
+            case 311: return "tcp connect";
+            case 312: return "tcp receive";
+            case 313: return "tcp send";
+            case 314: return "tcp close";
+            case 321: return "udp open";
+            case 322: return "udp send";
+            case 323: return "udp receive";
+            case 324: return "udp close";
+            default: return "other";
+        }
     }
-    std::map<int, int64_t> copy() {
+    static void Record(void* self, ProtocolError::Kind kind, int code, int value) {
+        auto* counts = static_cast<ErrorCounts*>(self);
+        const char* file = kind == ProtocolError::Kind::Failure ? logtext::FileWriteKind(value) : nullptr;
+        {
+            std::lock_guard<std::mutex> hold(counts->lock);
+            if (kind == ProtocolError::Kind::Fault)
+                ++counts->byCode[code];
+            else if (file != nullptr)
+                ++counts->fileWrites[file];
+            else if (value != logtext::kNetworkFileReadError)
+                ++counts->links[LinkWhere(code, value)];
+        }
+        // Files are written on the main thread; say which and why.
+        if (file != nullptr && value == logtext::kSnapshotFileError)
+            counts->fileFailed("cannot write " + WorkPath("Current.log") + ": " + std::strerror(code));
+        else if (file != nullptr)
+            counts->fileFailed(std::string("cannot write a ") + file + " file: " + std::strerror(code));
+    }
+    void copyInto(MonitorCounters& counters) {
         std::lock_guard<std::mutex> hold(lock);
-        return byCode;
+        counters.errorsByCode = byCode;
+        counters.fileWriteFailures = fileWrites;
+        counters.linkFailures = links;
     }
 };
 
@@ -155,6 +195,7 @@ int main(int argc, char** argv) {
 
     FrameCounter frames;
     ErrorCounts errors;
+    errors.fileFailed = [](const std::string& text) { Event(text); };
     program.frameObserver = &frames;
     program.errors.observer = &ErrorCounts::Record;
     program.errors.observerContext = &errors;
@@ -173,7 +214,7 @@ int main(int argc, char** argv) {
         std::shared_ptr<MonitorSnapshot> next =
             spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<MonitorSnapshot>();
         counters.framesByType = frames.framesByType;
-        counters.errorsByCode = errors.copy();
+        errors.copyInto(counters);
         TakeSnapshot(program, EpochSeconds(), *next);
         next->linkName = linkName;
         next->linkUp = up;
@@ -199,7 +240,7 @@ int main(int argc, char** argv) {
         WindowProc(program, host, msg::destroy, 0, 0);
         StopProgram(program, host);
         program.log.lastLogMinute = -1;
-        LoggingStep(program);
+        LoggingStep(program, &host);
         program.errors.observer = nullptr;
         program.frameObserver = nullptr;
         publish(false, "stopped");
@@ -262,7 +303,7 @@ int main(int argc, char** argv) {
             }
         } else {
             // Current.log keeps its minute while the link is away.
-            LoggingStep(program);
+            LoggingStep(program, &host);
         }
 
         publish(up, state);
