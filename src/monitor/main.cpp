@@ -65,55 +65,30 @@ public:
     std::array<int64_t, 12> framesByType{};
 };
 
-// Faults and link failures come from link threads too. Protocol faults, link
-// failures and file failures are kept apart: a fault's number is no errno.
+// Faults and link failures come from link threads too.
 struct ErrorCounts {
     std::mutex lock;
-    std::map<int, int64_t> byCode;
-    std::map<std::string, int64_t> fileWrites;
-    std::map<std::string, int64_t> links;
+    MonitorCounters counts;
     std::function<void(const std::string&)> fileFailed = [](const std::string&) {};
 
-    static const char* LinkWhere(int code, int where) {
-        if (code == 325) return "udp foreign sender";  // recorded with the sender as its value
-        switch (where) {
-            case 301: return "serial read";
-            case 302: return "serial write";
-            case 303: return "serial configure";
-            case 311: return "tcp connect";
-            case 312: return "tcp receive";
-            case 313: return "tcp send";
-            case 314: return "tcp close";
-            case 321: return "udp open";
-            case 322: return "udp send";
-            case 323: return "udp receive";
-            case 324: return "udp close";
-            default: return "other";
-        }
-    }
     static void Record(void* self, ProtocolError::Kind kind, int code, int value) {
-        auto* counts = static_cast<ErrorCounts*>(self);
-        const char* file = kind == ProtocolError::Kind::Failure ? logtext::FileWriteKind(value) : nullptr;
+        auto* errors = static_cast<ErrorCounts*>(self);
         {
-            std::lock_guard<std::mutex> hold(counts->lock);
-            if (kind == ProtocolError::Kind::Fault)
-                ++counts->byCode[code];
-            else if (file != nullptr)
-                ++counts->fileWrites[file];
-            else if (value != logtext::kNetworkFileReadError)
-                ++counts->links[LinkWhere(code, value)];
+            std::lock_guard<std::mutex> hold(errors->lock);
+            CountErrorRecord(errors->counts, kind, code, value);
         }
         // Files are written on the main thread; say which and why.
-        if (file != nullptr && value == logtext::kSnapshotFileError)
-            counts->fileFailed("cannot write " + WorkPath("Current.log") + ": " + std::strerror(code));
-        else if (file != nullptr)
-            counts->fileFailed(std::string("cannot write a ") + file + " file: " + std::strerror(code));
+        if (kind != ProtocolError::Kind::Failure) return;
+        if (value == logtext::kSnapshotFileError)
+            errors->fileFailed("cannot write " + WorkPath("Current.log") + ": " + std::strerror(code));
+        else if (const char* file = logtext::FileWriteKind(value))
+            errors->fileFailed(std::string("cannot write a ") + file + " file: " + std::strerror(code));
     }
     void copyInto(MonitorCounters& counters) {
         std::lock_guard<std::mutex> hold(lock);
-        counters.errorsByCode = byCode;
-        counters.fileWriteFailures = fileWrites;
-        counters.linkFailures = links;
+        counters.errorsByCode = counts.errorsByCode;
+        counters.fileWriteFailures = counts.fileWriteFailures;
+        counters.linkFailures = counts.linkFailures;
     }
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "files/log_text.h"
 #include "monitor/monitor_snapshot.h"
 
 using prometheus::ClientMetric;
@@ -40,7 +41,35 @@ void AddOne(std::vector<MetricFamily>& out, const char* name, const char* help, 
     Add(out.back(), {}, value);
 }
 
+const char* LinkWhere(int code, int where) {
+    if (code == 325) return "udp foreign sender";  // recorded with the sender as its value
+    switch (where) {
+        case 301: return "serial read";
+        case 302: return "serial write";
+        case 303: return "serial configure";
+        case 311: return "tcp connect";
+        case 312: return "tcp receive";
+        case 313: return "tcp send";
+        case 314: return "tcp close";
+        case 321: return "udp open";
+        case 322: return "udp send";
+        case 323: return "udp receive";
+        case 324: return "udp close";
+        default: return "other";
+    }
+}
+
 }  // namespace
+
+void CountErrorRecord(MonitorCounters& counters, ProtocolError::Kind kind, int code, int value) {
+    if (kind == ProtocolError::Kind::Fault) {
+        ++counters.errorsByCode[code];
+    } else if (const char* file = code == 325 ? nullptr : logtext::FileWriteKind(value)) {
+        ++counters.fileWriteFailures[file];
+    } else if (value != logtext::kNetworkFileReadError) {
+        ++counters.linkFailures[LinkWhere(code, value)];
+    }
+}
 
 std::vector<MetricFamily> RenderMetrics(const MonitorSnapshot& s) {
     std::vector<MetricFamily> out;

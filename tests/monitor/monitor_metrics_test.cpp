@@ -104,6 +104,39 @@ TEST_F(MonitorMetricsTest, AlarmsAreRaisedAndClearedOncePerRule) {
     EXPECT_EQ(tracker.changes(s)[0], "radio 5000001 (S NewRadio) alarm cleared: no reply within the alarm time");
 }
 
+// Number 30 is both a ring overrun (a protocol fault) and EROFS (a failed file
+// write): each goes to its own metric, and link failures to a third.
+TEST_F(MonitorMetricsTest, FaultsLinkFailuresAndFileFailuresAreKeptApart) {
+    MonitorSnapshot s;
+    TakeSnapshot(*p, 1000000.0, s);
+    using Kind = ProtocolError::Kind;
+    CountErrorRecord(s.counters, Kind::Fault, 30, 512);  // receive beyond the ring
+    CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);  // Current.log, read-only folder
+    CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);
+    CountErrorRecord(s.counters, Kind::Failure, ENOSPC, 9002);  // the CSV
+    CountErrorRecord(s.counters, Kind::Failure, ECONNREFUSED, 311);
+    CountErrorRecord(s.counters, Kind::Failure, 325, 9001);  // a foreign sender at 0.0.35.41
+    const auto m = ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
+    const std::pair<std::string, double> expected[] = {
+        {R"(corvane_protocol_errors_total{code="30"})", 1},
+        {R"(corvane_file_write_failures_total{file="Current.log"})", 2},
+        {R"(corvane_file_write_failures_total{file="csv"})", 1},
+        {R"(corvane_file_write_failures_total{file="log"})", 0},
+        {R"(corvane_file_write_failures_total{file="report"})", 0},
+        {R"(corvane_file_write_failures_total{file="network"})", 0},
+        {R"(corvane_link_failures_total{where="tcp connect"})", 1},
+        {R"(corvane_link_failures_total{where="udp foreign sender"})", 1},
+    };
+    for (const auto& [series, value] : expected) {
+        auto it = m.find(series);
+        ASSERT_NE(it, m.end()) << series;
+        EXPECT_EQ(it->second, value) << series;
+    }
+    size_t protocolSeries = 0;
+    for (const auto& [series, value] : m) protocolSeries += series.rfind("corvane_protocol_errors_total", 0) == 0;
+    EXPECT_EQ(protocolSeries, 1u);
+}
+
 TEST(MonitorReconnect, BackOffDoublesUpToItsCap) {
     const std::pair<int, double> delays[] = {{1, 10}, {2, 20}, {3, 40}, {4, 80}, {5, 100}, {9, 100}};
     for (const auto& [attempt, delay] : delays) EXPECT_EQ(LinkSupervisor::RetryDelay(10, attempt), delay) << attempt;
