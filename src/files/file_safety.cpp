@@ -62,8 +62,8 @@ std::string DirectoryOf(const std::string& path) {
 // writers never share one. Returns the descriptor or -1 with errno set.
 int CreateTemporary(const std::string& path, std::string& temporaryPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath = path + kTemporaryMark + std::to_string(::getpid()) + "." +
-                        std::to_string(temporaryCounter.fetch_add(1));
+        temporaryPath =
+            path + kTemporaryMark + std::to_string(::getpid()) + "." + std::to_string(temporaryCounter.fetch_add(1));
         const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }

@@ -21,8 +21,7 @@ std::string DatedName(const LocalTime& t, const char* extension) {
 
 // A failed write is recorded and leaves any older file as it was; `failure` names
 // the file and the reason.
-bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where,
-                  std::string& failure) {
+bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where, std::string& failure) {
     std::string reason;
     const int code = WriteFileAtomically(name, text, reason);
     if (code == 0) return true;
@@ -45,9 +44,9 @@ bool RunHasReplies(const RadioNetwork& network) {
 bool WriteCurrentLog(Program& program, Host* host) {
     LogState& log = program.log;
     std::string failure;
-    const bool written = WriteLogFile(program, "Current.log",
-                                      SnapshotText(program.network, program.log, *program.clock),
-                                      logtext::kSnapshotFileError, failure);
+    const bool written =
+        WriteLogFile(program, "Current.log", SnapshotText(program.network, program.log, *program.clock),
+                     logtext::kSnapshotFileError, failure);
     if (host != nullptr && (!written || log.currentLogFailing)) host->setStatusText(written ? "" : failure);
     log.currentLogFailing = !written;
     return written;
@@ -56,8 +55,7 @@ bool WriteCurrentLog(Program& program, Host* host) {
 // The user asked for this file: a failure is shown once and not tried again, so
 // the file never turns up later under another minute's name. The box opens after
 // the tick, which goes on polling meanwhile.
-void WriteRequestedFile(Program& program, Host* host, const std::string& name, const std::string& text,
-                        int where) {
+void WriteRequestedFile(Program& program, Host* host, const std::string& name, const std::string& text, int where) {
     std::string failure;
     if (!WriteLogFile(program, name, text, where, failure) && host != nullptr) host->postMessageBox(failure, "Error");
 }
@@ -78,13 +76,12 @@ void LoggingStep(Program& program, Host* host) {
     } else if (log.logRequested) {
         log.logRequested = false;
         WriteRequestedFile(program, host, DatedName(now, ".LOG"),
-                           SnapshotText(program.network, program.log, *program.clock),
-                           logtext::kDatedLogFileError);
+                           SnapshotText(program.network, program.log, *program.clock), logtext::kDatedLogFileError);
     }
 
     if (log.csvRequested) {
         log.csvRequested = false;
-        WriteRequestedFile(program, host, DatedName(now, ".CSV"),
-                           CsvText(program.network, program.log, *program.clock), logtext::kCsvFileError);
+        WriteRequestedFile(program, host, DatedName(now, ".CSV"), CsvText(program.network, program.log, *program.clock),
+                           logtext::kCsvFileError);
     }
 }

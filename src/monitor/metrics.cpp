@@ -90,12 +90,13 @@ std::vector<MetricFamily> RenderMetrics(const MonitorSnapshot& s) {
     for (const auto& [code, n] : s.counters.errorsByCode) Add(out.back(), {{"code", std::to_string(code)}}, static_cast<double>(n));
     out.push_back(Family("corvane_link_failures_total", "Link operations that failed, by where", MetricType::Counter));
     for (const auto& [where, n] : s.counters.linkFailures) Add(out.back(), {{"where", where}}, static_cast<double>(n));
-    out.push_back(Family("corvane_file_write_failures_total", "Files that could not be written, by kind",
-                         MetricType::Counter));
+    out.push_back(
+        Family("corvane_file_write_failures_total", "Files that could not be written, by kind", MetricType::Counter));
     // Every kind from the start, so a rate over the first failure is not lost.
     for (const char* kind : {"Current.log", "log", "csv", "report", "network"}) {
         const auto it = s.counters.fileWriteFailures.find(kind);
-        Add(out.back(), {{"file", kind}}, it == s.counters.fileWriteFailures.end() ? 0.0 : static_cast<double>(it->second));
+        Add(out.back(), {{"file", kind}},
+            it == s.counters.fileWriteFailures.end() ? 0.0 : static_cast<double>(it->second));
     }
 
     if (s.masterSeen) {

@@ -160,8 +160,8 @@ public:
 TEST_F(RemoteSetupTest, FailureBoxIsPostedAndPollingGoesOnWhileItStands) {
     TemporaryDirectory folder;
     PostingHost posting;
-    for (const auto& [echoReads, message] : {std::pair{false, "Error: Remote program Failed,No Comm"},
-                                             std::pair{true, "Error: Remote Program Failed"}}) {
+    for (const auto& [echoReads, message] :
+         {std::pair{false, "Error: Remote program Failed,No Comm"}, std::pair{true, "Error: Remote Program Failed"}}) {
         posting.posted.clear();
         AnswerAs(kTarget, echoReads, false);
         ConfirmChange(3, 0x12);

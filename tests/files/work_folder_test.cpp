@@ -39,8 +39,8 @@ TEST_F(WorkFolderTest, ADeletedFolderFailsEveryWriteWithAMessage) {
     program->log.lastLogMinute = 5;
     program->log.logRequested = true;
     LoggingStep(*program, &host);
-    EXPECT_EQ(host.messages(),
-              std::vector<std::string>{"Error: Could not write " + folder + "/03071405.LOG: No such file or directory"});
+    EXPECT_EQ(host.messages(), std::vector<std::string>{"Error: Could not write " + folder +
+                                                        "/03071405.LOG: No such file or directory"});
 
     program->network.networkFileName = "site.RAD";
     host.answer(true, "site.RAD");
@@ -59,8 +59,12 @@ TEST_F(WorkFolderTest, StartRemovesWhatAKilledWriterLeft) {
     ::waitpid(child, nullptr, 0);
     const std::string dead = std::to_string(child), alive = std::to_string(::getppid());
     const std::string orphans[] = {"Current.log.tmp." + dead + ".0", "2415000.dat.tmp." + dead + ".17"};
-    const std::string kept[] = {"Current.log.tmp." + alive + ".0", "notes.tmp." + dead, "a.tmp." + dead + ".x",
-                                ".tmp." + dead + ".1", "Current.log", "x.tmp." + dead + ".1.bak"};
+    const std::string kept[] = {"Current.log.tmp." + alive + ".0",
+                                "notes.tmp." + dead,
+                                "a.tmp." + dead + ".x",
+                                ".tmp." + dead + ".1",
+                                "Current.log",
+                                "x.tmp." + dead + ".1.bak"};
     for (const auto& name : orphans) WriteFileBytes(name, "half");
     for (const auto& name : kept) WriteFileBytes(name, "keep");
     ASSERT_EQ(::mkdir(("dir.tmp." + dead + ".2").c_str(), 0755), 0);

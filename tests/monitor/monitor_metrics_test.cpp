@@ -110,7 +110,7 @@ TEST_F(MonitorMetricsTest, FaultsLinkFailuresAndFileFailuresAreKeptApart) {
     MonitorSnapshot s;
     TakeSnapshot(*p, 1000000.0, s);
     using Kind = ProtocolError::Kind;
-    CountErrorRecord(s.counters, Kind::Fault, 30, 512);  // receive beyond the ring
+    CountErrorRecord(s.counters, Kind::Fault, 30, 512);        // receive beyond the ring
     CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);  // Current.log, read-only folder
     CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);
     CountErrorRecord(s.counters, Kind::Failure, ENOSPC, 9002);  // the CSV
