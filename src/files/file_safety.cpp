@@ -180,6 +180,11 @@ bool WorkFolderPresent(std::string& error) {
     return true;
 }
 
+std::string WorkFolderGoneText(const std::string& name, const std::string& reason) {
+    const std::string folder = workFolder.empty() ? std::string("(the current directory)") : workFolder;
+    return WorkPath(name) + ": the work folder " + folder + " is gone (" + reason + ")";
+}
+
 int RemoveOrphanTemporaries(const std::string& folder) {
     DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
     if (directory == nullptr) return 0;

@@ -21,6 +21,9 @@ bool CaptureWorkFolder(std::string& error);
 std::string WorkPath(const std::string& path);
 // False with `error` (the reason) when the work folder is no longer there.
 bool WorkFolderPresent(std::string& error);
+// "<path of name>: the work folder <folder> is gone (<reason>)", for the message
+// that refuses a file dialog which would otherwise start at the root.
+std::string WorkFolderGoneText(const std::string& name, const std::string& reason);
 
 // Removes the temporary files that writers killed in the middle of a write left in
 // `folder` (the names WriteFileAtomically makes, of processes that are gone).

@@ -242,10 +242,7 @@ void CommandSaveNetworkFile(Program& program, Host& host) {
     // root: refuse before offering it.
     if (std::string reason; !WorkFolderPresent(reason)) {
         RecordFailure(program.errors, ENOENT, logtext::kNetworkFileWriteError);
-        host.messageBox("Cannot write " + WorkPath(program.network.networkFileName) + ": the work folder " +
-                            (WorkFolder().empty() ? std::string("(the current directory)") : WorkFolder()) +
-                            " is gone (" + reason + ")",
-                        "Error");
+        host.messageBox("Cannot write " + WorkFolderGoneText(program.network.networkFileName, reason), "Error");
         return;
     }
     FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false};

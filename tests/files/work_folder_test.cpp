@@ -8,9 +8,11 @@
 #include <string>
 
 #include "app/window_proc.h"
+#include "files/export_commands.h"
 #include "files/file_safety.h"
 #include "files/log_files.h"
 #include "files/network_file.h"
+#include "platform/ids.h"
 #include "support/log_fixture.h"
 
 namespace {
@@ -50,6 +52,15 @@ TEST_F(WorkFolderTest, ADeletedFolderFailsEveryWriteWithAMessage) {
     EXPECT_EQ(host.messages()[1], "Error: Cannot write " + folder + "/site.RAD: the work folder " + folder +
                                       " is gone (No such file or directory)");
     EXPECT_FALSE(FileExists("site.RAD"));
+
+    program->display.screenNumber = screen::graphics3;
+    program->network.selectedRadio = 1;
+    OnExportCommand(*program, host, menu::exportGraph);
+    EXPECT_TRUE(host.fileRequests.empty());
+    ASSERT_EQ(host.messages().size(), 3u);
+    EXPECT_EQ(host.messages()[2], "Export Graph: Could not write " + folder +
+                                      "/1234567-Graphics3.png: the work folder " + folder +
+                                      " is gone (No such file or directory)");
 }
 
 // Only names the atomic writer makes, of processes that are gone, are removed.
