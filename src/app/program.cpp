@@ -3,6 +3,7 @@
 #include "app/window_proc.h"
 #include "display/screens.h"
 #include "engine/poll_cycle.h"
+#include "files/file_safety.h"
 #include "link/link_byte_source.h"
 #include "link/links.h"
 #include "model/program.h"
@@ -29,7 +30,15 @@ std::unique_ptr<Program> CreateProgram(Clock& clock) {
     return program;
 }
 
-void StartProgram(Program& program) { StartKeepAlive({program.link, program.ring, program.errors}); }
+void StartProgram(Program& program) {
+    // The files of this run go into the folder it starts in, and what a writer
+    // killed in the middle of a write left there is cleared away.
+    std::string gone;
+    if (CaptureWorkFolder(gone)) RemoveOrphanTemporaries(WorkFolder());
+    // The last run's "Current.log" stands until this run has heard a radio.
+    program.log.keepEarlierSnapshot = true;
+    StartKeepAlive({program.link, program.ring, program.errors});
+}
 
 void StopProgram(Program& program, Host& host) {
     CloseAllLinks(program, host);

@@ -172,7 +172,7 @@ void PollTick(Program& program, Host& host) {
     if (poll.requestState == kRequestSent && BuildStep(program, host, tick) == BuildOutcome::aborted)
         return;  // the failure message has been shown; no logging, no repaint
 
-    LoggingStep(program);
+    LoggingStep(program, &host);
 
     tick.EndDrawing();
     if (TakeLinkStatusChange(program.link)) {

@@ -30,14 +30,14 @@ void Build(Program& program, uint8_t type, unsigned serial, uint8_t byte5, uint8
 }
 
 // The sequence is abandoned; polling goes on in the former random or sequential
-// mode. The message box is modal, so the tick guard is released before it opens.
+// mode, also while the message box stands: it opens after the tick has returned.
 BuildOutcome Abort(Program& program, Host& host, TickGuard& tick, const std::string& message) {
     PollState& poll = program.poll;
     poll.pollMode &= 1;
     poll.pendingAddress = -1;
     poll.pendingValue = -1;
     tick.Release();
-    host.messageBox(message, "Error");
+    host.postMessageBox(message, "Error");
     return BuildOutcome::aborted;
 }
 

@@ -16,7 +16,7 @@ enum class BuildOutcome {
 // The remote-setup stages (pollMode 2 and above): read back, store, write, contact.
 // Every frame goes to the target radio fixed when the change was confirmed
 // (currentRadio), whatever radio is selected meanwhile. A failure releases `tick`
-// before its message box opens.
+// and posts its message box, to open once the tick has returned.
 BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick);
 
 // The serial number of table slot `radio`, or false when the slot is outside

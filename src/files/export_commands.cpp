@@ -29,9 +29,18 @@ void ReportFailure(Host& host, const std::string& path, const std::string& reaso
     host.messageBox("Could not write " + path + ": " + reason, title);
 }
 
+// A deleted work folder would start the save dialog at the root.
+bool WorkFolderStillThere(Host& host, const std::string& name, const char* title) {
+    std::string reason;
+    if (WorkFolderPresent(reason)) return true;
+    host.messageBox("Could not write " + WorkFolderGoneText(name, reason), title);
+    return false;
+}
+
 void ExportGraph(Program& program, Host& host) {
     const char* title = "Export Graph";
     if (!OnGraphScreen(program, host, title)) return;
+    if (!WorkFolderStillThere(host, SuggestedName(program, "png"), title)) return;
     FileDialogRequest request{title, "PNG Images|*.png|All Files|*.*", "png", SuggestedName(program, "png")};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;
@@ -51,6 +60,7 @@ void ExportHistory(Program& program, Host& host) {
         host.messageBox("Cannot export the history: " + error, title);
         return;
     }
+    if (!WorkFolderStillThere(host, SuggestedName(program, "csv"), title)) return;
     FileDialogRequest request{title, "CSV Files|*.csv|All Files|*.*", "csv", SuggestedName(program, "csv")};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;

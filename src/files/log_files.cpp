@@ -7,6 +7,7 @@
 #include "files/log_text.h"
 #include "model/program.h"
 #include "model/protocol_error.h"
+#include "platform/host.h"
 
 namespace {
 
@@ -18,36 +19,69 @@ std::string DatedName(const LocalTime& t, const char* extension) {
     return buffer;
 }
 
-// A failed write is recorded and leaves any older file as it was.
-bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where) {
+// A failed write is recorded and leaves any older file as it was; `failure` names
+// the file and the reason.
+bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where, std::string& failure) {
     std::string reason;
     const int code = WriteFileAtomically(name, text, reason);
-    if (code != 0) RecordFailure(program.errors, code, where);
-    return code == 0;
+    if (code == 0) return true;
+    RecordFailure(program.errors, code, where);
+    failure = "Could not write " + WorkPath(name) + ": " + reason;
+    return false;
+}
+
+// Whether this run has heard a radio of the table (or, with none in it, the master),
+// so that its snapshot says more than the one it would replace.
+bool RunHasReplies(const RadioNetwork& network) {
+    const int count = logtext::RadiosInTable(network);
+    for (int i = 1; i <= count; ++i)
+        if (network.radios[static_cast<size_t>(i)].replyCount != 0) return true;
+    return count == 0 && !network.master.timeReceived.empty();
+}
+
+// "Current.log" is rewritten every minute on its own: a failure goes to the status
+// bar, and the next minute tries again.
+bool WriteCurrentLog(Program& program, Host* host) {
+    LogState& log = program.log;
+    std::string failure;
+    const bool written =
+        WriteLogFile(program, "Current.log", SnapshotText(program.network, program.log, *program.clock),
+                     logtext::kSnapshotFileError, failure);
+    if (host != nullptr && (!written || log.currentLogFailing)) host->setStatusText(written ? "" : failure);
+    log.currentLogFailing = !written;
+    return written;
+}
+
+// The user asked for this file: a failure is shown once and not tried again, so
+// the file never turns up later under another minute's name. The box opens after
+// the tick, which goes on polling meanwhile.
+void WriteRequestedFile(Program& program, Host* host, const std::string& name, const std::string& text, int where) {
+    std::string failure;
+    if (!WriteLogFile(program, name, text, where, failure) && host != nullptr) host->postMessageBox(failure, "Error");
 }
 
 }  // namespace
 
-void LoggingStep(Program& program) {
+void LoggingStep(Program& program, Host* host) {
     LogState& log = program.log;
     const LocalTime now = program.clock->now();
     const int minute = now.minute;
 
-    std::string snapshotName;
     if (minute != log.lastLogMinute) {
         log.lastLogMinute = minute;
-        snapshotName = "Current.log";
+        if (log.keepEarlierSnapshot && RunHasReplies(program.network)) log.keepEarlierSnapshot = false;
+        // Any snapshot written, "Current.log" included, satisfies a pending request;
+        // when it is not written the request is met by the dated file next step.
+        if (!log.keepEarlierSnapshot && WriteCurrentLog(program, host)) log.logRequested = false;
     } else if (log.logRequested) {
-        snapshotName = DatedName(now, ".LOG");
-    }
-    // Any snapshot written, "Current.log" included, satisfies a pending request;
-    // a failed one leaves it set so the next step tries again.
-    if (!snapshotName.empty() &&
-        WriteLogFile(program, snapshotName, SnapshotText(program.network, program.log, *program.clock),
-                     logtext::kSnapshotFileError))
         log.logRequested = false;
+        WriteRequestedFile(program, host, DatedName(now, ".LOG"),
+                           SnapshotText(program.network, program.log, *program.clock), logtext::kDatedLogFileError);
+    }
 
-    if (log.csvRequested && WriteLogFile(program, DatedName(now, ".CSV"),
-                                         CsvText(program.network, program.log, *program.clock), logtext::kCsvFileError))
+    if (log.csvRequested) {
         log.csvRequested = false;
+        WriteRequestedFile(program, host, DatedName(now, ".CSV"), CsvText(program.network, program.log, *program.clock),
+                           logtext::kCsvFileError);
+    }
 }

@@ -11,7 +11,8 @@ struct Program;
 class Host;
 
 // The logging step of every tick: "Current.log" each new minute, requested snapshots.
-void LoggingStep(Program& program);
+// Failures are shown through `host` when there is one (see log_files.cpp).
+void LoggingStep(Program& program, Host* host = nullptr);
 std::string SnapshotText(const RadioNetwork& network, const LogState& log, const Clock& clock);
 std::string CsvText(const RadioNetwork& network, const LogState& log, const Clock& clock);
 std::string SettingsReportText(const RadioNetwork& network, const SetupState& setup, int radio);

@@ -11,11 +11,16 @@ namespace logtext {
 constexpr const char* kLineEnd = "\r\n";
 
 // Where a file error happened: the value the error recorder keeps beside errno.
-constexpr int kSnapshotFileError = 9001;
+constexpr int kSnapshotFileError = 9001;  // "Current.log"
 constexpr int kCsvFileError = 9002;
 constexpr int kReportFileError = 9003;
 constexpr int kNetworkFileReadError = 9004;
 constexpr int kNetworkFileWriteError = 9005;
+constexpr int kDatedLogFileError = 9006;  // the MMDDhhmm.LOG of "Write Log File"
+
+// The kind of file a write failure recorded at `where` concerns: "Current.log",
+// "log", "csv", "report" or "network"; null when `where` is no file write.
+const char* FileWriteKind(int where);
 
 // The three title lines (banner, network file, date/time/elapsed), each with its line end.
 std::string TitleLines(const RadioNetwork& network, const LogState& log, const Clock& clock);

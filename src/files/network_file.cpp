@@ -288,7 +288,7 @@ bool WriteNetworkFile(const RadioNetwork& network, const LinkState& link, Protoc
         return true;
     }
     RecordFailure(errors, code, logtext::kNetworkFileWriteError);
-    error = "Cannot write " + path + ": " + reason;
+    error = "Cannot write " + WorkPath(path) + ": " + reason;
     return false;
 }
 
@@ -307,7 +307,13 @@ void CommandOpenNetworkFile(Program& program, Host& host) {
 }
 
 void CommandSaveNetworkFile(Program& program, Host& host) {
-    // Save replaces the chosen file without asking.
+    // Save replaces the chosen file without asking. A work folder deleted meanwhile leaves the dialog nowhere to start but the
+    // root: refuse before offering it.
+    if (std::string reason; !WorkFolderPresent(reason)) {
+        RecordFailure(program.errors, ENOENT, logtext::kNetworkFileWriteError);
+        host.messageBox("Cannot write " + WorkFolderGoneText(program.network.networkFileName, reason), "Error");
+        return;
+    }
     FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false, false};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;

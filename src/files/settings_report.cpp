@@ -87,6 +87,6 @@ bool WriteSettingsReport(const RadioNetwork& network, const SetupState& setup, P
     const int code = WriteFileAtomically(name, SettingsReportText(network, setup, radio), reason);
     if (code == 0) return true;
     RecordFailure(errors, code, logtext::kReportFileError);
-    if (host != nullptr) host->messageBox("Could not write " + name + ": " + reason, "Error");
+    if (host != nullptr) host->messageBox("Could not write " + WorkPath(name) + ": " + reason, "Error");
     return false;
 }

@@ -19,6 +19,17 @@ std::string TitleLines(const RadioNetwork& network, const LogState& log, const C
     return out;
 }
 
+const char* FileWriteKind(int where) {
+    switch (where) {
+        case kSnapshotFileError: return "Current.log";
+        case kDatedLogFileError: return "log";
+        case kCsvFileError: return "csv";
+        case kReportFileError: return "report";
+        case kNetworkFileWriteError: return "network";
+        default: return nullptr;
+    }
+}
+
 int RadiosInTable(const RadioNetwork& network) {
     if (network.radioCount < 0) return 0;
     return network.radioCount > kMaxRadios ? kMaxRadios : network.radioCount;

@@ -7,4 +7,9 @@ struct LogState {
     int32_t lastLogMinute = 0;
     bool logRequested = false;
     bool csvRequested = false;
+    // Set at start: "Current.log" from before the start stays until a radio of this
+    // run has replied (its first new minute after that reply replaces it).
+    bool keepEarlierSnapshot = false;
+    // The last "Current.log" write failed; the status bar says so until one works.
+    bool currentLogFailing = false;
 };

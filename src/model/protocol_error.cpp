@@ -7,7 +7,7 @@ void RecordLast(ProtocolError& errors, ProtocolError::Kind kind, int code, int v
     errors.lastValue = value;
     errors.lastKind = kind;
     errors.count.fetch_add(1);
-    if (errors.observer) errors.observer(errors.observerContext, code, value);
+    if (errors.observer) errors.observer(errors.observerContext, kind, code, value);
 }
 
 }  // namespace

@@ -80,8 +80,9 @@ struct ProtocolError {
     std::atomic<ProtocolFault> lastFault{ProtocolFault::UnknownFrameType};
     SystemFailure failures;
     // Sees every record as it is made (the capture decoder lists them all, not
-    // only the last). Set before any thread records; null: nobody listens.
-    void (*observer)(void* context, int code, int value) = nullptr;
+    // only the last), with its kind: a fault's code is its number, a failure's
+    // the errno. Set before any thread records; null: nobody listens.
+    void (*observer)(void* context, Kind kind, int code, int value) = nullptr;
     void* observerContext = nullptr;
 };
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -18,7 +19,9 @@
 #include <prometheus/exposer.h>
 
 #include "app/window_proc.h"
+#include "files/file_safety.h"
 #include "files/log_files.h"
+#include "files/log_text.h"
 #include "files/network_file.h"
 #include "link/links.h"
 #include "model/program.h"
@@ -66,18 +69,30 @@ public:
     std::array<int64_t, 12> framesByType{};
 };
 
-// Faults come from link threads too.
+// Faults and link failures come from link threads too.
 struct ErrorCounts {
     std::mutex lock;
-    std::map<int, int64_t> byCode;
-    static void Record(void* self, int code, int) {
-        auto* counts = static_cast<ErrorCounts*>(self);
-        std::lock_guard<std::mutex> hold(counts->lock);
-        ++counts->byCode[code];
+    MonitorCounters counts;
+    std::function<void(const std::string&)> fileFailed = [](const std::string&) {};
+
+    static void Record(void* self, ProtocolError::Kind kind, int code, int value) {
+        auto* errors = static_cast<ErrorCounts*>(self);
+        {
+            std::lock_guard<std::mutex> hold(errors->lock);
+            CountErrorRecord(errors->counts, kind, code, value);
+        }
+        // Files are written on the main thread; say which and why.
+        if (kind != ProtocolError::Kind::Failure) return;
+        if (value == logtext::kSnapshotFileError)
+            errors->fileFailed("cannot write " + WorkPath("Current.log") + ": " + std::strerror(code));
+        else if (const char* file = logtext::FileWriteKind(value))
+            errors->fileFailed(std::string("cannot write a ") + file + " file: " + std::strerror(code));
     }
-    std::map<int, int64_t> copy() {
+    void copyInto(MonitorCounters& counters) {
         std::lock_guard<std::mutex> hold(lock);
-        return byCode;
+        counters.errorsByCode = counts.errorsByCode;
+        counters.fileWriteFailures = counts.fileWriteFailures;
+        counters.linkFailures = counts.linkFailures;
     }
 };
 
@@ -189,6 +204,7 @@ int main(int argc, char** argv) {
 
     FrameCounter frames;
     ErrorCounts errors;
+    errors.fileFailed = [](const std::string& text) { Event(text); };
     program.frameObserver = &frames;
     program.errors.observer = &ErrorCounts::Record;
     program.errors.observerContext = &errors;
@@ -207,7 +223,7 @@ int main(int argc, char** argv) {
         std::shared_ptr<MonitorSnapshot> next =
             spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<MonitorSnapshot>();
         counters.framesByType = frames.framesByType;
-        counters.errorsByCode = errors.copy();
+        errors.copyInto(counters);
         TakeSnapshot(program, EpochSeconds(), *next);
         next->linkName = linkName;
         next->linkUp = up;
@@ -264,7 +280,7 @@ int main(int argc, char** argv) {
         WindowProc(program, host, msg::destroy, 0, 0);
         StopProgram(program, host);
         program.log.lastLogMinute = -1;
-        LoggingStep(program);
+        LoggingStep(program, &host);
         program.errors.observer = nullptr;
         program.frameObserver = nullptr;
         publish(false, "stopped");
@@ -328,7 +344,7 @@ int main(int argc, char** argv) {
             }
         } else {
             // Current.log keeps its minute while the link is away.
-            LoggingStep(program);
+            LoggingStep(program, &host);
         }
 
         checkSweep();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "files/log_text.h"
 #include "monitor/monitor_snapshot.h"
 
 using prometheus::ClientMetric;
@@ -40,7 +41,35 @@ void AddOne(std::vector<MetricFamily>& out, const char* name, const char* help, 
     Add(out.back(), {}, value);
 }
 
+const char* LinkWhere(int code, int where) {
+    if (code == 325) return "udp foreign sender";  // recorded with the sender as its value
+    switch (where) {
+        case 301: return "serial read";
+        case 302: return "serial write";
+        case 303: return "serial configure";
+        case 311: return "tcp connect";
+        case 312: return "tcp receive";
+        case 313: return "tcp send";
+        case 314: return "tcp close";
+        case 321: return "udp open";
+        case 322: return "udp send";
+        case 323: return "udp receive";
+        case 324: return "udp close";
+        default: return "other";
+    }
+}
+
 }  // namespace
+
+void CountErrorRecord(MonitorCounters& counters, ProtocolError::Kind kind, int code, int value) {
+    if (kind == ProtocolError::Kind::Fault) {
+        ++counters.errorsByCode[code];
+    } else if (const char* file = code == 325 ? nullptr : logtext::FileWriteKind(value)) {
+        ++counters.fileWriteFailures[file];
+    } else if (value != logtext::kNetworkFileReadError) {
+        ++counters.linkFailures[LinkWhere(code, value)];
+    }
+}
 
 std::vector<MetricFamily> RenderMetrics(const MonitorSnapshot& s) {
     std::vector<MetricFamily> out;
@@ -64,9 +93,19 @@ std::vector<MetricFamily> RenderMetrics(const MonitorSnapshot& s) {
     out.push_back(Family("corvane_frames_received_total", "Reply frames read, by frame type", MetricType::Counter));
     for (int t = 0; t < 12; ++t)
         Add(out.back(), {{"type", Hex2(0xF0 + t)}}, static_cast<double>(s.counters.framesByType[static_cast<size_t>(t)]));
-    out.push_back(Family("corvane_protocol_errors_total", "Protocol, link and file faults recorded, by code",
+    out.push_back(Family("corvane_protocol_errors_total", "Faults in the bytes from the radios, by fault number",
                          MetricType::Counter));
     for (const auto& [code, n] : s.counters.errorsByCode) Add(out.back(), {{"code", std::to_string(code)}}, static_cast<double>(n));
+    out.push_back(Family("corvane_link_failures_total", "Link operations that failed, by where", MetricType::Counter));
+    for (const auto& [where, n] : s.counters.linkFailures) Add(out.back(), {{"where", where}}, static_cast<double>(n));
+    out.push_back(
+        Family("corvane_file_write_failures_total", "Files that could not be written, by kind", MetricType::Counter));
+    // Every kind from the start, so a rate over the first failure is not lost.
+    for (const char* kind : {"Current.log", "log", "csv", "report", "network"}) {
+        const auto it = s.counters.fileWriteFailures.find(kind);
+        Add(out.back(), {{"file", kind}},
+            it == s.counters.fileWriteFailures.end() ? 0.0 : static_cast<double>(it->second));
+    }
 
     if (s.masterSeen) {
         AddOne(out, "corvane_master_noise_level", "Noise level the master reports", MetricType::Gauge, s.masterNoise);

@@ -6,7 +6,12 @@
 #include <prometheus/collectable.h>
 #include <prometheus/metric_family.h>
 
+#include "model/protocol_error.h"
 #include "monitor/monitor_snapshot.h"
+
+// Counts one error record where it belongs: a protocol fault by its number, a file
+// write failure by the file's kind, any other failure (the links') by where.
+void CountErrorRecord(MonitorCounters& counters, ProtocolError::Kind kind, int code, int value);
 
 // Every metric the monitor exposes, from one snapshot.
 std::vector<prometheus::MetricFamily> RenderMetrics(const MonitorSnapshot& snapshot);

@@ -46,7 +46,9 @@ enum AlarmRule : uint8_t { kAlarmGoodPackets = 1, kAlarmFrequency = 2, kAlarmRep
 // Counts the monitor keeps beside the program's own tables.
 struct MonitorCounters {
     std::array<int64_t, 12> framesByType{};  // 0xF0..0xFB
-    std::map<int, int64_t> errorsByCode;
+    std::map<int, int64_t> errorsByCode;     // protocol faults only, by number
+    std::map<std::string, int64_t> fileWriteFailures;  // by file kind ("Current.log", "log", ...)
+    std::map<std::string, int64_t> linkFailures;       // by where ("serial read", "tcp connect", ...)
     int64_t reconnects = 0;
 };
 

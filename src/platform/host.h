@@ -30,6 +30,10 @@ public:
 
     virtual void setStatusText(const std::string& text) = 0;
     virtual void messageBox(const std::string& text, const std::string& title) = 0;
+    // The same box, opened once the message being handled has returned. The poll
+    // tick uses it: a window timer does not fire again while its own handler waits
+    // in a modal box, so a box opened inside the tick would stop the polling.
+    virtual void postMessageBox(const std::string& text, const std::string& title) { messageBox(text, title); }
     virtual void beep() = 0;
 
     // Modal prompt titled `title` with one text box pre-filled with `text`.

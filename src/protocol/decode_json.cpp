@@ -222,7 +222,9 @@ private:
     std::vector<std::pair<int, int>> held;
 };
 
-void ErrorHook(void* context, int code, int value) { static_cast<JsonLines*>(context)->error(code, value); }
+void ErrorHook(void* context, ProtocolError::Kind, int code, int value) {
+    static_cast<JsonLines*>(context)->error(code, value);
+}
 
 std::string TableLine(const Program& program) {
     const RadioNetwork& network = program.network;

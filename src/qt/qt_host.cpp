@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "app/window_proc.h"
 #include "qt/client_widget.h"
@@ -73,6 +74,13 @@ void QtHost::setStatusText(const std::string& text) {
 
 void QtHost::messageBox(const std::string& text, const std::string& title) {
     QMessageBox::information(window, QText(title), QText(text));
+}
+
+void QtHost::postMessageBox(const std::string& text, const std::string& title) {
+    // From the event loop, not from the handler that posts it (the poll timer's):
+    // the timer keeps firing while the box stands.
+    if (!window) return messageBox(text, title);
+    QTimer::singleShot(0, window, [this, text, title] { messageBox(text, title); });
 }
 
 void QtHost::beep() { QApplication::beep(); }

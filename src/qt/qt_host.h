@@ -18,6 +18,7 @@ public:
     Canvas* windowCanvas() override;
     void setStatusText(const std::string& text) override;
     void messageBox(const std::string& text, const std::string& title) override;
+    void postMessageBox(const std::string& text, const std::string& title) override;
     void beep() override;
     bool prompt(const std::string& title, std::string& text) override;
     bool listDialog(const std::string& title, const std::vector<std::string>& items, int preselected,

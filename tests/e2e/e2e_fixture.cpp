@@ -171,7 +171,7 @@ ProgramRun::~ProgramRun() {
     StopProgram(*program, host);
 }
 
-void ProgramRun::onError(void* self, int code, int) {
+void ProgramRun::onError(void* self, ProtocolError::Kind, int code, int) {
     auto* run = static_cast<ProgramRun*>(self);
     std::lock_guard<std::mutex> lock(run->errorLock);
     ++run->codes[code];

@@ -127,7 +127,7 @@ public:
     int highestRadioCount = 0;
 
 private:
-    static void onError(void* self, int code, int value);
+    static void onError(void* self, ProtocolError::Kind kind, int code, int value);
     void waitForNextStep();
     void serveUdp(int timeoutMs);
 

@@ -1,6 +1,8 @@
 // corvane-monitor against the simulator: what it exposes is what the simulator sent.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -385,6 +387,21 @@ TEST_F(MonitorE2E, ASecondMonitorOnOneSerialDeviceIsRefused) {
     EXPECT_EQ(monitor->stop(took), 0);
     MonitorProcess third({"--serial", pty, "--reconnect", "0", "--duration", "1"});
     EXPECT_EQ(third.waitExit(10), 0);
+
+// The work folder is deleted under the running monitor: the last Current.log
+// fails, and the journal says which file and why instead of nothing.
+TEST_F(MonitorE2E, AFailedCurrentLogIsLoggedWithItsReason) {
+    ASSERT_TRUE(startSim({"--tcp", "127.0.0.1:0"}).ready());
+    const std::string site = dir.path() + "/site";
+    ASSERT_EQ(mkdir(site.c_str(), 0755), 0);
+    startMonitor({"--tcp", "127.0.0.1:" + std::to_string(sim->port("tcp")), "--work", site});
+    ASSERT_TRUE(Eventually([&] { return Scrape(monitor->metricsPort())["corvane_radios"] >= 1; }, 30)) << Output();
+    EXPECT_EQ(Scrape(monitor->metricsPort())[R"(corvane_file_write_failures_total{file="Current.log"})"], 0);
+    std::filesystem::remove_all(site);
+    double took = 0;
+    EXPECT_EQ(monitor->stop(took), 0);
+    EXPECT_NE(Output().find("cannot write " + site + "/Current.log: No such file or directory"), std::string::npos)
+        << Output();
 }
 
 TEST_F(MonitorE2E, WhatCannotRunEndsWithOneLineAndItsStatus) {

@@ -1,5 +1,7 @@
 #include "poll_cycle_fixture.h"
 
+#include "support/log_fixture.h"
+
 #include "text/format_number.h"
 
 namespace {
@@ -142,6 +144,54 @@ TEST_F(RemoteSetupTest, FailureBoxOpensAfterTheTickIsReleased) {
     EXPECT_EQ(overrunsInBox, 0);
     EXPECT_FALSE(program->poll.inTimerTick);
     EXPECT_EQ(program->display.canvas, nullptr);
+}
+
+// A window timer does not fire while its own handler waits in a modal box, so
+// the failure box is posted to open after the tick; until it is shown, requests
+// keep leaving and "Current.log" is rewritten each minute.
+class PostingHost : public ScriptedHost {
+public:
+    void postMessageBox(const std::string& text, const std::string& title) override {
+        posted.push_back(title + ": " + text);
+    }
+    std::vector<std::string> posted;
+};
+
+TEST_F(RemoteSetupTest, FailureBoxIsPostedAndPollingGoesOnWhileItStands) {
+    TemporaryDirectory folder;
+    PostingHost posting;
+    for (const auto& [echoReads, message] :
+         {std::pair{false, "Error: Remote program Failed,No Comm"}, std::pair{true, "Error: Remote Program Failed"}}) {
+        posting.posted.clear();
+        AnswerAs(kTarget, echoReads, false);
+        ConfirmChange(3, 0x12);
+        int ticks = 0;
+        while (posting.posted.empty() && ticks++ < 200) {
+            PollTick(*program, posting);
+            clock.advanceMs(100);
+            RingDrainLink(program->link.transmit, [&](const uint8_t* b, int n) {
+                if (radio) radio(Frame(b, b + n));
+                return n;
+            });
+        }
+        EXPECT_EQ(posting.posted, std::vector<std::string>{message});
+        EXPECT_TRUE(posting.messages().empty()) << "no modal box inside the tick";
+
+        // The box stands: the next minute's ticks still send and log.
+        ::unlink("Current.log");
+        clock.setTimeOfDay(10, program->log.lastLogMinute + 1, 0);
+        int requests = 0;
+        for (int i = 0; i < 10; ++i) {
+            PollTick(*program, posting);
+            RingDrainLink(program->link.transmit, [&](const uint8_t*, int n) {
+                ++requests;
+                return n;
+            });
+        }
+        EXPECT_GE(requests, 4);
+        EXPECT_EQ(program->poll.overrunCount, 0);
+        EXPECT_TRUE(FileExists("Current.log"));
+    }
 }
 
 TEST_F(RemoteSetupTest, EchoesFromAnotherRadioNeverAdvanceTheSequence) {

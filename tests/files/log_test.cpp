@@ -99,29 +99,51 @@ TEST_F(LoggingStepTest, ACsvRequestIsWrittenBesideTheSnapshotAndCleared) {
     EXPECT_FALSE(program->log.logRequested);
 }
 
-TEST_F(LoggingStepTest, AFailedWriteIsRecordedAndTheRequestsStaySet) {
+// A file the user asked for that cannot be written is said once and not tried
+// again (it would land later under another minute's name); "Current.log" shows its
+// failure on the status bar and tries again at the next minute.
+TEST_F(LoggingStepTest, AFailedWriteIsRecordedShownOnceAndNotRetried) {
     // A directory where the file should go cannot be replaced by a file.
     ASSERT_EQ(::mkdir("Current.log", 0755), 0);
     ASSERT_EQ(::mkdir("03071405.LOG", 0755), 0);
     ASSERT_EQ(::mkdir("03071405.CSV", 0755), 0);
     program->log.logRequested = true;
     program->log.csvRequested = true;
-    LoggingStep(*program);
-    EXPECT_TRUE(program->log.logRequested);
-    EXPECT_TRUE(program->log.csvRequested);
+    LoggingStep(*program, &host);
+    EXPECT_FALSE(program->log.logRequested);
+    EXPECT_FALSE(program->log.csvRequested);
     EXPECT_EQ(program->errors.count.load(), 2);
     EXPECT_EQ(program->errors.lastValue.load(), 9002);  // the CSV export
     EXPECT_NE(program->errors.lastCode.load(), 0);
+    // Shown after the tick, each naming its file and the reason.
+    EXPECT_EQ(host.messages(), (std::vector<std::string>{"Error: Could not write 03071405.LOG: Is a directory",
+                                                         "Error: Could not write 03071405.CSV: Is a directory"}));
+    LoggingStep(*program, &host);
+    at(14, 5, 40);
+    LoggingStep(*program, &host);
+    EXPECT_EQ(program->errors.count.load(), 2);
+    EXPECT_EQ(host.messages().size(), 2u);
 
-    // A minute later "Current.log" still fails, the CSV gets a new name and succeeds.
+    // A minute later "Current.log" still fails: recorded, on the status bar, no box.
     at(14, 6, 0);
-    LoggingStep(*program);
+    LoggingStep(*program, &host);
     EXPECT_EQ(program->errors.lastValue.load(), 9001);
     EXPECT_EQ(program->errors.count.load(), 3);
     EXPECT_EQ(program->log.lastLogMinute, 6);  // the minute is spent even when the write fails
-    EXPECT_TRUE(program->log.logRequested);
-    EXPECT_FALSE(program->log.csvRequested);
-    EXPECT_TRUE(FileExists("03071406.CSV"));
+    EXPECT_EQ(host.statusText, "Could not write Current.log: Is a directory");
+    EXPECT_EQ(host.messages().size(), 2u);
+    for (int second = 1; second < 60; second += 10) {
+        at(14, 6, second);
+        LoggingStep(*program, &host);
+    }
+    EXPECT_EQ(program->errors.count.load(), 3);  // not every tick
+
+    // The next minute after the folder is put right writes it and clears the bar.
+    ASSERT_EQ(::rmdir("Current.log"), 0);
+    at(14, 7, 0);
+    LoggingStep(*program, &host);
+    EXPECT_TRUE(FileExists("Current.log"));
+    EXPECT_EQ(host.statusText, "");
 }
 
 // Replacing files whole.

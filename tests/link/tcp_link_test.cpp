@@ -138,7 +138,7 @@ TEST_F(TcpLink, APeerThatStopsReadingNeverBlocksTheSenderAndTimesTheLinkOut) {
     static std::mutex recordedLock;
     static std::vector<std::pair<int, int>> recorded;
     recorded.clear();
-    program->errors.observer = [](void*, int code, int value) {
+    program->errors.observer = [](void*, ProtocolError::Kind, int code, int value) {
         std::lock_guard<std::mutex> hold(recordedLock);
         recorded.emplace_back(code, value);
     };

@@ -258,6 +258,38 @@ TEST(MonitorJournal, ASerialInTwoSlotsIsTrackedPerSlot) {
                                       "radio 0 in slot 1 (S NewRadio) added", "radio 0 in slot 2 (S NewRadio) added",
                                       "radio 0 in slot 1 (S NewRadio) alarm raised: no reply within the alarm time"}));
     EXPECT_TRUE(tracker.changes(s).empty());
+
+// Number 30 is both a ring overrun (a protocol fault) and EROFS (a failed file
+// write): each goes to its own metric, and link failures to a third.
+TEST_F(MonitorMetricsTest, FaultsLinkFailuresAndFileFailuresAreKeptApart) {
+    MonitorSnapshot s;
+    TakeSnapshot(*p, 1000000.0, s);
+    using Kind = ProtocolError::Kind;
+    CountErrorRecord(s.counters, Kind::Fault, 30, 512);        // receive beyond the ring
+    CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);  // Current.log, read-only folder
+    CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);
+    CountErrorRecord(s.counters, Kind::Failure, ENOSPC, 9002);  // the CSV
+    CountErrorRecord(s.counters, Kind::Failure, ECONNREFUSED, 311);
+    CountErrorRecord(s.counters, Kind::Failure, 325, 9001);  // a foreign sender at 0.0.35.41
+    const auto m = ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
+    const std::pair<std::string, double> expected[] = {
+        {R"(corvane_protocol_errors_total{code="30"})", 1},
+        {R"(corvane_file_write_failures_total{file="Current.log"})", 2},
+        {R"(corvane_file_write_failures_total{file="csv"})", 1},
+        {R"(corvane_file_write_failures_total{file="log"})", 0},
+        {R"(corvane_file_write_failures_total{file="report"})", 0},
+        {R"(corvane_file_write_failures_total{file="network"})", 0},
+        {R"(corvane_link_failures_total{where="tcp connect"})", 1},
+        {R"(corvane_link_failures_total{where="udp foreign sender"})", 1},
+    };
+    for (const auto& [series, value] : expected) {
+        auto it = m.find(series);
+        ASSERT_NE(it, m.end()) << series;
+        EXPECT_EQ(it->second, value) << series;
+    }
+    size_t protocolSeries = 0;
+    for (const auto& [series, value] : m) protocolSeries += series.rfind("corvane_protocol_errors_total", 0) == 0;
+    EXPECT_EQ(protocolSeries, 1u);
 }
 
 TEST(MonitorReconnect, BackOffDoublesUpToItsCap) {

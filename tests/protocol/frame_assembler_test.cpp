@@ -10,7 +10,7 @@ const char* const kMasterStatus = "F0 5A 12 34 03 01 02 25 00 00 80 C0 15 00";
 
 // Every error record in order, not only the last.
 struct ErrorLog {
-    static void Hook(void* self, int code, int value) {
+    static void Hook(void* self, ProtocolError::Kind, int code, int value) {
         static_cast<ErrorLog*>(self)->records.emplace_back(code, value);
     }
     void attach(ProtocolError& errors) {

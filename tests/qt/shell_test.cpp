@@ -13,6 +13,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QAbstractButton>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QStatusBar>
 
@@ -332,4 +334,68 @@ TEST_F(HiDpiShell, TextIsDrawnAtDeviceResolutionOnTheSameGrid) {
             if ((a > 200 && b < 60) || (a < 60 && b > 200)) ++sharpEdges;
         }
     EXPECT_GT(sharpEdges, 0);
+}
+
+// The remote-write failure box opens from the event loop, not inside the poll
+// timer's handler: Qt does not fire a timer again while its handler waits in a
+// modal box, so polling and the minute's "Current.log" go on while it stands.
+TEST_F(Shell, PollingGoesOnWhileTheRemoteWriteFailureBoxStands) {
+    // An earlier window's destroy asked the application to quit; clear that first.
+    QTimer::singleShot(0, [] { QApplication::exit(0); });
+    QApplication::exec();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder.path());
+
+    // A write whose contact read was never echoed: the next build fails it.
+    PollState& poll = program->poll;
+    poll.pollMode = 45;
+    poll.currentRadio = 0;
+    poll.writeAddress = 0x0D80;
+    poll.pendingAddress = 0x0D80;
+    poll.writeValue = poll.pendingValue = 3;
+    poll.ackAddress = poll.ackValue = -1;
+    poll.requestState = 8;
+
+    QString title, text, buttons;
+    bool logWrittenInBox = false, builtInBox = false;
+    int randomBefore = -1, checks = 0;
+    QEventLoop done;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        const bool giveUp = ++checks > 1000;  // a safety net only
+        if (box == nullptr) {
+            if (giveUp) done.quit();
+            return;
+        }
+        if (randomBefore < 0) {
+            title = box->windowTitle();
+            text = box->text();
+            for (QAbstractButton* b : box->buttons()) buttons += b->text();
+            randomBefore = poll.randomNumber;
+            std::filesystem::remove("Current.log");
+            clock.setTimeOfDay(10, 16, 0);  // the next minute
+            return;
+        }
+        builtInBox = poll.randomNumber != randomBefore;
+        logWrittenInBox = std::filesystem::exists("Current.log");
+        if ((builtInBox && logWrittenInBox) || giveUp) {
+            box->accept();
+            done.quit();
+        }
+    });
+    watch.start(20);
+    window->startTimer100();
+    done.exec();
+    watch.stop();
+    QDir::setCurrent(previous);
+
+    EXPECT_EQ(title, "Error");
+    EXPECT_EQ(text, "Remote program Failed,No Comm");
+    EXPECT_EQ(buttons, "OK");
+    EXPECT_TRUE(builtInBox) << "no request was built while the box stood";
+    EXPECT_TRUE(logWrittenInBox) << "Current.log was not rewritten while the box stood";
+    EXPECT_EQ(poll.pollMode, 1);
 }
