@@ -387,6 +387,7 @@ TEST_F(MonitorE2E, ASecondMonitorOnOneSerialDeviceIsRefused) {
     EXPECT_EQ(monitor->stop(took), 0);
     MonitorProcess third({"--serial", pty, "--reconnect", "0", "--duration", "1"});
     EXPECT_EQ(third.waitExit(10), 0);
+}
 
 // The work folder is deleted under the running monitor: the last Current.log
 // fails, and the journal says which file and why instead of nothing.

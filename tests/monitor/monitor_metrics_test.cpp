@@ -258,6 +258,7 @@ TEST(MonitorJournal, ASerialInTwoSlotsIsTrackedPerSlot) {
                                       "radio 0 in slot 1 (S NewRadio) added", "radio 0 in slot 2 (S NewRadio) added",
                                       "radio 0 in slot 1 (S NewRadio) alarm raised: no reply within the alarm time"}));
     EXPECT_TRUE(tracker.changes(s).empty());
+}
 
 // Number 30 is both a ring overrun (a protocol fault) and EROFS (a failed file
 // write): each goes to its own metric, and link failures to a third.
