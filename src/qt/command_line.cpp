@@ -9,7 +9,7 @@
 namespace {
 
 // Qt's own options that take a value, and those that do not.
-constexpr std::string_view kQtValueOptions[] = {"-platform", "-style",  "-display",       "-geometry",
+constexpr std::string_view kQtValueOptions[] = {"-platform",        "-style",        "-display",       "-geometry",
                                                 "-qwindowgeometry", "-qwindowtitle", "-platformtheme", "-stylesheet"};
 constexpr std::string_view kQtFlags[] = {"-reverse"};
 
@@ -71,8 +71,7 @@ QString StartWorkFolder(const QString& current, const QString& home, bool curren
 
 QString OwnWorkFolder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!documents.isEmpty() && !SameFolder(documents, QDir::homePath()))
-        return documents + "/Corvane Diagnostics";
+    if (!documents.isEmpty() && !SameFolder(documents, QDir::homePath())) return documents + "/Corvane Diagnostics";
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 

@@ -7,10 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QMessageBox>
-#include <QUrl>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QStatusBar>
+#include <QUrl>
 
 #include "app/menu_table.h"
 #include "app/window_proc.h"
@@ -32,7 +32,7 @@ QStringList DefaultUserGuideCandidates() {
     const QString exeDir = QCoreApplication::applicationDirPath();
     return {"/usr/share/doc/corvane-diagnostics/manual/index.html",
             exeDir + "/../share/doc/corvane-diagnostics/manual/index.html",  // another install prefix
-            exeDir + "/../docs/manual/index.html"};                            // beside the build
+            exeDir + "/../docs/manual/index.html"};                          // beside the build
 }
 
 constexpr int kMinimumWidth = 808;
@@ -112,7 +112,9 @@ void MainWindow::buildMenus() {
             switch (id) {
                 case menu::openNetworkFile: action->setShortcut(QKeySequence::Open); break;
                 case menu::saveNetworkFile: action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S)); break;
-                case menu::exit: action->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)}); break;
+                case menu::exit:
+                    action->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::ALT | Qt::Key_F4)});
+                    break;
                 case menu::help: action->setShortcut(QKeySequence(Qt::Key_F1)); break;
                 default: break;
             }

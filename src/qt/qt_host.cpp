@@ -2,9 +2,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
-#include <QDir>
 #include <QFileInfo>
 #include <QMap>
 #include <QMessageBox>

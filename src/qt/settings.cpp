@@ -17,7 +17,8 @@ void RestoreText(const QSettings& settings, const char* key, std::string& into) 
 }  // namespace
 
 ShellSettings::ShellSettings(const QString& file)
-    : settings(file.isEmpty() ? std::make_unique<QSettings>() : std::make_unique<QSettings>(file, QSettings::IniFormat)) {}
+    : settings(file.isEmpty() ? std::make_unique<QSettings>()
+                              : std::make_unique<QSettings>(file, QSettings::IniFormat)) {}
 
 QStringList ShellSettings::recentFiles() const { return settings->value("recentFiles").toStringList(); }
 
