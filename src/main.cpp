@@ -58,8 +58,9 @@ int main(int argc, char** argv) {
     startup.finish();
     StartProgram(*program);
     // The file named is found where it was given, before the work folder moves.
-    const QString networkFile =
-        line.networkFile.empty() ? QString() : QFileInfo(QFile::decodeName(line.networkFile.c_str())).absoluteFilePath();
+    const QString networkFile = line.networkFile.empty()
+                                    ? QString()
+                                    : QFileInfo(QFile::decodeName(line.networkFile.c_str())).absoluteFilePath();
     ShellSettings settings;
     EnterStartWorkFolder(settings.workFolder());
     QtHost host;
