@@ -1,50 +1,54 @@
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
 #include <cstdio>
-#include <cstring>
 
 #include "app/window_proc.h"
 #include "model/program.h"
 #include "platform/clock.h"
+#include "qt/command_line.h"
 #include "qt/main_window.h"
 #include "qt/qt_host.h"
+#include "qt/settings.h"
 #include "qt/startup.h"
 
 namespace {
 
 const char* const kHelp =
-    "Usage: corvane-diagnostics [--help | --version]\n"
+    "Usage: corvane-diagnostics [--help | --version] [NETWORK-FILE.RAD]\n"
     "\n"
     "Diagnostics for a spread-spectrum radio-modem network: polls the radios through\n"
     "the master radio over a serial port, TCP, UDP or a dial-up modem and shows their\n"
     "signal, noise, temperature, voltage and setup on five screens of one window.\n"
-    "Everything else is chosen in the window's menus. Files (network files, logs,\n"
-    "reports) are read from and written to the current directory.\n"
+    "Everything else is chosen in the window's menus.\n"
+    "\n"
+    "NETWORK-FILE.RAD is opened as File > Open Network File opens it. Files (logs,\n"
+    "CSV files, reports) are written to the work folder: the folder of the network\n"
+    "file opened or saved last; before that, the current directory when started from\n"
+    "a terminal, or, started from the desktop menu, the folder used last (at first\n"
+    "\"Corvane Diagnostics\" in the documents folder).\n"
     "\n"
     "Serial ports Com1..Com8 are the first of /dev/ttyUSB<N-1>, /dev/ttyACM<N-1>,\n"
-    "/dev/ttyS<N-1> that exists; CORVANE_COM<N>=DEVICE overrides one.\n"
+    "/dev/ttyS<N-1> that exists; CORVANE_COM<N>=DEVICE overrides one. Communication >\n"
+    "Chg Comm port also lists the serial devices present and takes any device path.\n"
     "\n"
     "  --help     this text\n"
     "  --version  the program's version\n";
 
-// Answers --help and --version without opening a window. Returns -1 to go on.
-int AnswerCommandLine(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::printf("corvane-diagnostics %s\n", CORVANE_VERSION);
-            return 0;
-        }
-    }
-    return -1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (int code = AnswerCommandLine(argc, argv); code >= 0) return code;
+    // Answered without a window (and without a display).
+    const CommandLine line = ParseCommandLine(argc, argv);
+    switch (line.action) {
+        case CommandLine::Action::help: std::fputs(kHelp, stdout); return 0;
+        case CommandLine::Action::version: std::printf("corvane-diagnostics %s\n", CORVANE_VERSION); return 0;
+        case CommandLine::Action::usage:
+            std::fprintf(stderr, "corvane-diagnostics: %s\n%s", line.problem.c_str(), UsageLine());
+            return 2;
+        case CommandLine::Action::run: break;
+    }
     SystemClock clock;
     std::unique_ptr<Program> program;
     StartupWork startup;
@@ -53,12 +57,19 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     startup.finish();
     StartProgram(*program);
+    // The file named is found where it was given, before the work folder moves.
+    const QString networkFile = line.networkFile.empty()
+                                    ? QString()
+                                    : QFileInfo(QFile::decodeName(line.networkFile.c_str())).absoluteFilePath();
+    ShellSettings settings;
+    EnterStartWorkFolder(settings.workFolder());
     QtHost host;
     int code = 0;
     {
-        MainWindow window(*program, host);
+        MainWindow window(*program, host, &settings);
         window.show();
         window.startTimer100();
+        if (!networkFile.isEmpty()) QTimer::singleShot(0, &window, [&] { window.openNetworkFile(networkFile); });
         code = app.exec();
         if (!host.quitRequested()) window.sendMessage(msg::destroy, 0, 0);
     }

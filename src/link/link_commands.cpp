@@ -34,9 +34,10 @@ void CommandChangeCommPort(Program& program, Host& host) {
     // "ComN" is row N - 1 of the list: the current port is the one preselected.
     if (current.size() == 4 && current[3] >= '1' && current[3] <= '8') preselected = current[3] - '1';
     std::string chosen;
-    if (!host.listDialog("Select Comm Port", lines, preselected, chosen)) return;
-    chosen = chosen.substr(0, chosen.find(' '));
-    bool known = false;
+    if (!host.commPortDialog(lines, preselected, current, chosen)) return;
+    // A device path names its device whole; a list line starts with its port name.
+    if (!IsSerialDevicePath(chosen)) chosen = chosen.substr(0, chosen.find(' '));
+    bool known = IsSerialDevicePath(chosen);
     for (const auto& port : ports) known = known || port == chosen;
     if (!known) return;
     if (program.link.serialPortOpen) CloseSerialLink(program, host);

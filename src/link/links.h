@@ -31,13 +31,18 @@ void LinkOnMasterStatus(Program& program);
 std::string LinkStatusText(const LinkState& link);
 bool LinkIsUp(const LinkState& link);
 
-// Device path for "Com1".."Com8" (CORVANE_COMn wins, then ttyUSB, ttyACM, ttyS).
+// A port name that is a device path of its own ("/dev/rfcomm0") rather than "ComN".
+bool IsSerialDevicePath(const std::string& commPortName);
+// Device path for "Com1".."Com8" (CORVANE_COMn wins, then ttyUSB, ttyACM, ttyS), or
+// the name itself when it is a device path.
 std::string SerialDevicePath(const std::string& commPortName);
 // What "ComN" maps to now, for the port list: the by-id name when udev has one,
 // else the device path, or "no device".
 std::string SerialDeviceLabel(const std::string& commPortName);
+// What to do about a permission refusal on a device with this owner, group and mode.
+std::string SerialPermissionAdvice(unsigned ownerUid, unsigned ownerGid, unsigned mode);
 // "Could not open comm port!" and, on the next line, the device and the reason
-// (with the group remedy for a permission error).
+// (with the remedy for a permission error).
 std::string SerialOpenFailureText(const std::string& commPortName, const std::string& path, int code);
 
 bool OpenSerialLink(Program& program, Host& host);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <grp.h>
+#include <pwd.h>
 #include <string>
 #include <sys/stat.h>
 
@@ -10,8 +11,10 @@
 
 // "Com1".."Com8" to a device path. CORVANE_COMn wins (tests and unusual setups point
 // it at a pseudo-terminal); otherwise the first existing USB, ACM or on-board port
-// with index n - 1. Any other name has no device.
+// with index n - 1. A name that is itself a device path ("/dev/rfcomm0") is taken as
+// it stands. Any other name has no device.
 std::string SerialDevicePath(const std::string& commPortName) {
+    if (IsSerialDevicePath(commPortName)) return commPortName;
     if (commPortName.size() != 4 || commPortName.compare(0, 3, "Com") != 0) return {};
     char digit = commPortName[3];
     if (digit < '1' || digit > '8') return {};
@@ -56,18 +59,36 @@ std::string SerialDeviceLabel(const std::string& commPortName) {
     return byId.empty() ? path : byId;
 }
 
+bool IsSerialDevicePath(const std::string& commPortName) { return !commPortName.empty() && commPortName[0] == '/'; }
+
+std::string SerialPermissionAdvice(unsigned ownerUid, unsigned ownerGid, unsigned mode) {
+    // Joining the owning group helps only when that group may both read and write;
+    // the root group is never the answer.
+    const struct group* group = getgrgid(static_cast<gid_t>(ownerGid));
+    const bool groupMayUse = (mode & S_IRGRP) && (mode & S_IWGRP);
+    if (groupMayUse && ownerGid != 0 && group != nullptr) {
+        const std::string name = group->gr_name;
+        return "Add your user to the group \"" + name + "\" that owns the device (sudo usermod -aG " + name +
+               " $USER), then log out and in again.";
+    }
+    const struct passwd* owner = getpwuid(static_cast<uid_t>(ownerUid));
+    const std::string user = owner != nullptr ? owner->pw_name : std::to_string(ownerUid);
+    return "Only its owner (" + user +
+           ") may open the device. Serial devices are usually made available to a group such as \"dialout\" by a "
+           "udev rule (GROUP=\"dialout\", MODE=\"0660\"); ask the administrator to add one.";
+}
+
 std::string SerialOpenFailureText(const std::string& commPortName, const std::string& path, int code) {
     std::string text = "Could not open comm port!\n";
     if (path.empty()) return text + commPortName + ": no device";
     text += path + ": " + std::strerror(code);
     if (code == EACCES) {
-        // Serial devices belong to a group (usually dialout) whose members may open them.
-        std::string group = "dialout";
         struct stat info {};
         if (stat(path.c_str(), &info) == 0)
-            if (const struct group* owner = getgrgid(info.st_gid); owner != nullptr) group = owner->gr_name;
-        text += "\nAdd your user to the group \"" + group + "\" that owns the device (sudo usermod -aG " + group +
-                " $USER), then log out and in again.";
+            text += "\n" + SerialPermissionAdvice(info.st_uid, info.st_gid, info.st_mode);
+        else  // owner unknown: the usual group of serial devices
+            text += "\nAdd your user to the group \"dialout\" that owns the device (sudo usermod -aG dialout $USER), "
+                    "then log out and in again.";
     }
     return text;
 }

@@ -42,6 +42,14 @@ public:
     // Modal list dialog; returns true with the chosen line in `chosen`.
     virtual bool listDialog(const std::string& title, const std::vector<std::string>& items,
                             int preselected, std::string& chosen) = 0;
+    // "Select Comm Port": the lines of `ports` and, where the window can offer them,
+    // the serial devices present and a typed device path. Returns true with the chosen
+    // line or a device path ("/dev/...") in `chosen`.
+    virtual bool commPortDialog(const std::vector<std::string>& ports, int preselected, const std::string& current,
+                                std::string& chosen) {
+        (void)current;
+        return listDialog("Select Comm Port", ports, preselected, chosen);
+    }
     // Two text boxes, pre-filled; returns true on OK.
     virtual bool subnetDialog(const std::string& title, std::string& rx, std::string& tx) = 0;
     // "REDIAL" / "CANCEL" dialog; true means REDIAL.

@@ -2,9 +2,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMap>
 #include <QMessageBox>
+#include <QSerialPortInfo>
 #include <QSocketNotifier>
 #include <QStatusBar>
 #include <QTimer>
@@ -102,6 +106,40 @@ bool QtHost::listDialog(const std::string& title, const std::vector<std::string>
     return true;
 }
 
+namespace {
+
+// The serial devices present, each by its stable /dev/serial/by-id name when udev
+// gives it one (the name stays when the adapter moves to another USB socket).
+QList<SerialDevice> SerialDevicesPresent() {
+    QMap<QString, QString> byId;  // device -> by-id link
+    const QDir idFolder("/dev/serial/by-id");
+    for (const QFileInfo& link : idFolder.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot))
+        byId.insert(link.canonicalFilePath(), link.absoluteFilePath());
+    QList<SerialDevice> devices;
+    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts()) {
+        const QString device = port.systemLocation();
+        const QString id = byId.value(QFileInfo(device).canonicalFilePath());
+        QString label = id.isEmpty() ? device : id;
+        if (!id.isEmpty()) label += "  (" + port.portName() + ")";
+        if (!port.description().isEmpty()) label += "  " + port.description();
+        devices.push_back({label, id.isEmpty() ? device : id});
+    }
+    return devices;
+}
+
+}  // namespace
+
+bool QtHost::commPortDialog(const std::vector<std::string>& ports, int preselected, const std::string& current,
+                            std::string& chosen) {
+    QStringList list;
+    for (const auto& p : ports) list << QText(p);
+    QString c;
+    if (!RunCommPortDialog(window, list, preselected, SerialDevicesPresent(), QPath(current), c)) return false;
+    // A device path crosses as the file system's bytes, a port line as a text.
+    chosen = c.startsWith('/') ? StdPath(c) : StdText(c);
+    return true;
+}
+
 bool QtHost::subnetDialog(const std::string& title, std::string& rx, std::string& tx) {
     QString r = QText(rx), t = QText(tx);
     if (!RunSubnetDialog(window, QText(title), r, t)) return false;
@@ -137,6 +175,11 @@ void QtHost::pumpEvents() {
 }
 
 bool QtHost::openFileDialog(const FileDialogRequest& request, std::string& path) {
+    if (!nextOpenPath.empty()) {
+        path = std::move(nextOpenPath);
+        nextOpenPath.clear();
+        return true;
+    }
     return RunFileDialog(window, request, path, false);
 }
 

@@ -23,6 +23,8 @@ public:
     bool prompt(const std::string& title, std::string& text) override;
     bool listDialog(const std::string& title, const std::vector<std::string>& items, int preselected,
                     std::string& chosen) override;
+    bool commPortDialog(const std::vector<std::string>& ports, int preselected, const std::string& current,
+                        std::string& chosen) override;
     bool subnetDialog(const std::string& title, std::string& rx, std::string& tx) override;
     bool redialDialog(const std::string& title) override;
     void showDialing(bool shown) override;
@@ -35,10 +37,14 @@ public:
     void quit(int exitCode) override;
 
     bool quitRequested() const { return quitCalled; }
+    // The next open-file dialog answers `path` at once instead of asking, so a file
+    // named elsewhere (command line, recent files) opens as Open Network File does.
+    void answerNextOpenDialog(const std::string& path) { nextOpenPath = path; }
 
 private:
     MainWindow* window = nullptr;
     QPointer<QDialog> dialing;
     std::unique_ptr<QSocketNotifier> udpNotifier;
     bool quitCalled = false;
+    std::string nextOpenPath;
 };

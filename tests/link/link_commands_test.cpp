@@ -54,6 +54,17 @@ TEST_F(LinkCommands, ChangeCommPortListsEightPortsAndClosesAnOpenPort) {
     EXPECT_EQ(program->link.commPortName, "Com3");
 }
 
+TEST_F(LinkCommands, ChangeCommPortTakesATypedDevicePath) {
+    host.answer(true, "/dev/rfcomm0");
+    CommandChangeCommPort(*program, host);
+    EXPECT_EQ(program->link.commPortName, "/dev/rfcomm0");
+    host.answer(true, "ttyUSB0");  // neither a port name nor a path: nothing changes
+    CommandChangeCommPort(*program, host);
+    EXPECT_EQ(program->link.commPortName, "/dev/rfcomm0");
+    CommandChangeCommPort(*program, host);  // Cancel: a path is no row of the list
+    EXPECT_EQ(host.listPreselected, -1);
+}
+
 TEST_F(LinkCommands, ChangeCommPortPreselectsTheCurrentPort) {
     const std::pair<const char*, int> cases[] = {{"Com1", 0}, {"Com2", 1}, {"Com8", 7}};
     for (const auto& [name, row] : cases) {

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <grp.h>
+#include <sys/stat.h>
 
 #include "link_fixture.h"
 
@@ -214,6 +216,43 @@ TEST(SerialOpenFailure, NamesTheDeviceTheReasonAndThePermissionRemedy) {
          "that owns the device (sudo usermod -aG dialout $USER), then log out and in again."},
     };
     for (const auto& c : cases) EXPECT_EQ(SerialOpenFailureText(c.port, c.path, c.code), c.text) << c.path;
+}
+
+// A device only its owner may use must not send the technician to the root group.
+TEST(SerialOpenFailure, AdvisesTheGroupOnlyWhenItMayReadAndWrite) {
+    const struct group* dialout = getgrnam("dialout");
+    ASSERT_NE(dialout, nullptr);
+    const unsigned dialoutGid = dialout->gr_gid;
+    struct Case {
+        unsigned gid;
+        unsigned mode;
+        bool joinDialout;
+    };
+    const Case cases[] = {
+        {0, S_IFCHR | 0600, false},           // root:root 0600
+        {0, S_IFCHR | 0660, false},           // the root group is never advised
+        {dialoutGid, S_IFCHR | 0640, false},  // the group may not write
+        {dialoutGid, S_IFCHR | 0660, true},
+    };
+    for (const Case& c : cases) {
+        const std::string advice = SerialPermissionAdvice(0, c.gid, c.mode);
+        EXPECT_EQ(advice.find("\"root\""), std::string::npos) << advice;
+        EXPECT_EQ(advice.find("usermod") != std::string::npos, c.joinDialout) << advice;
+        const char* expected = c.joinDialout ? "usermod -aG dialout" : "Only its owner (root) may open the device.";
+        EXPECT_NE(advice.find(expected), std::string::npos) << advice;
+        EXPECT_EQ(advice.find("udev rule") != std::string::npos, !c.joinDialout) << advice;
+    }
+}
+
+TEST_F(SerialLink, APortNamedByItsDevicePathOpensThatDevice) {
+    Pty pty;
+    unsetenv("CORVANE_COM1");
+    program->link.commPortName = pty.slaveName;
+    EXPECT_EQ(SerialDevicePath(pty.slaveName), pty.slaveName);
+    ASSERT_TRUE(OpenSerialLink(*program, host));
+    LinkSendRequest(*program);
+    EXPECT_EQ(ReadBytes(pty.master, 8), requestBytes());
+    CloseSerialLink(*program, host);
 }
 
 TEST_F(SerialLink, PortListShowsTheDeviceEachNameMapsTo) {
