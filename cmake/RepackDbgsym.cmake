@@ -12,7 +12,7 @@ foreach(pkg IN LISTS CPACK_PACKAGE_FILES)
   execute_process(COMMAND sh -c
       "find usr -type f | LC_ALL=C sort | xargs md5sum > DEBIAN/md5sums && mkdir -p usr/share/doc && ln -sfn corvane-diagnostics usr/share/doc/corvane-diagnostics-dbgsym"
     WORKING_DIRECTORY "${tree}" COMMAND_ERROR_IS_FATAL ANY)
-  execute_process(COMMAND dpkg-deb --root-owner-group -Zxz --build "${tree}" "${pkg}"
+  execute_process(COMMAND dpkg-deb --root-owner-group -Zgzip --build "${tree}" "${pkg}"
     OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
   file(REMOVE_RECURSE "${tree}")
 endforeach()
