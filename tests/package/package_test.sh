@@ -72,12 +72,21 @@ mime=application/x-corvane-network
 grep -q "^MimeType=$mime;\$" "$desktop" || fail "desktop entry has no MimeType=$mime"
 grep -q '^Exec=corvane-diagnostics %f$' "$desktop" || fail "desktop entry does not pass the file (%f)"
 grep -q "<mediatype>$mime</mediatype>" "$root/usr/share/metainfo/$app.metainfo.xml" || fail "metainfo lacks $mime"
-mkdir -p "$tmp/mime/packages"
-cp "$root/usr/share/mime/packages/$app.xml" "$tmp/mime/packages/"
-update-mime-database "$tmp/mime" >"$tmp/mime.log" 2>&1 || { cat "$tmp/mime.log" >&2; fail "update-mime-database"; }
+share=$tmp/share
+mkdir -p "$share/mime/packages"
+cp "$root/usr/share/mime/packages/$app.xml" "$share/mime/packages/"
+export XDG_DATA_HOME=$share XDG_DATA_DIRS=$share:/usr/share
+update-mime-database "$share/mime" >"$tmp/mime.log" 2>&1 || { cat "$tmp/mime.log" >&2; fail "update-mime-database"; }
 [[ ! -s $tmp/mime.log ]] || { cat "$tmp/mime.log" >&2; fail "update-mime-database warns"; }
-grep -qx "[0-9]*:$mime:\*\.rad" "$tmp/mime/globs2" || fail "no case-insensitive *.rad glob for $mime"
-[[ -f $tmp/mime/application/x-corvane-network.xml ]] || fail "mime database has no $mime"
+grep -qx "[0-9]*:$mime:\*\.rad" "$share/mime/globs2" || fail "no case-insensitive *.rad glob for $mime"
+if command -v gio >/dev/null; then
+  for name in SITE.RAD Site.Rad site.rad; do
+    printf 'IP ADDRESS 10.0.0.2\r\n  123456  0 NewRadio\r\n' >"$tmp/$name"
+    type=$(gio info -a standard::content-type "$tmp/$name" | sed -n 's/.*content-type: //p')
+    [[ $type == "$mime" ]] || fail "$name is \"$type\", not $mime"
+  done
+fi
+unset XDG_DATA_HOME XDG_DATA_DIRS
 
 # The service runs as the static user postinst makes (in dialout), reads its
 # options from the conffile, and purge takes the user again.
