@@ -120,5 +120,5 @@ include(CPack)
 if(TARGET corvane-diagnostics AND NOT CORVANE_SANITIZE)
   add_test(NAME package COMMAND ${CMAKE_SOURCE_DIR}/tests/package/package_test.sh ${CMAKE_BINARY_DIR}
            ${CORVANE_DEB_BUILDFLAGS})
-  set_tests_properties(package PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
+  set_tests_properties(package PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()
