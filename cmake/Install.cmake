@@ -5,41 +5,78 @@ include(GNUInstallDirs)
 set(CORVANE_APP_ID com.corvane.Diagnostics)
 set(CORVANE_PACKAGING ${CMAKE_SOURCE_DIR}/packaging)
 
+# The package's name, not the CMake project's, names the doc folder.
+set(CORVANE_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/corvane-diagnostics)
+
 set(corvane_programs corvane-decode)
 foreach(t corvane-diagnostics corvane-monitor corvane-radiosim)
   if(TARGET ${t})
-list(APPEND corvane_programs ${t})
+    list(APPEND corvane_programs ${t})
   endif()
 endforeach()
 install(TARGETS ${corvane_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# Man pages and the changelog go out compressed the way Debian does it (-n: no
+# name or time stamp, so a rebuild gives the same bytes).
+find_program(GZIP_PROGRAM gzip REQUIRED)
+set(corvane_gz_dir ${CMAKE_BINARY_DIR}/packaging)
+set(corvane_gz_files)
+function(corvane_gzip src out)
+  add_custom_command(OUTPUT ${out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${corvane_gz_dir}
+    COMMAND sh -c "${GZIP_PROGRAM} -9n -c '${src}' > '${out}'"
+    DEPENDS ${src} VERBATIM)
+  set(corvane_gz_files ${corvane_gz_files} ${out} PARENT_SCOPE)
+endfunction()
 foreach(t IN LISTS corvane_programs)
-  install(FILES ${CORVANE_PACKAGING}/man/${t}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  corvane_gzip(${CORVANE_PACKAGING}/man/${t}.1 ${corvane_gz_dir}/${t}.1.gz)
+  install(FILES ${corvane_gz_dir}/${t}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
+# A native package: the changelog is changelog.gz, its first entry this version.
+file(STRINGS ${CORVANE_PACKAGING}/debian/changelog corvane_changelog_top LIMIT_COUNT 1)
+if(NOT corvane_changelog_top MATCHES "^corvane-diagnostics \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/debian/changelog: the first entry is not version ${PROJECT_VERSION}")
+endif()
+corvane_gzip(${CORVANE_PACKAGING}/debian/changelog ${corvane_gz_dir}/changelog.gz)
+add_custom_target(corvane_compressed_docs ALL DEPENDS ${corvane_gz_files})
+install(FILES ${corvane_gz_dir}/changelog.gz ${CORVANE_PACKAGING}/debian/copyright DESTINATION ${CORVANE_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/docs/manual/index.html DESTINATION ${CORVANE_DOCDIR}/manual)
 
 if(TARGET corvane-diagnostics)
   install(FILES ${CORVANE_PACKAGING}/${CORVANE_APP_ID}.desktop
       DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CORVANE_PACKAGING}/${CORVANE_APP_ID}.metainfo.xml
       DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  # Network files (*.RAD) and the desktop entry that opens them.
+  install(FILES ${CORVANE_PACKAGING}/${CORVANE_APP_ID}.mime.xml
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME ${CORVANE_APP_ID}.xml)
   install(FILES ${CORVANE_PACKAGING}/icons/${CORVANE_APP_ID}.svg
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   foreach(size 16 24 32 48 64 128 256)
-install(FILES ${CORVANE_PACKAGING}/icons/${CORVANE_APP_ID}-${size}.png
+    install(FILES ${CORVANE_PACKAGING}/icons/${CORVANE_APP_ID}-${size}.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
         RENAME ${CORVANE_APP_ID}.png)
   endforeach()
 endif()
 
-# The monitor's service and its example files, when the monitor is built.
+# The monitor's service, its options file and the Prometheus examples, when the
+# monitor is built.
 if(TARGET corvane-monitor)
-  if(EXISTS ${CORVANE_PACKAGING}/corvane-monitor.service)
-install(FILES ${CORVANE_PACKAGING}/corvane-monitor.service DESTINATION lib/systemd/system)
-  endif()
-  file(GLOB corvane_monitor_examples ${CORVANE_PACKAGING}/prometheus/* ${CORVANE_PACKAGING}/examples/*)
-  if(corvane_monitor_examples)
-install(FILES ${corvane_monitor_examples} DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
-  endif()
+  install(FILES ${CORVANE_PACKAGING}/corvane-monitor.service DESTINATION lib/systemd/system)
+  install(FILES ${CORVANE_PACKAGING}/prometheus.yml ${CORVANE_PACKAGING}/corvane-alerts.yml
+      DESTINATION ${CORVANE_DOCDIR}/examples)
+  # /etc/default for a prefix of /usr (the package), else under the prefix
+  # (~/.local/etc/default); decided at install time, when CPack's prefix is
+  # known. file(INSTALL) adds DESTDIR itself.
+  install(CODE "
+    if(CMAKE_INSTALL_PREFIX MATCHES \"^/usr/?\$\")
+      set(corvane_etc /etc)
+    else()
+      set(corvane_etc \"\${CMAKE_INSTALL_PREFIX}/etc\")
+    endif()
+    file(INSTALL \"${CORVANE_PACKAGING}/corvane-monitor.default\"
+         DESTINATION \"\${corvane_etc}/default\" RENAME corvane-monitor)
+  ")
 endif()
 
 # ---- Debian package ----
@@ -49,23 +86,39 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Corvane)
 set(CPACK_PACKAGE_CONTACT "Corvane support <support@corvane.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Diagnostics for spread-spectrum radio-modem networks")
-set(CPACK_PACKAGE_DESCRIPTION
-"Polls the radios of a radio-modem network through the master radio over a serial port,\n TCP, UDP or a dial-up modem and shows their signal, noise, temperature, voltage and\n setup. Includes a simulated radio network and a capture decoder.")
+# Lines of at most 80 characters; CPack indents them for the control file.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Corvane Diagnostics polls the radios of a spread-spectrum radio-modem network"
+  "through the master radio over a serial port, TCP, UDP or a dial-up modem and"
+  "shows their signal, noise, good packets, frequency offset, temperature,"
+  "voltage and repeater path on five screens. It reads the setup parameters of a"
+  "remote radio and changes them, and writes logs, CSV files and reports."
+  "."
+  "Also included: corvane-monitor, the same polling without a window for"
+  "unattended sites, with a systemd service and Prometheus metrics; a simulated"
+  "radio network (corvane-radiosim) and a capture decoder (corvane-decode).")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Library dependencies come from dpkg-shlibdeps; the font is looked up at run time.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# passwd: useradd for the monitor's user. deb-systemd-helper and -invoke come
+# with init-system-helpers, which is essential and needs no relation.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core, passwd")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "init-system-helpers")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-${CORVANE_PACKAGING}/debian/postinst ${CORVANE_PACKAGING}/debian/prerm ${CORVANE_PACKAGING}/debian/postrm)
+  ${CORVANE_PACKAGING}/debian/postinst ${CORVANE_PACKAGING}/debian/prerm ${CORVANE_PACKAGING}/debian/postrm
+  ${CORVANE_PACKAGING}/debian/conffiles)
+# CPack strips the programs and puts their debug symbols into a -dbgsym .ddeb
+# beside the package (/usr/lib/debug/.build-id, found by gdb and debuginfod).
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/RepackDbgsym.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
 
 # Packs this build and checks the unpacked package (a quick test, no root needed).
 if(TARGET corvane-diagnostics AND NOT CORVANE_SANITIZE)
-  add_test(NAME package COMMAND ${CMAKE_SOURCE_DIR}/tests/package/package_test.sh ${CMAKE_BINARY_DIR})
-  set_tests_properties(package PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE)
+  add_test(NAME package COMMAND ${CMAKE_SOURCE_DIR}/tests/package/package_test.sh ${CMAKE_BINARY_DIR}
+           ${CORVANE_DEB_BUILDFLAGS})
+  set_tests_properties(package PROPERTIES TIMEOUT 300 RUN_SERIAL TRUE)
 endif()

@@ -232,7 +232,7 @@ Bytes Network::DiagnosticsOf(Radio& r, uint8_t type, uint16_t address, uint8_t v
 
 Outcome Network::Answer(const Request& request, int64_t nowMs) {
     Outcome o;
-    char buf[160];
+    char buf[160] = "";
     Radio* r = nullptr;
     if (request.ByNumber()) {
         if (request.Type() != kReadRequest) {
