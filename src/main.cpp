@@ -56,13 +56,14 @@ int main(int argc, char** argv) {
     startup.alongside([&] { program = CreateProgram(clock); });
     QApplication app(argc, argv);
     startup.finish();
-    StartProgram(*program);
     // The file named is found where it was given, before the work folder moves.
     const QString networkFile = line.networkFile.empty()
                                     ? QString()
                                     : QFileInfo(QFile::decodeName(line.networkFile.c_str())).absoluteFilePath();
     ShellSettings settings;
     EnterStartWorkFolder(settings.workFolder());
+    // Only now: the run's files go into the folder it has entered.
+    StartProgram(*program);
     QtHost host;
     int code = 0;
     {

@@ -67,9 +67,11 @@ void LoggingStep(Program& program, Host* host) {
     const LocalTime now = program.clock->now();
     const int minute = now.minute;
 
+    // Decided at the first reply, so a new network read later (which clears the
+    // replies) does not bring the earlier snapshot back.
+    if (log.keepEarlierSnapshot && RunHasReplies(program.network)) log.keepEarlierSnapshot = false;
     if (minute != log.lastLogMinute) {
         log.lastLogMinute = minute;
-        if (log.keepEarlierSnapshot && RunHasReplies(program.network)) log.keepEarlierSnapshot = false;
         // Any snapshot written, "Current.log" included, satisfies a pending request;
         // when it is not written the request is met by the dated file next step.
         if (!log.keepEarlierSnapshot && WriteCurrentLog(program, host)) log.logRequested = false;

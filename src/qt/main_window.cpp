@@ -14,6 +14,7 @@
 
 #include "app/menu_table.h"
 #include "app/window_proc.h"
+#include "files/file_safety.h"
 #include "model/program.h"
 #include "platform/ids.h"
 #include "qt/client_widget.h"
@@ -193,7 +194,7 @@ void MainWindow::noteNetworkFile() {
     if (shownNetworkFile.find('/') == std::string::npos || !file.exists()) return;
     const QString folder = file.absolutePath();
     // The logs, CSV files and reports of a site go beside its network file.
-    QDir::setCurrent(folder);
+    if (QDir::setCurrent(folder)) SetWorkFolder(QFile::encodeName(folder).toStdString());
     if (!settings) return;
     settings->addRecentFile(file.absoluteFilePath());
     settings->setWorkFolder(folder);

@@ -329,6 +329,9 @@ TEST_F(MonitorE2E, SighupReadsTheNetworkFileAgainAndKeepsTheLink) {
     ASSERT_TRUE(startSim({"--tcp", "127.0.0.1:0", "--network-file", "SIM.RAD"}).ready());
     startMonitor({"--tcp", "--network", "SIM.RAD"});
     ASSERT_TRUE(monitor->waitForLine("link tcp up", 10)) << Output();
+    // A radio has replied: the closing Current.log is this run's, not the one kept from before.
+    ASSERT_TRUE(Eventually(
+        [&] { return !ByLabel(Scrape(monitor->metricsPort()), "corvane_radio_signal_level", "serial").empty(); }, 20));
     std::string file = dir.read("SIM.RAD");
     const size_t at = file.find("Rep01   ");
     ASSERT_NE(at, std::string::npos) << file;

@@ -19,6 +19,7 @@
 #include "files/network_file.h"
 #include "model/program.h"
 #include "qt/command_line.h"
+#include "files/file_safety.h"
 #include "qt/dialogs.h"
 #include "qt/main_window.h"
 #include "qt/qt_host.h"
@@ -134,6 +135,7 @@ TEST_F(Desktop, OpeningOrSavingANetworkFileMakesItsFolderTheWorkFolder) {
     EXPECT_EQ(QString::fromStdString(program->network.networkFileName), site);
     EXPECT_EQ(QDir::currentPath(), dir.filePath("north"));
     EXPECT_EQ(settings->workFolder(), dir.filePath("north"));
+    EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("north"));  // where Current.log is written
 
     QDir(dir.path()).mkpath("south");
     const QString saved = dir.filePath("south/SOUTH.RAD");
@@ -150,6 +152,7 @@ TEST_F(Desktop, OpeningOrSavingANetworkFileMakesItsFolderTheWorkFolder) {
     EXPECT_TRUE(typed);
     EXPECT_TRUE(QFileInfo::exists(saved));
     EXPECT_EQ(QDir::currentPath(), dir.filePath("south"));
+    EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("south"));
 }
 
 TEST(CommandLineArguments, OneNetworkFileAndTheKnownOptions) {
