@@ -129,30 +129,13 @@ TEST(WorkFolder, TerminalFolderStaysAMenuLaunchNeverWritesIntoHome) {
             << c.current.toStdString();
 }
 
-TEST_F(Desktop, OpeningOrSavingANetworkFileMakesItsFolderTheWorkFolder) {
+TEST_F(Desktop, OpeningANetworkFileMakesItsFolderTheWorkFolder) {
     const QString site = siteFile("north", "NORTH.RAD");
     window->openNetworkFile(site);
     EXPECT_EQ(QString::fromStdString(program->network.networkFileName), site);
     EXPECT_EQ(QDir::currentPath(), dir.filePath("north"));
     EXPECT_EQ(settings->workFolder(), dir.filePath("north"));
     EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("north"));  // where Current.log is written
-
-    QDir(dir.path()).mkpath("south");
-    const QString saved = dir.filePath("south/SOUTH.RAD");
-    bool typed = false;
-    DialogAnswerer answerer([&](QDialog* d) {
-        auto* files = qobject_cast<QFileDialog*>(d);
-        if (!files) return false;
-        files->findChild<QLineEdit*>("fileNameEdit")->setText(saved);
-        typed = true;
-        QTimer::singleShot(50, d, [d] { QMetaObject::invokeMethod(d, "accept", Qt::QueuedConnection); });
-        return true;
-    });
-    window->sendMessage(msg::command, 3075, 0);  // Save Network File
-    EXPECT_TRUE(typed);
-    EXPECT_TRUE(QFileInfo::exists(saved));
-    EXPECT_EQ(QDir::currentPath(), dir.filePath("south"));
-    EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("south"));
 }
 
 TEST(CommandLineArguments, OneNetworkFileAndTheKnownOptions) {
