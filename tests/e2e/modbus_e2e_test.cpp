@@ -15,12 +15,6 @@
 
 namespace {
 
-#ifdef MONITOR_PATH
-constexpr bool kMonitorBuilt = true;
-#else
-constexpr bool kMonitorBuilt = false;
-#endif
-
 // What mbpoll read: the registers, or the failure it printed.
 struct ModbusRead {
     std::vector<int> registers;  // raw 16-bit values

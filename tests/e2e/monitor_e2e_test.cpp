@@ -24,12 +24,6 @@
 
 namespace {
 
-#ifdef MONITOR_PATH
-constexpr bool kMonitorBuilt = true;
-#else
-constexpr bool kMonitorBuilt = false;
-#endif
-
 std::string HexUpper(int n) {
     char text[8];
     std::snprintf(text, sizeof text, "%X", n);

@@ -8,6 +8,13 @@
 
 #include "support/exposition.h"
 
+// The e2e build names the monitor when it was built (prometheus-cpp found).
+#ifdef MONITOR_PATH
+inline constexpr bool kMonitorBuilt = true;
+#else
+inline constexpr bool kMonitorBuilt = false;
+#endif
+
 // corvane-monitor run as a child process, its event lines read as they come.
 class MonitorProcess {
 public:
