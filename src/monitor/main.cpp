@@ -16,7 +16,7 @@
 #include <memory>
 #include <mutex>
 
-#include <prometheus/exposer.h>
+#include <prometheus/text_serializer.h>
 
 #include "app/window_proc.h"
 #include "files/file_safety.h"
@@ -27,10 +27,12 @@
 #include "model/program.h"
 #include "monitor/headless_host.h"
 #include "monitor/link_supervisor.h"
+#include "monitor/log_line.h"
 #include "monitor/metrics.h"
 #include "monitor/modbus_door.h"
 #include "monitor/monitor_options.h"
 #include "monitor/monitor_view.h"
+#include "monitor/web_server.h"
 #include "protocol/frame_assembler.h"
 
 namespace {
@@ -96,14 +98,11 @@ struct ErrorCounts {
     }
 };
 
-// One line per event with the local time in front, flushed at once for the journal.
-void Event(const std::string& text) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &local);
-    std::printf("%s %s\n", stamp, text.c_str());
+// One line per event with its level, flushed at once; the journal gets the level
+// as the line's priority and stamps the time itself.
+void Event(LogLevel level, const std::string& text) {
+    static const bool journal = IsJournalStream(STDOUT_FILENO, std::getenv("JOURNAL_STREAM"));
+    std::fputs(LogLine(level, text, journal, std::time(nullptr)).c_str(), stdout);
     std::fflush(stdout);
 }
 
@@ -113,7 +112,8 @@ void Event(const std::string& text) {
 constexpr EventPolicy kJournalPolicy{30, 10, 20};
 
 int Fail(const std::string& text) {
-    std::fprintf(stderr, "corvane-monitor: %s\n", text.c_str());
+    const bool journal = IsJournalStream(STDERR_FILENO, std::getenv("JOURNAL_STREAM"));
+    std::fprintf(stderr, "%scorvane-monitor: %s\n", journal ? "<3>" : "", text.c_str());
     return 2;
 }
 
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<Program> owned = CreateProgram(clock);
     Program& program = *owned;
     HeadlessHost host;
-    host.notice = [](const std::string& text) { Event(text); };
+    host.notice = [](const std::string& text) { Event(LogLevel::warning, text); };
     host.phoneNumber = options.dialNumber;
     host.udpPassword = options.password;
     WindowProc(program, host, msg::create, 0, 0);
@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
         if (!ReadNetworkFile(program, options.networkFile, error, warnings))
             return Fail("cannot read " + options.networkFile + ": " + error);
         // What the window shows in its warning box, one line each.
-        for (const std::string& warning : warnings) Event(warning);
+        for (const std::string& warning : warnings) Event(LogLevel::warning, warning);
     }
     if (options.link == MonitorLink::tcp || options.link == MonitorLink::udp) {
         if (!options.host.empty()) program.link.ipAddressText = options.host;
@@ -168,29 +168,31 @@ int main(int argc, char** argv) {
         return Fail("cannot use the work folder " + options.workDir + ": " + std::strerror(errno));
 
     auto collectable = std::make_shared<SnapshotCollectable>();
-    std::unique_ptr<prometheus::Exposer> exposer;
+    // --- metrics serving ---
+    WebServer web;
     if (!options.metricsAddress.empty()) {
-        try {
-            exposer = std::make_unique<prometheus::Exposer>(options.metricsAddress, 2);
-        } catch (const std::exception& e) {
-            return Fail("cannot serve metrics on " + options.metricsAddress + ": " + e.what() +
-                        " (is the port in use?)");
-        }
-        exposer->RegisterCollectable(collectable);
-        const auto ports = exposer->GetListeningPorts();
-        const std::string address = options.metricsAddress.substr(0, options.metricsAddress.rfind(':'));
-        Event("metrics at http://" + address + ":" + (ports.empty() ? std::string("?") : std::to_string(ports[0])) +
-              "/metrics");
+        WebServerSetup setup;
+        setup.address = options.metricsAddress;
+        if (!options.webConfigFile.empty() && !LoadWebConfig(options.webConfigFile, setup.config, error))
+            return Fail("--web.config.file " + error);
+        setup.metrics = [collectable]() -> std::shared_ptr<const std::string> {
+            if (!collectable->current()) return nullptr;
+            return std::make_shared<const std::string>(prometheus::TextSerializer().Serialize(collectable->Collect()));
+        };
+        setup.ready = [collectable] { return collectable->current() != nullptr; };
+        if (!web.start(std::move(setup), error)) return Fail(error);
+        Event(LogLevel::info, "metrics at " + web.url() + "/metrics");
     }
+    // --- end of metrics serving ---
 
     ModbusDoor modbus;
     if (!options.modbusAddress.empty()) {
-        modbus.notice = [](const std::string& text) { Event(text); };
+        modbus.notice = [](const std::string& text) { Event(LogLevel::warning, text); };
         std::vector<UnitSnapshot> units = {[collectable] { return collectable->current(); }};
         if (!modbus.start(options.modbusAddress, options.modbusAllowed, std::move(units), error)) return Fail(error);
         std::string host, port;
         SplitHostPort(options.modbusAddress, host, port);
-        Event("modbus at " + host + ":" + std::to_string(modbus.port()) + ", unit 1");
+        Event(LogLevel::info, "modbus at " + host + ":" + std::to_string(modbus.port()) + ", unit 1");
     }
 
     struct sigaction action {};
@@ -204,7 +206,7 @@ int main(int argc, char** argv) {
 
     FrameCounter frames;
     ErrorCounts errors;
-    errors.fileFailed = [](const std::string& text) { Event(text); };
+    errors.fileFailed = [](const std::string& text) { Event(LogLevel::error, text); };
     program.frameObserver = &frames;
     program.errors.observer = &ErrorCounts::Record;
     program.errors.observerContext = &errors;
@@ -238,7 +240,7 @@ int main(int argc, char** argv) {
     bool sweepTooLong = false;
     auto checkSweep = [&] {
         const SweepEstimate sweep = EstimateSweep(program);
-        if (sweep.exceedsAlarmTime && !sweepTooLong) Event("warning: " + SweepWarningText(sweep));
+        if (sweep.exceedsAlarmTime && !sweepTooLong) Event(LogLevel::warning, SweepWarningText(sweep));
         sweepTooLong = sweep.exceedsAlarmTime;
     };
     checkSweep();
@@ -246,20 +248,20 @@ int main(int argc, char** argv) {
     // The file as at start; the link stays as it is (a new address counts from the next connect).
     auto reload = [&] {
         if (networkPath.empty()) {
-            Event("SIGHUP: no network file to read again");
+            Event(LogLevel::warning, "SIGHUP: no network file to read again");
             return;
         }
         std::string problem;
         if (!ReadNetworkFile(program, networkPath, problem)) {
-            Event("SIGHUP: " + problem + "; the radios stay as they were");
+            Event(LogLevel::warning, "SIGHUP: " + problem + "; the radios stay as they were");
             return;
         }
         if (!options.host.empty()) program.link.ipAddressText = options.host;
         if (!options.port.empty()) program.link.portText = options.port;
         if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
-        Event("SIGHUP: read " + options.networkFile + " again: " + std::to_string(program.network.radioCount) +
+        Event(LogLevel::info, "SIGHUP: read " + options.networkFile + " again: " + std::to_string(program.network.radioCount) +
               " radios");
-        if (!problem.empty()) Event("warning: " + problem);
+        if (!problem.empty()) Event(LogLevel::warning, problem);
         checkSweep();
     };
 
@@ -271,7 +273,7 @@ int main(int argc, char** argv) {
     const double start = SteadySeconds();
     double nextTick = start;
     double nextDraw = start;
-    double nextErrorLine = start + 60;
+    ChangedSummary errorLines(EventTracker::ErrorSummary(MonitorSnapshot{}), 60);
     int64_t forgottenLogged = 0;  // radios forgotten, as far as the log has told
     double nextForgottenLine = start;
     int exitCode = 0;
@@ -284,7 +286,7 @@ int main(int argc, char** argv) {
         program.errors.observer = nullptr;
         program.frameObserver = nullptr;
         publish(false, "stopped");
-        if (!terminal || code == 0) Event("stopped");
+        if (!terminal || code == 0) Event(code == 0 ? LogLevel::info : LogLevel::error, "stopped");
         std::fflush(stdout);
         // The exporter's web server notices a stop only after its socket time-out (up
         // to 2 s). Its threads hold nothing that needs closing: the link is closed and
@@ -310,18 +312,19 @@ int main(int argc, char** argv) {
                 if (everUp) ++counters.reconnects;
                 everUp = true;
                 state = "up";
-                Event("link " + linkName + " up");
+                Event(LogLevel::info, "link " + linkName + " up");
             } else {
                 ++attempt;
                 if (options.reconnectSeconds <= 0) {
-                    Event("link " + linkName + " down: " + reason + "; giving up");
+                    Event(LogLevel::error, "link " + linkName + " down: " + reason + "; giving up");
                     exitCode = 3;
                     break;
                 }
                 const double delay = LinkSupervisor::RetryDelay(options.reconnectSeconds, attempt);
                 retryAt = SteadySeconds() + delay;
                 state = "down: " + reason;
-                Event("link " + linkName + " down: " + reason + "; next try in " + std::to_string(int(delay + 0.5)) + " s");
+                Event(LogLevel::warning,
+                      "link " + linkName + " down: " + reason + "; next try in " + std::to_string(int(delay + 0.5)) + " s");
             }
         }
 
@@ -333,13 +336,13 @@ int main(int argc, char** argv) {
                 up = false;
                 state = "down: " + reason;
                 if (options.reconnectSeconds <= 0) {
-                    Event("link " + linkName + " down: " + reason + "; giving up");
+                    Event(LogLevel::error, "link " + linkName + " down: " + reason + "; giving up");
                     exitCode = 3;
                     break;
                 }
                 attempt = 1;
                 retryAt = SteadySeconds() + LinkSupervisor::RetryDelay(options.reconnectSeconds, attempt);
-                Event("link " + linkName + " down: " + reason + "; next try in " +
+                Event(LogLevel::warning, "link " + linkName + " down: " + reason + "; next try in " +
                       std::to_string(int(options.reconnectSeconds + 0.5)) + " s");
             }
         } else {
@@ -357,21 +360,21 @@ int main(int argc, char** argv) {
                 std::fflush(stdout);
             }
         } else {
-            for (const std::string& line : tracker.changes(*published)) Event(line);
+            for (const std::string& line : tracker.changes(*published)) Event(LevelOfChange(line), line);
             // A flood forgets radios by the thousand: one line at most every 10 s.
             if (published->radiosForgotten > forgottenLogged && now >= nextForgottenLine) {
                 nextForgottenLine = now + 10;
-                Event(std::to_string(published->radiosForgotten - forgottenLogged) +
+                Event(LogLevel::warning,
+                      std::to_string(published->radiosForgotten - forgottenLogged) +
                       " radios heard on the air but never answering their own poll forgotten to make room in a "
                       "full table (last " +
                       std::to_string(published->lastForgottenSerial) + ", " +
                       std::to_string(published->radiosForgotten) + " in all)");
                 forgottenLogged = published->radiosForgotten;
             }
-            if (now >= nextErrorLine) {
-                nextErrorLine = now + 60;
-                Event(EventTracker::ErrorSummary(*published));
-            }
+            // The fault summary only when it changed, at most once a minute.
+            if (const std::string summary = EventTracker::ErrorSummary(*published); errorLines.take(summary, now))
+                Event(LogLevel::warning, summary);
         }
 
         // Wait for the next 100 ms step, taking datagrams in as they come.

@@ -53,7 +53,12 @@ OPTIONS:
   --mode random|sequential   poll mode (default sequential with --network, else random)
   --interval SECONDS         poll interval (default 0.2)
   --alarm-time SECONDS       age of the last reply that raises an alarm (default 60)
-  --metrics ADDRESS:PORT     serve http://ADDRESS:PORT/metrics (port 0: any free port)
+  --metrics ADDRESS:PORT     serve http://ADDRESS:PORT/metrics (port 0: any free port;
+                             [::]:PORT for IPv6 and IPv4, :PORT for every address)
+  --web.config.file FILE     Basic authentication (bcrypt) and TLS for --metrics, in
+                             the exporters' web config format: basic_auth_users and
+                             tls_server_config (cert_file, key_file, min_version,
+                             max_version); other keys are refused
   --work DIR                 folder for Current.log (default: the current folder)
   --reconnect SECONDS        retry a lost link this often (default 10; 0: exit 3)
   --duration SECONDS         stop after this long (default: run until stopped)
@@ -105,6 +110,7 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
                            o.metricsAddress = v;
                            return v.find(':') != std::string::npos && ParseHostPort(v, h, p) && !p.empty();
                        }, "ADDRESS:PORT"}},
+        {"--web.config.file", {[&](const std::string& v) { o.webConfigFile = v; return !v.empty(); }, "a file name"}},
         {"--work", {[&](const std::string& v) { o.workDir = v; return !v.empty(); }, "a folder"}},
         {"--reconnect", {seconds(o.reconnectSeconds, 0, 86400), "seconds, 0 to 86400"}},
         {"--duration", {seconds(o.durationSeconds, 0.001, 1e9), "seconds, above 0"}},
@@ -182,6 +188,10 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
     }
     if (!o.modbusAllowed.empty() && o.modbusAddress.empty()) {
         error = "--modbus-allow needs --modbus ADDRESS:PORT";
+        return false;
+    }
+    if (!o.webConfigFile.empty() && o.metricsAddress.empty()) {
+        error = "--web.config.file needs --metrics ADDRESS:PORT";
         return false;
     }
     if (o.hasPassword && !udp) {

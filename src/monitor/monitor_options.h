@@ -26,6 +26,7 @@ struct MonitorOptions {
     double durationSeconds = 0;  // 0: until stopped
     std::string modbusAddress;   // "ADDRESS:PORT", empty: no Modbus door
     std::vector<std::string> modbusAllowed;  // empty: any client
+    std::string webConfigFile;               // --web.config.file: who may read the metrics, TLS
 };
 
 // Reads the command line (without the program name). Returns false with a

@@ -23,6 +23,7 @@ TEST(MonitorOptions, RefusesWhatCannotRunWithOneClearReason) {
         {{"--serial", "/dev/x", "--password", "abcd"}, "--udp only"},
         {{"--serial", "/dev/x", "--bogus"}, "unknown option --bogus"},
         {{"--serial"}, "--serial needs a value"},
+        {{"--serial", "/dev/x", "--web.config.file", "web.yml"}, "--web.config.file needs --metrics"},
     };
     for (const auto& c : cases) {
         MonitorOptions o;
