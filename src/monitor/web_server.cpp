@@ -145,10 +145,19 @@ bool Authorized(WebServer::State& state, MHD_Connection* connection) {
 }
 
 MHD_Result Answer(void* context, MHD_Connection* connection, const char* url, const char* method, const char*,
-                  const char*, size_t* uploadSize, void**) {
+                  const char*, size_t* uploadSize, void** request) {
     auto& state = *static_cast<WebServer::State*>(context);
-    // A body is not read: nothing here takes one.
-    *uploadSize = 0;
+    // The first call only announces the request; answering then would close the connection.
+    static int headersSeen;
+    if (*request == nullptr) {
+        *request = &headersSeen;
+        return MHD_YES;
+    }
+    // A body is passed over unread (nothing here takes one); the answer follows its end.
+    if (*uploadSize != 0) {
+        *uploadSize = 0;
+        return MHD_YES;
+    }
     if (!Authorized(state, connection)) {
         const std::string body = "Unauthorized\n";
         MHD_Response* response =
@@ -208,14 +217,14 @@ bool WebServer::start(WebServerSetup setup, std::string& error) {
         {MHD_OPTION_THREAD_POOL_SIZE, 2, nullptr},
         {MHD_OPTION_CONNECTION_TIMEOUT, 30, nullptr},
         {MHD_OPTION_CONNECTION_LIMIT, 64, nullptr},
-        {MHD_OPTION_EXTERNAL_LOGGER, reinterpret_cast<intptr_t>(&KeepLibraryMessage), made.get()},
         {config.tls ? MHD_OPTION_HTTPS_MEM_CERT : MHD_OPTION_END, 0, const_cast<char*>(config.certPem.c_str())},
         {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(config.keyPem.c_str())},
         {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(config.tlsPriorities.c_str())},
         {MHD_OPTION_END, 0, nullptr},
     };
-    daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &Answer, made.get(), MHD_OPTION_ARRAY, options,
-                              MHD_OPTION_END);
+    // The library's messages are kept for the refusal below instead of going to stderr.
+    daemon = MHD_start_daemon(flags, 0, nullptr, nullptr, &Answer, made.get(), MHD_OPTION_EXTERNAL_LOGGER,
+                              &KeepLibraryMessage, made.get(), MHD_OPTION_ARRAY, options, MHD_OPTION_END);
     if (daemon == nullptr) {
         close(fd);
         std::lock_guard<std::mutex> hold(made->lock);
