@@ -35,7 +35,7 @@ std::string Base64(const std::string& in) {
 }
 
 struct Reply {
-    int status = 0;  // 0: no HTTP answer
+    int status = 0;    // 0: no HTTP answer
     std::string text;  // head and body
 };
 
@@ -142,8 +142,8 @@ TEST_F(WebE2E, WithTlsTheMetricsAreServedOverHttpsOnly) {
                           "-subj /CN=localhost >/dev/null 2>&1"),
               0);
     WriteFileBytes("web.yml", kUsers + "tls_server_config:\n  cert_file: site.crt\n  key_file: site.key\n");
-    MonitorProcess monitor({"--serial", "/dev/corvane-no-such-port", "--metrics", "127.0.0.1:0",
-                            "--web.config.file", dir.path() + "/web.yml", "--reconnect", "5"});
+    MonitorProcess monitor({"--serial", "/dev/corvane-no-such-port", "--metrics", "127.0.0.1:0", "--web.config.file",
+                            dir.path() + "/web.yml", "--reconnect", "5"});
     const int port = ServedPort(monitor);
     ASSERT_NE(port, 0) << All(monitor);
     EXPECT_TRUE(monitor.waitForLine("metrics at https://127.0.0.1:", 0)) << All(monitor);
