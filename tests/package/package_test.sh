@@ -106,7 +106,7 @@ if [[ -e $root/usr/bin/corvane-monitor ]]; then
   # One instance per site: its own options file and state folder; removing the package stops them all.
   site=$root/usr/lib/systemd/system/corvane-monitor@.service
   for line in '^EnvironmentFile=/etc/default/corvane-monitor-%i$' '^StateDirectory=corvane/%i$' \
-    '^ExecStart=/usr/bin/corvane-monitor .* --work /var/lib/corvane/%i$' '^User=corvane$'; do
+    '^WorkingDirectory=/var/lib/corvane/%i$' '^User=corvane$'; do
     grep -q "$line" "$site" || fail "the site unit has no line matching $line"
   done
   grep -q "deb-systemd-invoke stop .*'corvane-monitor@\*.service'" "$ctl/prerm" || fail "prerm leaves the sites running"
