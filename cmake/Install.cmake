@@ -62,9 +62,14 @@ endif()
 # The monitor's service, its options file and the Prometheus examples, when the
 # monitor is built.
 if(TARGET corvane-monitor)
-  install(FILES ${CORVANE_PACKAGING}/corvane-monitor.service DESTINATION lib/systemd/system)
+  # The one-site service and the template for one instance per site.
+  install(FILES ${CORVANE_PACKAGING}/corvane-monitor.service ${CORVANE_PACKAGING}/corvane-monitor@.service
+      DESTINATION lib/systemd/system)
   install(FILES ${CORVANE_PACKAGING}/prometheus.yml ${CORVANE_PACKAGING}/corvane-alerts.yml
       DESTINATION ${CORVANE_DOCDIR}/examples)
+  # The Modbus register map for SCADA integrators, as text and as a tag import.
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/MODBUS.md ${CMAKE_SOURCE_DIR}/docs/modbus-registers.csv
+      DESTINATION ${CORVANE_DOCDIR})
   # /etc/default for a prefix of /usr (the package), else under the prefix
   # (~/.local/etc/default); decided at install time, when CPack's prefix is
   # known. file(INSTALL) adds DESTDIR itself.
@@ -115,6 +120,13 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/cmake/RepackDbgsym.cmake)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
+
+# The shipped units keep systemd's exposure score at 2.0 or below, when the tool is here.
+find_program(SYSTEMD_ANALYZE systemd-analyze)
+if(TARGET corvane-monitor AND SYSTEMD_ANALYZE)
+  add_test(NAME monitor_unit_security COMMAND ${CMAKE_SOURCE_DIR}/tests/package/unit_security_test.sh
+           ${CORVANE_PACKAGING}/corvane-monitor.service ${CORVANE_PACKAGING}/corvane-monitor@.service)
+endif()
 
 # Packs this build and checks the unpacked package (a quick test, no root needed).
 if(TARGET corvane-diagnostics AND NOT CORVANE_SANITIZE)

@@ -46,9 +46,10 @@ expect=(
 for s in 16 24 32 48 64 128 256; do expect+=("usr/share/icons/hicolor/${s}x$s/apps/$app.png"); done
 if [[ -e $root/usr/bin/corvane-monitor ]]; then
   expect+=(usr/share/man/man1/corvane-monitor.1.gz usr/lib/systemd/system/corvane-monitor.service
-    etc/default/corvane-monitor
+    usr/lib/systemd/system/corvane-monitor@.service etc/default/corvane-monitor
     usr/share/doc/corvane-diagnostics/examples/prometheus.yml
-    usr/share/doc/corvane-diagnostics/examples/corvane-alerts.yml)
+    usr/share/doc/corvane-diagnostics/examples/corvane-alerts.yml
+    usr/share/doc/corvane-diagnostics/MODBUS.md usr/share/doc/corvane-diagnostics/modbus-registers.csv)
 fi
 for f in "${expect[@]}"; do [[ -s $root/$f ]] || fail "missing $f"; done
 
@@ -102,6 +103,16 @@ if [[ -e $root/usr/bin/corvane-monitor ]]; then
   for s in postinst prerm postrm; do
     grep -E '^[^#]*systemctl +(start|stop|restart|try-restart|enable)' "$ctl/$s" && fail "$s calls systemctl"
   done
+  # One instance per site: its own options file and state folder; removing the package stops them all.
+  site=$root/usr/lib/systemd/system/corvane-monitor@.service
+  for line in '^EnvironmentFile=/etc/default/corvane-monitor-%i$' '^StateDirectory=corvane/%i$' \
+    '^WorkingDirectory=/var/lib/corvane/%i$' '^User=corvane$'; do
+    grep -q "$line" "$site" || fail "the site unit has no line matching $line"
+  done
+  grep -q "deb-systemd-invoke stop .*'corvane-monitor@\*.service'" "$ctl/prerm" || fail "prerm leaves the sites running"
+  # The register map as a SCADA tag import reads it.
+  head -1 "$root/usr/share/doc/corvane-diagnostics/modbus-registers.csv" | grep -qx 'register,name,unit,scale,signed' ||
+    fail "modbus-registers.csv has not the import header"
 fi
 
 # The user guide is a whole HTML page that names every screen and the man pages.

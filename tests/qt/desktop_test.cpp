@@ -69,6 +69,7 @@ struct Desktop : ::testing::Test {
     std::unique_ptr<ShellSettings> settings;
     std::unique_ptr<MainWindow> window;
     QString previousFolder = QDir::currentPath();
+    std::string previousWorkFolder = WorkFolder();
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -79,6 +80,7 @@ struct Desktop : ::testing::Test {
     void TearDown() override {
         close();
         QDir::setCurrent(previousFolder);
+        SetWorkFolder(previousWorkFolder);  // the next test's files must not go to a deleted folder
     }
     void open() {
         program = CreateProgram(clock);
@@ -129,13 +131,34 @@ TEST(WorkFolder, TerminalFolderStaysAMenuLaunchNeverWritesIntoHome) {
             << c.current.toStdString();
 }
 
-TEST_F(Desktop, OpeningANetworkFileMakesItsFolderTheWorkFolder) {
+TEST_F(Desktop, OpeningOrSavingANetworkFileMakesItsFolderTheWorkFolder) {
     const QString site = siteFile("north", "NORTH.RAD");
     window->openNetworkFile(site);
     EXPECT_EQ(QString::fromStdString(program->network.networkFileName), site);
     EXPECT_EQ(QDir::currentPath(), dir.filePath("north"));
     EXPECT_EQ(settings->workFolder(), dir.filePath("north"));
     EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("north"));  // where Current.log is written
+
+    // The answer is given as the dialog's own selection, not as keystrokes: the
+    // offscreen platform does not route typed text into the dialog's name field.
+    QDir(dir.path()).mkpath("south");
+    const QString saved = dir.filePath("south/SOUTH.RAD");
+    QStringList chosen;
+    DialogAnswerer answerer([&](QDialog* d) {
+        auto* files = qobject_cast<QFileDialog*>(d);
+        if (!files) return false;
+        files->setDirectory(QFileInfo(saved).absolutePath());
+        files->selectFile(QFileInfo(saved).fileName());
+        chosen = files->selectedFiles();
+        d->accept();  // the dialog's own accept, as its Save button
+        return true;
+    });
+    window->sendMessage(msg::command, 3075, 0);  // Save Network File
+    EXPECT_EQ(chosen, QStringList{saved});
+    EXPECT_TRUE(QFileInfo::exists(saved));
+    EXPECT_EQ(QString::fromStdString(program->network.networkFileName), saved);
+    EXPECT_EQ(QDir::currentPath(), dir.filePath("south"));
+    EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("south"));
 }
 
 TEST(CommandLineArguments, OneNetworkFileAndTheKnownOptions) {
