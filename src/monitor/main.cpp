@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
     if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
         return Fail("cannot use the work folder " + options.workDir + ": " + std::strerror(errno));
 
-    auto collectable = std::make_shared<SnapshotCollectable>();
+    auto board = std::make_shared<MetricsBoard>(1);
     std::unique_ptr<prometheus::Exposer> exposer;
     if (!options.metricsAddress.empty()) {
         try {
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
             return Fail("cannot serve metrics on " + options.metricsAddress + ": " + e.what() +
                         " (is the port in use?)");
         }
-        exposer->RegisterCollectable(collectable);
+        exposer->RegisterCollectable(std::make_shared<ExpositionCollectable>(board));
         const auto ports = exposer->GetListeningPorts();
         const std::string address = options.metricsAddress.substr(0, options.metricsAddress.rfind(':'));
         Event("metrics at http://" + address + ":" + (ports.empty() ? std::string("?") : std::to_string(ports[0])) +
@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
     ModbusDoor modbus;
     if (!options.modbusAddress.empty()) {
         modbus.notice = [](const std::string& text) { Event(text); };
-        std::vector<UnitSnapshot> units = {[collectable] { return collectable->current(); }};
+        std::vector<UnitSnapshot> units = {[board] { return board->current(0); }};
         if (!modbus.start(options.modbusAddress, options.modbusAllowed, std::move(units), error)) return Fail(error);
         std::string host, port;
         SplitHostPort(options.modbusAddress, host, port);
@@ -214,6 +214,7 @@ int main(int argc, char** argv) {
     LinkSupervisor supervisor(program, host, options);
     EventTracker tracker(kJournalPolicy);
     MonitorCounters counters;
+    PollWatch pollWatch;
     const std::string linkName = MonitorLinkName(options.link);
 
     auto published = std::make_shared<MonitorSnapshot>();
@@ -224,12 +225,13 @@ int main(int argc, char** argv) {
             spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<MonitorSnapshot>();
         counters.framesByType = frames.framesByType;
         errors.copyInto(counters);
-        TakeSnapshot(program, EpochSeconds(), *next);
+        pollWatch.observe(program, SteadySeconds());
+        TakeSnapshot(program, EpochSeconds(), *next, &pollWatch);
         next->linkName = linkName;
         next->linkUp = up;
         next->linkState = state;
         next->counters = counters;
-        collectable->publish(next);
+        board->publish(0, next);
         spare = std::move(published);
         published = std::move(next);
     };
