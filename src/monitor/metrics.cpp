@@ -14,10 +14,9 @@ namespace {
 using Snapshots = std::vector<std::shared_ptr<const MonitorSnapshot>>;
 
 // Every place a link operation can fail, so each series is there from the start.
-constexpr const char* kLinkWheres[] = {"serial read", "serial write", "serial configure", "tcp connect",
-                                       "tcp receive", "tcp send",     "tcp close",        "udp open",
-                                       "udp send",    "udp receive",  "udp close",        "udp foreign sender",
-                                       "other"};
+constexpr const char* kLinkWheres[] = {
+    "serial read", "serial write", "serial configure", "tcp connect", "tcp receive",        "tcp send", "tcp close",
+    "udp open",    "udp send",     "udp receive",      "udp close",   "udp foreign sender", "other"};
 constexpr const char* kFileKinds[] = {"Current.log", "log", "csv", "report", "network"};
 
 const char* LinkWhere(int code, int where) {
@@ -125,10 +124,14 @@ public:
     }
     void Escaped(std::string_view value) {
         for (const char c : value) {
-            if (c == '\\') out += "\\\\";
-            else if (c == '"') out += "\\\"";
-            else if (c == '\n') out += "\\n";
-            else out += c;
+            if (c == '\\')
+                out += "\\\\";
+            else if (c == '"')
+                out += "\\\"";
+            else if (c == '\n')
+                out += "\\n";
+            else
+                out += c;
         }
     }
 
@@ -249,7 +252,8 @@ const RadioValue kRadioValues[] = {
     {"corvane_radio_data_bytes_total", "counter",
      "Data bytes the radio has counted (starts again when the radio restarts)",
      [](const RadioSnapshot& r, double) { return double(r.dataBytes); }},
-    {"corvane_radio_poll_success_ratio", "gauge", "Poll score, 0 to 1 (the share of polls answered, recent ones weigh most)",
+    {"corvane_radio_poll_success_ratio", "gauge",
+     "Poll score, 0 to 1 (the share of polls answered, recent ones weigh most)",
      [](const RadioSnapshot& r, double) { return r.pollRatio; }},
     {"corvane_radio_alarm", "gauge",
      "1 while the radio's row shows an alarm (good packets below 75 %, frequency beyond 5 ppm or no reply within the "
@@ -511,8 +515,8 @@ std::vector<prometheus::MetricFamily> ParseExpositionFamilies(const std::string&
             continue;
         }
         if (line.rfind("# TYPE ", 0) == 0 && !families.empty()) {
-            families.back().type = line.ends_with(" counter") ? prometheus::MetricType::Counter
-                                                              : prometheus::MetricType::Gauge;
+            families.back().type =
+                line.ends_with(" counter") ? prometheus::MetricType::Counter : prometheus::MetricType::Gauge;
             continue;
         }
         if (line.empty() || line[0] == '#' || families.empty()) continue;

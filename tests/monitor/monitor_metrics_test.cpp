@@ -138,7 +138,7 @@ TEST_F(MonitorMetricsTest, AnyNetworkFileGivesAScrapePrometheusTakes) {
                                          << " 6000000  0 M\xC3\xBCller\r\n"  // UTF-8 ü
                                          << "junk line one\r\njunk line one\r\n"
                                          << " 6000001  0 a\x01\x7F\xC2\x85\xE2\x82\r\n"  // controls, a cut sequence
-                                         << " 6000002  0 q\"\\x\r\n";  // a quote and a backslash
+                                         << " 6000002  0 q\"\\x\r\n";                    // a quote and a backslash
     std::string error;
     ASSERT_TRUE(ReadNetworkFile(*p, rad, error)) << error;
     deliver(Diagnostics(0xF8, 0x0D80, 5000001, 2, {}, 0x1500));
