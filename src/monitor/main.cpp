@@ -168,6 +168,8 @@ int main(int argc, char** argv) {
         return Fail("cannot use the work folder " + options.workDir + ": " + std::strerror(errno));
 
     auto board = std::make_shared<MetricsBoard>(1);
+    // The exposer holds it weakly: it lives as long as main.
+    auto collectable = std::make_shared<ExpositionCollectable>(board);
     std::unique_ptr<prometheus::Exposer> exposer;
     if (!options.metricsAddress.empty()) {
         try {
@@ -176,7 +178,7 @@ int main(int argc, char** argv) {
             return Fail("cannot serve metrics on " + options.metricsAddress + ": " + e.what() +
                         " (is the port in use?)");
         }
-        exposer->RegisterCollectable(std::make_shared<ExpositionCollectable>(board));
+        exposer->RegisterCollectable(collectable);
         const auto ports = exposer->GetListeningPorts();
         const std::string address = options.metricsAddress.substr(0, options.metricsAddress.rfind(':'));
         Event("metrics at http://" + address + ":" + (ports.empty() ? std::string("?") : std::to_string(ports[0])) +
