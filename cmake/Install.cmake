@@ -66,7 +66,8 @@ if(TARGET corvane-monitor)
   install(FILES ${CORVANE_PACKAGING}/corvane-monitor.service ${CORVANE_PACKAGING}/corvane-monitor@.service
       DESTINATION lib/systemd/system)
   install(FILES ${CORVANE_PACKAGING}/prometheus.yml ${CORVANE_PACKAGING}/corvane-alerts.yml
-      DESTINATION ${CORVANE_DOCDIR}/examples)
+      ${CORVANE_PACKAGING}/corvane-recording.yml ${CORVANE_PACKAGING}/alertmanager-inhibit.yml
+      ${CORVANE_PACKAGING}/grafana-dashboard.json DESTINATION ${CORVANE_DOCDIR}/examples)
   # The Modbus register map for SCADA integrators, as text and as a tag import.
   install(FILES ${CMAKE_SOURCE_DIR}/docs/MODBUS.md ${CMAKE_SOURCE_DIR}/docs/modbus-registers.csv
       DESTINATION ${CORVANE_DOCDIR})

@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 
-#include <prometheus/text_serializer.h>
 
 #include "app/window_proc.h"
 #include "files/file_safety.h"
@@ -167,7 +166,7 @@ int main(int argc, char** argv) {
     if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
         return Fail("cannot use the work folder " + options.workDir + ": " + std::strerror(errno));
 
-    auto collectable = std::make_shared<SnapshotCollectable>();
+    auto board = std::make_shared<MetricsBoard>(1);
     // --- metrics serving ---
     WebServer web;
     if (!options.metricsAddress.empty()) {
@@ -175,11 +174,13 @@ int main(int argc, char** argv) {
         setup.address = options.metricsAddress;
         if (!options.webConfigFile.empty() && !LoadWebConfig(options.webConfigFile, setup.config, error))
             return Fail("--web.config.file " + error);
-        setup.metrics = [collectable]() -> std::shared_ptr<const std::string> {
-            if (!collectable->current()) return nullptr;
-            return std::make_shared<const std::string>(prometheus::TextSerializer().Serialize(collectable->Collect()));
+        setup.metrics = [board]() -> std::shared_ptr<const std::string> {
+            return board->current(0) ? board->exposition() : nullptr;
         };
-        setup.ready = [collectable] { return collectable->current() != nullptr; };
+        setup.metricsGzip = [board]() -> std::shared_ptr<const std::string> {
+            return board->current(0) ? board->expositionGzip() : nullptr;
+        };
+        setup.ready = [board] { return board->current(0) != nullptr; };
         if (!web.start(std::move(setup), error)) return Fail(error);
         Event(LogLevel::info, "metrics at " + web.url() + "/metrics");
     }
@@ -188,7 +189,7 @@ int main(int argc, char** argv) {
     ModbusDoor modbus;
     if (!options.modbusAddress.empty()) {
         modbus.notice = [](const std::string& text) { Event(LogLevel::warning, text); };
-        std::vector<UnitSnapshot> units = {[collectable] { return collectable->current(); }};
+        std::vector<UnitSnapshot> units = {[board] { return board->current(0); }};
         if (!modbus.start(options.modbusAddress, options.modbusAllowed, std::move(units), error)) return Fail(error);
         std::string host, port;
         SplitHostPort(options.modbusAddress, host, port);
@@ -216,6 +217,7 @@ int main(int argc, char** argv) {
     LinkSupervisor supervisor(program, host, options);
     EventTracker tracker(kJournalPolicy);
     MonitorCounters counters;
+    PollWatch pollWatch;
     const std::string linkName = MonitorLinkName(options.link);
 
     auto published = std::make_shared<MonitorSnapshot>();
@@ -226,12 +228,13 @@ int main(int argc, char** argv) {
             spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<MonitorSnapshot>();
         counters.framesByType = frames.framesByType;
         errors.copyInto(counters);
-        TakeSnapshot(program, EpochSeconds(), *next);
+        pollWatch.observe(program, SteadySeconds());
+        TakeSnapshot(program, EpochSeconds(), *next, &pollWatch);
         next->linkName = linkName;
         next->linkUp = up;
         next->linkState = state;
         next->counters = counters;
-        collectable->publish(next);
+        board->publish(0, next);
         spare = std::move(published);
         published = std::move(next);
     };

@@ -52,6 +52,62 @@ size_t Utf8SequenceLength(std::string_view text, size_t at) {
 
 }  // namespace
 
+const std::array<FaultKind, FaultCounters::kKinds>& FaultKinds() {
+    static const std::array<FaultKind, FaultCounters::kKinds> kinds = {{
+        {ProtocolFault::UnknownFrameType, "unknown_frame_type"},
+        {ProtocolFault::MasterEchoUnknownAddress, "master_echo_unknown_address"},
+        {ProtocolFault::HopSerialOutOfRange, "hop_serial_out_of_range"},
+        {ProtocolFault::ReplyUnknownAddress, "reply_unknown_address"},
+        {ProtocolFault::MasterStatusBadCheck, "master_status_bad_check"},
+        {ProtocolFault::TrafficReportBadCheck, "traffic_report_bad_check"},
+        {ProtocolFault::DiagnosticsBadCheck, "diagnostics_bad_check"},
+        {ProtocolFault::DiagnosticsTooManyHops, "diagnostics_too_many_hops"},
+        {ProtocolFault::ReceiveBeyondRing, "receive_beyond_ring"},
+        {ProtocolFault::TrafficSerialTooLow, "traffic_serial_too_low"},
+        {ProtocolFault::TraceBadCheck, "trace_bad_check"},
+        {ProtocolFault::TraceTooManyHops, "trace_too_many_hops"},
+        {ProtocolFault::RadioTableFull, "radio_table_full"},
+    }};
+    return kinds;
+}
+
+void PollWatch::observe(const Program& program, double steadySeconds) {
+    const PollState& poll = program.poll;
+    if (!started) {
+        started = true;
+        nextRecent = poll.nextRecentPoll;
+        sweepCount = poll.sweepCount;
+        randomNumber = poll.randomNumber;
+        sweepStart = steadySeconds;
+        return;
+    }
+    // Requests built for one radio since the last tick (at most one or two a tick,
+    // well inside the ring of four).
+    const size_t ring = poll.recentPolls.size();
+    while (nextRecent != poll.nextRecentPoll) {
+        const uint32_t serial = poll.recentPolls[nextRecent % ring];
+        if (serial != 0) ++bySerial[serial];
+        nextRecent = static_cast<uint8_t>((nextRecent + 1) % ring);
+    }
+    // Sequential polling counts its sweeps; random polling has come round when its
+    // number wraps. A table read again starts the count afresh.
+    const bool restarted = poll.sweepCount < sweepCount;
+    const bool cameRound = poll.sweepCount > sweepCount ||
+                           (poll.sweepCount == sweepCount && poll.pollMode == 1 && poll.randomNumber < randomNumber);
+    sweepCount = poll.sweepCount;
+    randomNumber = poll.randomNumber;
+    if (cameRound) {
+        lastSweep = steadySeconds - sweepStart;
+        ++sweepsDone;
+    }
+    if (cameRound || restarted) sweepStart = steadySeconds;
+}
+
+int64_t PollWatch::requests(uint32_t serial) const {
+    const auto it = bySerial.find(serial);
+    return it == bySerial.end() ? 0 : it->second;
+}
+
 std::string FnText(uint8_t repeaterNumber) {
     return repeaterNumber == 0 ? std::string("S") : "R" + HexText(repeaterNumber);
 }
@@ -129,7 +185,7 @@ std::string SweepWarningText(const SweepEstimate& e) {
     return text;
 }
 
-void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapshot& out) {
+void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapshot& out, const PollWatch* watch) {
     const RadioNetwork& network = program.network;
     const double now = NowSecondsOfDay(program.clock);
     out.nowEpochSeconds = nowEpochSeconds;
@@ -161,6 +217,10 @@ void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapsho
     }
 
     out.sweep = EstimateSweep(program);
+    out.alarmTimeSeconds = program.display.alarmTimeSeconds;
+    out.sweepsCompleted = watch ? watch->sweeps() : 0;
+    out.lastSweepSeconds = watch ? watch->lastSweepSeconds() : 0;
+    for (size_t k = 0; k < out.faults.size(); ++k) out.faults[k] = program.errors.faults.count(FaultKinds()[k].fault);
 
     // Serials held by more than one slot: their series carry the slot to stay apart.
     std::vector<uint32_t> serials;
@@ -184,6 +244,7 @@ void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapsho
         s.repeaterNumber = r.repeaterNumber;
         s.replyCount = r.replyCount;
         s.replied = r.replyCount != 0;
+        s.requests = watch ? watch->requests(r.serialNumber) : 0;
         if (!s.replied) continue;
         s.signal = r.signalLevel;
         s.noise = r.noiseLevel;

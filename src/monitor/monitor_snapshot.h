@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "model/protocol_error.h"
+
 struct Program;
 
 // One radio as the lists show it, in the window's units and scaling.
@@ -30,6 +32,7 @@ struct RadioSnapshot {
     double pollRatio = 0;   // Poll % / 100
     double ageSeconds = 0;  // since the last reply
     int replyCount = 0;
+    int64_t requests = 0;  // requests addressed to its serial (random polling asks by number)
     // The path: up to four hops, the repeater's serial (the master's for a direct
     // link) and the signal it hears.
     int hopCount = 0;
@@ -66,8 +69,30 @@ SweepEstimate EstimateSweep(const Program& program);
 // One line saying why radios will show alarms between replies, and what helps.
 std::string SweepWarningText(const SweepEstimate& sweep);
 
+// What the poll cycle did between ticks that its tables do not keep: requests
+// addressed to each serial, and when sweeps came round.
+class PollWatch {
+public:
+    // After each tick, with a steady clock in seconds.
+    void observe(const Program& program, double steadySeconds);
+    int64_t requests(uint32_t serial) const;
+    int64_t sweeps() const { return sweepsDone; }
+    double lastSweepSeconds() const { return lastSweep; }  // 0 until one has come round
+
+private:
+    std::map<uint32_t, int64_t> bySerial;
+    bool started = false;
+    uint8_t nextRecent = 0;
+    int sweepCount = 0;
+    uint8_t randomNumber = 0;
+    double sweepStart = 0;
+    int64_t sweepsDone = 0;
+    double lastSweep = 0;
+};
+
 // What one tick left in the tables, for the exporter and the terminal.
 struct MonitorSnapshot {
+    std::string networkName = "default";  // the `network` label
     std::string linkName;  // serial, tcp, udp, dialup
     bool linkUp = false;
     std::string linkState;  // "up", "down: <reason>", "connecting"
@@ -82,6 +107,11 @@ struct MonitorSnapshot {
     int64_t masterDataBytes = 0;
     double masterAgeSeconds = 0;
     SweepEstimate sweep;
+    int64_t sweepsCompleted = 0;
+    double lastSweepSeconds = 0;  // 0: none has come round yet
+    double alarmTimeSeconds = 0;
+    // Protocol faults by kind, in the order of FaultKinds().
+    std::array<int64_t, FaultCounters::kKinds> faults{};
     // Radios heard on the air that never answered their own poll, forgotten to
     // make room in a full table; and the last of them.
     int64_t radiosForgotten = 0;
@@ -90,8 +120,17 @@ struct MonitorSnapshot {
 };
 
 // Reads the program's tables into `out` (whose radio vector keeps its capacity).
-// `nowEpochSeconds` and the program's clock give the reply timestamps.
-void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapshot& out);
+// `nowEpochSeconds` and the program's clock give the reply timestamps; `watch`,
+// when given, the requests and sweeps.
+void TakeSnapshot(const Program& program, double nowEpochSeconds, MonitorSnapshot& out,
+                  const PollWatch* watch = nullptr);
+
+// Every protocol fault with its metric name, in a fixed order.
+struct FaultKind {
+    ProtocolFault fault;
+    const char* name;
+};
+const std::array<FaultKind, FaultCounters::kKinds>& FaultKinds();
 
 // "S", "R1".."RF", ... as the Fn column shows it.
 std::string FnText(uint8_t repeaterNumber);

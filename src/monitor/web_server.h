@@ -13,6 +13,8 @@ struct WebServerSetup {
     WebConfig config;
     // The exposition text; null until there is something to show.
     std::function<std::shared_ptr<const std::string>()> metrics;
+    // The same text gzip-compressed, for a client that accepts it; may be empty.
+    std::function<std::shared_ptr<const std::string>()> metricsGzip;
     // True once the first snapshot is published.
     std::function<bool()> ready;
 };

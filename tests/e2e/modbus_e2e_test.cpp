@@ -70,7 +70,7 @@ protected:
         return out;
     }
 
-    double requestsSent() { return Scrape(monitor->metricsPort())["corvane_requests_sent_total"]; }
+    double requestsSent() { return Scrape(monitor->metricsPort())["corvane_requests_sent_total{network=\"default\"}"]; }
 
     std::unique_ptr<MonitorProcess> monitor;
     int modbusPort = 0;
@@ -119,8 +119,8 @@ TEST_F(ModbusE2E, RegistersHoldWhatTheMetricsShow) {
         EXPECT_EQ(Signed(r.registers[6]), std::lround(metric("corvane_radio_frequency_offset_ppm") * 10));
         EXPECT_EQ(Signed(r.registers[7]), metric("corvane_radio_temperature_celsius"));
         EXPECT_EQ(r.registers[8], std::lround(metric("corvane_radio_supply_volts") * 10));
-        EXPECT_EQ(r.registers[9], std::lround(metric("corvane_radio_distance_km") * 100));
-        EXPECT_EQ(r.registers[10], metric("corvane_radio_disconnects"));
+        EXPECT_NEAR(r.registers[9], metric("corvane_radio_distance_meters") / 10, 1);  // whole meters
+        EXPECT_EQ(r.registers[10], metric("corvane_radio_disconnects_total"));
         EXPECT_EQ(r.registers[11], std::lround(metric("corvane_radio_poll_success_ratio") * 1000));
         EXPECT_EQ((r.registers[12] != 0), metric("corvane_radio_alarm") != 0);
     }

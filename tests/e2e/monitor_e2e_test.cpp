@@ -93,7 +93,7 @@ protected:
         const Samples s = Scrape(monitor->metricsPort());
         const auto sent = RepliesSent(simLog());
         const uint32_t master = radios.at(0).serial;
-        EXPECT_EQ(Get(s, "corvane_radios"), double(radios.size() - 1));
+        EXPECT_EQ(Get(s, "corvane_radios{network=\"default\"}"), double(radios.size() - 1));
         for (const auto& r : radios) {
             if (r.index == 0) continue;
             const std::string serial = std::to_string(r.serial);
@@ -173,7 +173,9 @@ TEST_F(MonitorE2E, MetricsMatchWhatTheSimulatorSentOnEveryLink) {
         const auto radios = simRadios();
         ASSERT_EQ(radios.size(), 13u);
         ASSERT_TRUE(Eventually([&] { return networkSeen(radios); }, c.seconds)) << Output();
-        EXPECT_EQ(Get(Scrape(monitor->metricsPort()), std::string("corvane_link_up{link=\"") + c.name + "\"}"), 1);
+        EXPECT_EQ(Get(Scrape(monitor->metricsPort()),
+                      std::string("corvane_link_up{network=\"default\",link=\"") + c.name + "\"}"),
+                  1);
         expectMetricsMatchTheSimulator(radios);
 
         // Stopping closes the link and leaves the minute's log, in time for a service manager.
@@ -255,9 +257,11 @@ TEST_F(MonitorE2E, ALostLinkComesBackAndNoRadioIsLost) {
         }
         // Slow enough retries for a scrape to see the link down.
         startMonitor(args, "3");
-        const std::string linkUp = std::string("corvane_link_up{link=\"") + loss.name + "\"}";
-        ASSERT_TRUE(Eventually([&] { return Scrape(monitor->metricsPort())["corvane_radios"] >= 4; }, 60)) << Output();
-        const double before = Scrape(monitor->metricsPort())["corvane_radios"];
+        const std::string linkUp = std::string("corvane_link_up{network=\"default\",link=\"") + loss.name + "\"}";
+        ASSERT_TRUE(
+            Eventually([&] { return Scrape(monitor->metricsPort())["corvane_radios{network=\"default\"}"] >= 4; }, 60))
+            << Output();
+        const double before = Scrape(monitor->metricsPort())["corvane_radios{network=\"default\"}"];
         const size_t mark = monitor->lines().size();
 
         if (std::string(loss.name) == "serial") {
@@ -274,8 +278,8 @@ TEST_F(MonitorE2E, ALostLinkComesBackAndNoRadioIsLost) {
         ASSERT_TRUE(monitor->waitForLine("link " + std::string(loss.name) + " up", 20, mark)) << Output();
         ASSERT_TRUE(Eventually([&] { return Scrape(monitor->metricsPort())[linkUp] == 1; }, 10));
         const Samples after = Scrape(monitor->metricsPort());
-        EXPECT_GE(Get(after, "corvane_radios"), before);
-        EXPECT_GE(Get(after, "corvane_link_reconnects_total"), 1);
+        EXPECT_GE(Get(after, "corvane_radios{network=\"default\"}"), before);
+        EXPECT_GE(Get(after, "corvane_link_reconnects_total{network=\"default\"}"), 1);
         double took = 0;
         EXPECT_EQ(monitor->stop(took), 0);
     }
@@ -311,7 +315,8 @@ TEST_F(MonitorE2E, PollsInTurnAfterANetworkFileUnlessTheModeSaysOtherwise) {
             EXPECT_EQ(byNumber, requests.size());
         monitor->lines();
         EXPECT_EQ(monitor->waitForLine("warning: a sweep of 12 radios takes about 3 s", 0), c.sweepWarning) << Output();
-        EXPECT_EQ(Get(Scrape(monitor->metricsPort()), "corvane_sweep_exceeds_alarm_time"), c.sweepWarning ? 1 : 0);
+        EXPECT_EQ(Get(Scrape(monitor->metricsPort()), "corvane_sweep_exceeds_alarm_time{network=\"default\"}"),
+                  c.sweepWarning ? 1 : 0);
         double took = 0;
         EXPECT_EQ(monitor->stop(took), 0);
         sim->stop();
@@ -346,9 +351,9 @@ TEST_F(MonitorE2E, SighupReadsTheNetworkFileAgainAndKeepsTheLink) {
     EXPECT_TRUE(monitor->waitForLine("the radios stay as they were", 5, mark)) << Output();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const Samples after = Scrape(monitor->metricsPort());
-    EXPECT_EQ(Get(after, "corvane_radios"), 12);
-    EXPECT_EQ(Get(after, "corvane_link_reconnects_total"), 0);
-    EXPECT_EQ(Get(after, "corvane_link_up{link=\"tcp\"}"), 1);
+    EXPECT_EQ(Get(after, "corvane_radios{network=\"default\"}"), 12);
+    EXPECT_EQ(Get(after, "corvane_link_reconnects_total{network=\"default\"}"), 0);
+    EXPECT_EQ(Get(after, "corvane_link_up{network=\"default\",link=\"tcp\"}"), 1);
     monitor->lines();
     EXPECT_FALSE(monitor->waitForLine("link tcp down", 0, mark)) << Output();
     double took = 0;
@@ -375,9 +380,14 @@ TEST_F(MonitorE2E, ASecondMonitorOnOneSerialDeviceIsRefused) {
               std::string::npos)
         << all;
     // The first keeps its replies.
-    const double frames = Get(Scrape(monitor->metricsPort()), "corvane_frames_received_total{type=\"f8\"}");
+    const double frames =
+        Get(Scrape(monitor->metricsPort()), "corvane_frames_received_total{network=\"default\",type=\"f8\"}");
     EXPECT_TRUE(Eventually(
-        [&] { return Scrape(monitor->metricsPort())["corvane_frames_received_total{type=\"f8\"}"] > frames; }, 10));
+        [&] {
+            return Scrape(monitor->metricsPort())["corvane_frames_received_total{network=\"default\",type=\"f8\"}"] >
+                   frames;
+        },
+        10));
 
     // Once the first has stopped, the device is free again.
     double took = 0;
@@ -393,7 +403,9 @@ TEST_F(MonitorE2E, AFailedCurrentLogIsLoggedWithItsReason) {
     const std::string site = dir.path() + "/site";
     ASSERT_EQ(mkdir(site.c_str(), 0755), 0);
     startMonitor({"--tcp", "127.0.0.1:" + std::to_string(sim->port("tcp")), "--work", site});
-    ASSERT_TRUE(Eventually([&] { return Scrape(monitor->metricsPort())["corvane_radios"] >= 1; }, 30)) << Output();
+    ASSERT_TRUE(
+        Eventually([&] { return Scrape(monitor->metricsPort())["corvane_radios{network=\"default\"}"] >= 1; }, 30))
+        << Output();
     EXPECT_EQ(Scrape(monitor->metricsPort())[R"(corvane_file_write_failures_total{file="Current.log"})"], 0);
     std::filesystem::remove_all(site);
     double took = 0;

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <prometheus/text_serializer.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +18,8 @@
 #include "support/protocol_fixture.h"
 
 namespace {
+
+std::string Expose(const MonitorSnapshot& s) { return RenderExposition({std::make_shared<MonitorSnapshot>(s)}); }
 
 // A table filled the way the link fills it: a master status frame and diagnostics
 // replies decoded by the engine.
@@ -42,56 +43,69 @@ protected:
         TakeSnapshot(*p, 1000000.0, s);
         s.linkName = "tcp";
         s.linkUp = true;
-        return ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
+        return ParseExposition(Expose(s));
     }
 };
 
 TEST_F(MonitorMetricsTest, ValuesAreTheNumbersTheListsShow) {
     const auto m = scrape();
-    const std::string radio = R"({serial="5000001",name="NewRadio",fn="S"})";
-    const std::string repeater = R"({serial="3000000",name="NewRadio",fn="R1"})";
+    const std::string radio = R"({network="default",serial="5000001"})";
+    const std::string repeater = R"({network="default",serial="3000000"})";
+    const std::string site = R"({network="default"})";
     const std::pair<std::string, double> expected[] = {
-        {R"(corvane_link_up{link="tcp"})", 1},
-        {"corvane_radios", 2},
-        {"corvane_master_noise_level", 21},
-        {"corvane_master_data_bytes", 258},
-        {"corvane_master_supply_volts", 0xC0 / 256.0 * 32.5},
-        {"corvane_master_last_status_timestamp_seconds", 1000000},
-        {"corvane_radio_info" + radio, 1},
+        {R"(corvane_link_up{network="default",link="tcp"})", 1},
+        {"corvane_radios" + site, 2},
+        {"corvane_alarm_time_seconds" + site, 60},
+        {R"(corvane_master_info{network="default",serial="5902900"})", 1},
+        {"corvane_master_noise_level" + site, 21},
+        {"corvane_master_data_bytes_total" + site, 258},
+        {"corvane_master_supply_volts" + site, 0xC0 / 256.0 * 32.5},
+        {"corvane_master_last_status_timestamp_seconds" + site, 1000000},
+        {R"(corvane_radio_info{network="default",serial="5000001",name="NewRadio",fn="S"})", 1},
+        {R"(corvane_radio_info{network="default",serial="3000000",name="NewRadio",fn="R1"})", 1},
+        {"corvane_radio_replies_total" + radio, 1},
         {"corvane_radio_signal_level" + radio, 42},
         {"corvane_radio_noise_level" + radio, 15},
         {"corvane_radio_good_packets_ratio" + radio, 200 / 2.56 / 100},
         {"corvane_radio_frequency_offset_ppm" + radio, 0},
-        {"corvane_radio_distance_km" + radio, 10.417 - 3},
-        {"corvane_radio_disconnects" + radio, 3},
+        {"corvane_radio_distance_meters" + radio, (10.417 - 3) * 1000},
+        {"corvane_radio_disconnects_total" + radio, 3},
         {"corvane_radio_supply_volts" + radio, 0x9A / 256.0 * 15},
         {"corvane_radio_poll_success_ratio" + radio, 1},
         {"corvane_radio_alarm" + radio, 0},
         {"corvane_radio_alarm" + repeater, 1},
         {"corvane_radio_last_reply_timestamp_seconds" + radio, 1000000},
-        {R"(corvane_radio_hop_signal_level{serial="5000001",name="NewRadio",fn="S",hop="1",repeater="3000000"})", 64},
-        {R"(corvane_radio_hop_signal_level{serial="3000000",name="NewRadio",fn="R1",hop="1",repeater="5902900"})", 54},
+        {R"(corvane_radio_hop_signal_level{network="default",serial="5000001",hop="1",repeater="3000000"})", 64},
+        {R"(corvane_radio_hop_signal_level{network="default",serial="3000000",hop="1",repeater="5902900"})", 54},
     };
     for (const auto& [series, value] : expected) {
         auto it = m.find(series);
         ASSERT_NE(it, m.end()) << series;
-        EXPECT_NEAR(it->second, value, 1e-9) << series;
+        EXPECT_NEAR(it->second, value, 1e-6) << series;
     }
     // Temperatures go through the thermistor curve the screens use.
     EXPECT_EQ(m.at("corvane_radio_temperature_celsius" + radio), TemperatureFromRaw(0x80));
 }
 
-TEST_F(MonitorMetricsTest, ARadioThatNeverRepliedHasOnlyItsInfo) {
+// Its info and its counts at 0 (so an alert can see it never replied), no values.
+TEST_F(MonitorMetricsTest, ARadioThatNeverRepliedHasItsInfoAndCountsOnly) {
     // A third radio from the network file, not heard yet.
     p->network.radios[3].serialNumber = 7000000;
     p->network.radioCount = 3;
     const auto m = scrape();
-    EXPECT_EQ(m.count(R"(corvane_radio_info{serial="7000000",name="NewRadio",fn="S"})"), 1u);
+    const std::set<std::string> expected = {
+        R"(corvane_radio_info{network="default",serial="7000000",name="NewRadio",fn="S"})",
+        R"(corvane_radio_requests_total{network="default",serial="7000000"})",
+        R"(corvane_radio_replies_total{network="default",serial="7000000"})"};
+    std::set<std::string> found;
     for (const auto& [series, value] : m) {
-        if (series.find("7000000") != std::string::npos) {
-            EXPECT_EQ(series.rfind("corvane_radio_info", 0), 0u) << series;
+        if (series.find("7000000") == std::string::npos) continue;
+        found.insert(series);
+        if (series.find("_total") != std::string::npos) {
+            EXPECT_EQ(value, 0) << series;
         }
     }
+    EXPECT_EQ(found, expected);
 }
 
 TEST_F(MonitorMetricsTest, AlarmsAreRaisedAndClearedOncePerRule) {
@@ -123,7 +137,8 @@ TEST_F(MonitorMetricsTest, AnyNetworkFileGivesAScrapePrometheusTakes) {
                                          << " 5000001  0 M\xFCller \r\n"     // the same radio twice
                                          << " 6000000  0 M\xC3\xBCller\r\n"  // UTF-8 ü
                                          << "junk line one\r\njunk line one\r\n"
-                                         << " 6000001  0 a\x01\x7F\xC2\x85\xE2\x82\r\n";  // controls, a cut sequence
+                                         << " 6000001  0 a\x01\x7F\xC2\x85\xE2\x82\r\n"  // controls, a cut sequence
+                                         << " 6000002  0 q\"\\x\r\n";                    // a quote and a backslash
     std::string error;
     ASSERT_TRUE(ReadNetworkFile(*p, rad, error)) << error;
     deliver(Diagnostics(0xF8, 0x0D80, 5000001, 2, {}, 0x1500));
@@ -131,7 +146,7 @@ TEST_F(MonitorMetricsTest, AnyNetworkFileGivesAScrapePrometheusTakes) {
     MonitorSnapshot s;
     TakeSnapshot(*p, 1000000.0, s);
     s.linkName = "serial";
-    const std::string text = prometheus::TextSerializer().Serialize(RenderMetrics(s));
+    const std::string text = Expose(s);
     const std::string scrape = dir + "/scrape.txt";
     std::ofstream(scrape, std::ios::binary) << text;
 
@@ -151,13 +166,14 @@ TEST_F(MonitorMetricsTest, AnyNetworkFileGivesAScrapePrometheusTakes) {
     }
     const auto m = ParseExposition(text);
     for (const char* expected : {
-             "corvane_radio_info{serial=\"5000001\",name=\"M\xC3\xBCller\",fn=\"S\",slot=\"1\"}",
-             "corvane_radio_info{serial=\"5000001\",name=\"M\xC3\xBCller\",fn=\"S\",slot=\"2\"}",
-             "corvane_radio_info{serial=\"6000000\",name=\"M\xC3\xBCller\",fn=\"S\"}",
-             "corvane_radio_info{serial=\"0\",name=\"e\",fn=\"S\",slot=\"4\"}",
-             "corvane_radio_info{serial=\"0\",name=\"e\",fn=\"S\",slot=\"5\"}",
-             "corvane_radio_info{serial=\"6000001\",name=\"a???\xC3\xA2?\",fn=\"S\"}",
-             "corvane_radio_signal_level{serial=\"5000001\",name=\"M\xC3\xBCller\",fn=\"S\",slot=\"1\"}",
+             "corvane_radio_info{network=\"default\",serial=\"5000001\",slot=\"1\",name=\"M\xC3\xBCller\",fn=\"S\"}",
+             "corvane_radio_info{network=\"default\",serial=\"5000001\",slot=\"2\",name=\"M\xC3\xBCller\",fn=\"S\"}",
+             "corvane_radio_info{network=\"default\",serial=\"6000000\",name=\"M\xC3\xBCller\",fn=\"S\"}",
+             "corvane_radio_info{network=\"default\",serial=\"0\",slot=\"4\",name=\"e\",fn=\"S\"}",
+             "corvane_radio_info{network=\"default\",serial=\"0\",slot=\"5\",name=\"e\",fn=\"S\"}",
+             "corvane_radio_info{network=\"default\",serial=\"6000001\",name=\"a???\xC3\xA2?\",fn=\"S\"}",
+             "corvane_radio_info{network=\"default\",serial=\"6000002\",name=\"q\\\"\\\\x\",fn=\"S\"}",
+             "corvane_radio_signal_level{network=\"default\",serial=\"5000001\",slot=\"1\"}",
          })
         EXPECT_EQ(m.count(expected), 1u) << expected << "\n" << text;
 }
@@ -205,9 +221,11 @@ TEST(MonitorSweep, ASweepLongerThanTheAlarmTimeIsFlagged) {
         program->display.alarmTimeSeconds = 60;
         MonitorSnapshot s;
         TakeSnapshot(*program, 0, s);
-        const auto m = ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
-        EXPECT_NEAR(m.at("corvane_sweep_estimated_seconds"), c.seconds, 1e-6) << c.radios << " " << c.interval;
-        EXPECT_EQ(m.at("corvane_sweep_exceeds_alarm_time"), c.exceeds ? 1 : 0) << c.radios << " " << c.interval;
+        const auto m = ParseExposition(Expose(s));
+        EXPECT_NEAR(m.at(R"(corvane_sweep_estimated_seconds{network="default"})"), c.seconds, 1e-6)
+            << c.radios << " " << c.interval;
+        EXPECT_EQ(m.at(R"(corvane_sweep_exceeds_alarm_time{network="default"})"), c.exceeds ? 1 : 0)
+            << c.radios << " " << c.interval;
         EXPECT_EQ(SweepWarningText(s.sweep).find(c.radios > 256 && c.mode == 1 ? "random polling" : "a sweep of"), 0u)
             << SweepWarningText(s.sweep);
     }
@@ -261,36 +279,42 @@ TEST(MonitorJournal, ASerialInTwoSlotsIsTrackedPerSlot) {
 }
 
 // Number 30 is both a ring overrun (a protocol fault) and EROFS (a failed file
-// write): each goes to its own metric, and link failures to a third.
-TEST_F(MonitorMetricsTest, FaultsLinkFailuresAndFileFailuresAreKeptApart) {
+// write): each goes to its own metric, and link failures to a third. Faults go by
+// name (the two behind number 32 apart), and every series is there at 0.
+TEST_F(MonitorMetricsTest, FaultsLinkFailuresAndFileFailuresAreKeptApartByName) {
+    RecordFault(p->errors, ProtocolFault::ReceiveBeyondRing, 512);
+    RecordFault(p->errors, ProtocolFault::TraceBadCheck, 0x41);
     MonitorSnapshot s;
     TakeSnapshot(*p, 1000000.0, s);
     using Kind = ProtocolError::Kind;
-    CountErrorRecord(s.counters, Kind::Fault, 30, 512);        // receive beyond the ring
     CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);  // Current.log, read-only folder
     CountErrorRecord(s.counters, Kind::Failure, EROFS, 9001);
     CountErrorRecord(s.counters, Kind::Failure, ENOSPC, 9002);  // the CSV
     CountErrorRecord(s.counters, Kind::Failure, ECONNREFUSED, 311);
     CountErrorRecord(s.counters, Kind::Failure, 325, 9001);  // a foreign sender at 0.0.35.41
-    const auto m = ParseExposition(prometheus::TextSerializer().Serialize(RenderMetrics(s)));
+    const auto m = ParseExposition(Expose(s));
     const std::pair<std::string, double> expected[] = {
-        {R"(corvane_protocol_errors_total{code="30"})", 1},
-        {R"(corvane_file_write_failures_total{file="Current.log"})", 2},
-        {R"(corvane_file_write_failures_total{file="csv"})", 1},
-        {R"(corvane_file_write_failures_total{file="log"})", 0},
-        {R"(corvane_file_write_failures_total{file="report"})", 0},
-        {R"(corvane_file_write_failures_total{file="network"})", 0},
-        {R"(corvane_link_failures_total{where="tcp connect"})", 1},
-        {R"(corvane_link_failures_total{where="udp foreign sender"})", 1},
+        {R"(corvane_protocol_faults_total{network="default",fault="receive_beyond_ring",code="30"})", 1},
+        {R"(corvane_protocol_faults_total{network="default",fault="trace_bad_check",code="32"})", 1},
+        {R"(corvane_protocol_faults_total{network="default",fault="traffic_serial_too_low",code="32"})", 0},
+        {R"(corvane_file_write_failures_total{network="default",file="Current.log"})", 2},
+        {R"(corvane_file_write_failures_total{network="default",file="csv"})", 1},
+        {R"(corvane_file_write_failures_total{network="default",file="log"})", 0},
+        {R"(corvane_file_write_failures_total{network="default",file="report"})", 0},
+        {R"(corvane_file_write_failures_total{network="default",file="network"})", 0},
+        {R"(corvane_link_failures_total{network="default",where="tcp connect"})", 1},
+        {R"(corvane_link_failures_total{network="default",where="udp foreign sender"})", 1},
+        {R"(corvane_link_failures_total{network="default",where="serial read"})", 0},
     };
     for (const auto& [series, value] : expected) {
         auto it = m.find(series);
         ASSERT_NE(it, m.end()) << series;
         EXPECT_EQ(it->second, value) << series;
     }
-    size_t protocolSeries = 0;
-    for (const auto& [series, value] : m) protocolSeries += series.rfind("corvane_protocol_errors_total", 0) == 0;
-    EXPECT_EQ(protocolSeries, 1u);
+    std::map<std::string, size_t> seriesOf;
+    for (const auto& [series, value] : m) ++seriesOf[series.substr(0, series.find('{'))];
+    EXPECT_EQ(seriesOf["corvane_protocol_faults_total"], size_t(FaultCounters::kKinds));
+    EXPECT_EQ(seriesOf["corvane_link_failures_total"], 13u);
 }
 
 TEST(MonitorReconnect, BackOffDoublesUpToItsCap) {
@@ -300,12 +324,12 @@ TEST(MonitorReconnect, BackOffDoublesUpToItsCap) {
 }
 
 TEST_F(MonitorMetricsTest, RadiosForgottenForANewcomerAreCounted) {
-    EXPECT_EQ(scrape().at("corvane_radios_forgotten_total"), 0);
+    EXPECT_EQ(scrape().at(R"(corvane_radios_forgotten_total{network="default"})"), 0);
     for (uint32_t k = 0; k < kMaxRadios - 2; ++k) deliver(Diagnostics(0xF8, 0x0D80, 7000000 + k, 2));
     deliver(Diagnostics(0xF8, 0x0D80, 8000000, 2));  // the table is full: the oldest heard gives way
     const auto m = scrape();
-    EXPECT_EQ(m.at("corvane_radios_forgotten_total"), 1);
-    EXPECT_EQ(m.at("corvane_radios"), kMaxRadios);
+    EXPECT_EQ(m.at(R"(corvane_radios_forgotten_total{network="default"})"), 1);
+    EXPECT_EQ(m.at(R"(corvane_radios{network="default"})"), kMaxRadios);
 }
 
 }  // namespace

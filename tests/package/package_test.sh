@@ -49,7 +49,10 @@ if [[ -e $root/usr/bin/corvane-monitor ]]; then
     usr/lib/systemd/system/corvane-monitor@.service etc/default/corvane-monitor
     usr/share/doc/corvane-diagnostics/examples/prometheus.yml
     usr/share/doc/corvane-diagnostics/examples/corvane-alerts.yml
-    usr/share/doc/corvane-diagnostics/MODBUS.md usr/share/doc/corvane-diagnostics/modbus-registers.csv)
+    usr/share/doc/corvane-diagnostics/MODBUS.md usr/share/doc/corvane-diagnostics/modbus-registers.csv
+    usr/share/doc/corvane-diagnostics/examples/corvane-recording.yml
+    usr/share/doc/corvane-diagnostics/examples/alertmanager-inhibit.yml
+    usr/share/doc/corvane-diagnostics/examples/grafana-dashboard.json)
 fi
 for f in "${expect[@]}"; do [[ -s $root/$f ]] || fail "missing $f"; done
 
