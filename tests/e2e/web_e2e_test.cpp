@@ -121,7 +121,7 @@ TEST_F(WebE2E, OnIpv6OnlyTheConfiguredUserReadsTheMetrics) {
         {"/metrics", "nobody:s3cret", 401, "WWW-Authenticate: Basic"},
         {"/-/healthy", "", 401, "WWW-Authenticate: Basic"},
         {"/metrics", "admin:s3cret", 200, "Content-Type: text/plain; version=0.0.4; charset=utf-8"},
-        {"/metrics", "admin:s3cret", 200, "\ncorvane_link_up{link=\"serial\"} 0\n"},
+        {"/metrics", "admin:s3cret", 200, "\ncorvane_link_up{network=\"default\",link=\"serial\"} 0\n"},
         {"/", "admin:s3cret", 200, "<a href=\"metrics\">"},
         {"/-/healthy", "admin:s3cret", 200, "Healthy."},
         {"/elsewhere", "admin:s3cret", 404, "Not found"},
