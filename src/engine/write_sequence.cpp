@@ -15,8 +15,7 @@ uint8_t High(int32_t word) { return static_cast<uint8_t>((word >> 8) & 0xFF); }
 uint8_t Low(int32_t word) { return static_cast<uint8_t>(word & 0xFF); }
 
 void Status(Program& program, int radio, const char* radioMask) {
-    program.live->statusPollMode(FormatNumber(radio, radioMask) +
-                                 FormatNumber(program.poll.pollMode.number(), "* # "));
+    program.live->statusPollMode(FormatNumber(radio, radioMask) + FormatNumber(program.poll.pollMode.number(), "* # "));
 }
 
 void Build(Program& program, uint8_t type, unsigned serial, uint8_t byte5, uint8_t byte6) {

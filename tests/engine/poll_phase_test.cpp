@@ -19,10 +19,10 @@ TEST(PollPhase, NumberAndPhaseStandForEachOther) {
         int left;
     };
     const Case cases[] = {
-        {0, sequential, polling, 0},  {1, random, polling, 0},     {-78, sequential, sweep, 39},
-        {-33, random, sweep, 17},     {-1, random, sweep, 1},      {2, sequential, readBack, 1},
-        {23, random, readBack, 11},   {24, sequential, store, 1},  {35, random, store, 6},
-        {36, sequential, write, 1},   {45, random, write, 5},      {46, sequential, contact, 1},
+        {0, sequential, polling, 0}, {1, random, polling, 0},    {-78, sequential, sweep, 39},
+        {-33, random, sweep, 17},    {-1, random, sweep, 1},     {2, sequential, readBack, 1},
+        {23, random, readBack, 11},  {24, sequential, store, 1}, {35, random, store, 6},
+        {36, sequential, write, 1},  {45, random, write, 5},     {46, sequential, contact, 1},
         {61, random, contact, 8},
     };
     for (const Case& c : cases) {
