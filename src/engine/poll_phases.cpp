@@ -1,5 +1,7 @@
 #include "engine/poll_phases.h"
 
+#include <algorithm>
+
 PollPhase AfterRequest(PollPhase phase) {
     if (phase.polling()) return phase;
     return PollPhase::at(phase.order(), int64_t(phase.steps()) + (phase.sweeping() ? 1 : -1));
@@ -28,5 +30,5 @@ PollPhase WithSweep(PollPhase phase, int32_t reads) {
 PollPhase RemoteWriteStart(PollOrder order) { return PollPhase::at(order, PollPhase::kWriteSteps); }
 
 PollPhase ReadBackOnly(PollOrder order, int32_t reads) {
-    return PollPhase::at(order, reads < PollPhase::kReadBacks ? reads : PollPhase::kReadBacks);
+    return PollPhase::at(order, std::clamp(reads, 1, PollPhase::kReadBacks));
 }

@@ -39,8 +39,8 @@ BuildOutcome Abort(Program& program, Host& host, TickGuard& tick, const std::str
 
 BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick) {
     PollState& poll = program.poll;
-    const PollStage stage = poll.pollMode.stage();
     if (!poll.pollMode.remoteWrite()) return BuildOutcome::nothing;
+    const PollStage stage = poll.pollMode.stage();
 
     unsigned serial = 0;
     if (!SerialOfRadio(program.network, poll.currentRadio, serial)) {
