@@ -127,7 +127,7 @@ struct TickFixture {
         n.firstVisibleRow = 1;
         n.lastVisibleRow = 41;
         program->display.rowsPerPage = 40;
-        program->poll.pollMode = 0;
+        program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
 
         std::mt19937 rng(12345);
         for (int t = 0; t < kTicksInStream; ++t) {

@@ -99,7 +99,7 @@ void OnKeyDown(Program& program, Host& host, int virtualKey) {
         case key::letterP:
             if (display.screenNumber == screen::screen2)
                 ReadAllSetupParameters(program);
-            else if (program.poll.pollMode >= 0 && program.poll.pollMode <= 1)
+            else if (program.poll.pollMode.polling())
                 PollSingleRadio(program, host);  // never while a sweep or a write runs
             break;
         case key::letterF:

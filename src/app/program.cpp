@@ -17,7 +17,7 @@ std::unique_ptr<Program> CreateProgram(Clock& clock) {
     program->live = program->ownedLive.get();
     program->ownedReplySource = std::make_unique<LinkByteSource>(*program);
     program->replySource = program->ownedReplySource.get();
-    program->onMasterStatus = OnMasterStatusFrame;
+    ConnectPollCycle(*program);
 
     program->link.linkUp = 1;
     program->log.bannerText = "Diagnostics KTX Version 2.16";

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/poll_phases.h"
 #include "engine/remote_setup.h"
 #include "model/program.h"
 #include "model/radio_table.h"
@@ -134,7 +135,7 @@ void ChangeSetupParameter(Program& program, Host& host) {
     }
     if (program.display.screenNumber != screen::screen2) return;
     // A read-all sweep or a write already owns the poll cycle.
-    if (poll.pollMode < 0 || poll.pollMode > 1) return;
+    if (!poll.pollMode.polling()) return;
 
     std::string text;
     if (!host.prompt("Radio Parameter to Change?", text)) return;
@@ -156,9 +157,9 @@ void ChangeSetupParameter(Program& program, Host& host) {
     int writeValue = 0;
     if (!AskWriteValue(program, host, row, target, writeValue)) return;
     // The timer kept polling while the dialogs were open; start only from idle polling.
-    if (poll.pollMode < 0 || poll.pollMode > 1) return;
+    if (!poll.pollMode.polling()) return;
 
-    poll.pollMode += 60;
+    poll.pollMode = RemoteWriteStart(poll.pollMode.order());
     poll.writeAddress = AddressOfRow(program.setup, row);
     poll.writeValue = writeValue;
     poll.ackAddress = -1;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "engine/poll_phases.h"
 #include "engine/tick_guard.h"
 #include "engine/write_sequence.h"
 #include "files/log_files.h"
@@ -72,9 +73,9 @@ BuildOutcome BuildSingleParameter(Program& program) {
         return BuildOutcome::nothing;
     }
     BuildRead(program, serial, AddressOfRow(program.setup, static_cast<int>(typed)));
-    Status(program, "Mem" + FormatNumber(poll.pollMode, " * "));
+    Status(program, "Mem" + FormatNumber(poll.pollMode.number(), " * "));
     ++poll.singleParamPolls;
-    poll.pollMode = 0;
+    poll.pollMode = PollPhase::polling(PollOrder::sequential);
     return BuildOutcome::built;
 }
 
@@ -94,13 +95,13 @@ BuildOutcome BuildParameterSweep(Program& program) {
     unsigned serial = 0;
     if (!SerialOfRadio(program.network, poll.currentRadio, serial)) {
         // The radio left the table: the sweep ends in the base mode.
-        poll.pollMode &= 1;
+        poll.pollMode = Abandoned(poll.pollMode);
         return BuildOutcome::nothing;
     }
     BuildRead(program, serial, SweepAddress(program));
     AdvanceSetupSweepIndex(program);
-    Status(program, "Mem" + FormatNumber(poll.pollMode, " * #"));
-    poll.pollMode += 2;
+    Status(program, "Mem" + FormatNumber(poll.pollMode.number(), " * #"));
+    poll.pollMode = AfterRequest(poll.pollMode);
     return BuildOutcome::built;
 }
 
@@ -137,9 +138,9 @@ BuildOutcome BuildSequential(Program& program) {
 BuildOutcome BuildStep(Program& program, Host& host, TickGuard& tick) {
     PollState& poll = program.poll;
     if (poll.singleParamPolls > 0) return BuildSingleParameter(program);
-    if (poll.pollMode == 1) return BuildRandom(program);
-    if (poll.pollMode < 0) return BuildParameterSweep(program);
-    if (poll.pollMode == 0) return BuildSequential(program);
+    if (poll.pollMode.polls(PollOrder::random)) return BuildRandom(program);
+    if (poll.pollMode.sweeping()) return BuildParameterSweep(program);
+    if (poll.pollMode.polls(PollOrder::sequential)) return BuildSequential(program);
     return BuildWriteSequenceRequest(program, host, tick);
 }
 
@@ -185,6 +186,12 @@ void PollTick(Program& program, Host& host) {
         host.update();
         poll.repaintRequested = false;
     }
+}
+
+void ConnectPollCycle(Program& program) {
+    program.onMasterStatus = OnMasterStatusFrame;
+    program.onReadEcho = ReadEcho;
+    program.onWriteEcho = WriteEcho;
 }
 
 void OnMasterStatusFrame(Program& program) {

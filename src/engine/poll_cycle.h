@@ -13,6 +13,10 @@ void PollTick(Program& program, Host& host);
 // Program::onMasterStatus; the poll cycle owns the send.
 void OnMasterStatusFrame(Program& program);
 
+// Points the program's decoder hooks at the poll cycle: the master-status send
+// and the remote write's echoes.
+void ConnectPollCycle(Program& program);
+
 // Mode changes.
 void PollRandomMode(PollState& poll);                   // menu 201, key R
 void PollSequentialMode(PollState& poll);               // menu 202, key S

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "engine/poll_cycle.h"
+#include "engine/poll_phases.h"
 #include "model/program.h"
 #include "model/radio_table.h"
 #include "platform/host.h"
@@ -22,18 +23,18 @@ void StartParameterSweep(Program& program) {
     PollState& poll = program.poll;
     poll.setupSweepIndex = 0;
     poll.currentRadio = program.network.selectedRadio;
-    poll.pollMode -= 2 * program.setup.setupParamCount;
+    poll.pollMode = WithSweep(poll.pollMode, program.setup.setupParamCount);
 }
 
 }  // namespace
 
 void PollRandomMode(PollState& poll) {
-    poll.pollMode = 1;
+    poll.pollMode = PollPhase::polling(PollOrder::random);
     poll.randomNumber = 0;
 }
 
 void PollSequentialMode(PollState& poll) {
-    poll.pollMode = 0;
+    poll.pollMode = PollPhase::polling(PollOrder::sequential);
     poll.currentRadio = 1;
 }
 
@@ -52,7 +53,7 @@ void ReadAllSetupParameters(Program& program) { StartParameterSweep(program); }
 
 void PollSingleRadio(Program& program, Host& host) {
     PollState& poll = program.poll;
-    if (poll.pollMode < 0 || poll.pollMode > 1) return;  // a sweep or a write is running
+    if (!poll.pollMode.polling()) return;  // a sweep or a write is running
     std::string text;
     if (!host.prompt("Radio Serial Number to Poll?", text)) return;
     const double typed = ParseTypedNumber(text);
@@ -66,7 +67,7 @@ void PollSingleRadio(Program& program, Host& host) {
     if (index < 0) return;  // the table is full
     poll.currentRadio = index;
     program.network.selectedRadio = index;
-    poll.pollMode += 10;  // five reads of writeAddress from that radio
+    poll.pollMode = ReadBackOnly(poll.pollMode.order(), 5);  // five reads of writeAddress from that radio
 }
 
 void SetPollInterval(Program& program, Host& host) {

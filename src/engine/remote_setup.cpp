@@ -2,15 +2,12 @@
 
 #include <algorithm>
 
+#include "engine/poll_phases.h"
 #include "model/radio_table.h"
 
 namespace {
 
-// pollMode 2..61: the write, store and read-back stages of a parameter change.
-bool WriteRunning(const PollState& poll) {
-    const int mode = poll.pollMode;
-    return mode >= 2 && mode <= 61;
-}
+bool WriteRunning(const PollState& poll) { return poll.pollMode.remoteWrite(); }
 
 int LastRadio(const RadioNetwork& network) { return std::clamp(network.radioCount, 0, kMaxRadios); }
 
@@ -37,7 +34,7 @@ void FollowWriteTarget(const RadioNetwork& network, PollState& poll, int64_t tar
     }
     // The radio being written is no longer in the table: nothing more goes to it,
     // and no other radio inherits its write.
-    poll.pollMode &= 1;
+    poll.pollMode = Abandoned(poll.pollMode);
     poll.pendingAddress = -1;
     poll.pendingValue = -1;
     poll.ackAddress = -1;

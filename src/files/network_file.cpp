@@ -239,7 +239,7 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
     RebuildRadioIndex(network);
 
     // Poll the new list in order from its first radio.
-    program.poll.pollMode = 0;
+    program.poll.pollMode = PollPhase::polling(PollOrder::sequential);
     program.poll.currentRadio = 1;
     network.firstVisibleRow = 1;
     network.lastVisibleRow = std::min(40, network.radioCount);

@@ -3,13 +3,15 @@
 #include <cstdint>
 #include <string>
 
+#include "model/poll_phase.h"
+
 struct PollState {
     bool inTimerTick = false;
     int32_t overrunCount = 0;
     float pollInterval = 0.2f;
     float tickAccumulator = 0.01f;
     int32_t requestState = 8;  // 0: a request waits in RequestFrame; 8: sent, build the next
-    int32_t pollMode = 1;      // 0 sequential, 1 random, <0 sweep, 2..61 remote setup stages
+    PollPhase pollMode;        // random polling, a sweep or a remote-write stage; moved by the engine
     int32_t currentRadio = 0;
     uint8_t randomNumber = 0;
     int32_t sweepCount = 0;

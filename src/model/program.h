@@ -35,6 +35,9 @@ struct Program {
     FrameObserver* frameObserver = nullptr;
     // What the engine does when the master's status frame arrives (TCP pacing); set by CreateProgram.
     void (*onMasterStatus)(Program&) = nullptr;
+    // What the engine does with the target radio's echoes during a remote write; set with onMasterStatus.
+    void (*onReadEcho)(Program&, int radio, int offset) = nullptr;
+    void (*onWriteEcho)(Program&, int radio, int offset, int value) = nullptr;
 
     // What CreateProgram made for the pointers above.
     std::unique_ptr<LiveListener> ownedLive;

@@ -250,7 +250,7 @@ void NewNetworkReset(RadioNetwork& network, PollState& poll, RequestFrame& reque
     network.lastMasterSequence = 0;
     network.lastSlaveSequence = 0;
 
-    poll.pollMode = 1;
+    poll.pollMode = PollPhase::polling(PollOrder::random);
     poll.randomNumber = 0;
     poll.requestState = 8;
     poll.currentRadio = 0;

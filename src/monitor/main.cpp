@@ -152,7 +152,8 @@ int main(int argc, char** argv) {
             return Fail(options.networkFile + " holds no IP ADDRESS and PORT NUMBER for --" + MonitorLinkName(options.link));
     }
     // As the window: reading a network file switches to sequential polling; --mode decides when given.
-    if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
+    if (options.hasMode)
+        program.poll.pollMode = PollPhase::polling(options.sequential ? PollOrder::sequential : PollOrder::random);
     if (options.hasInterval) program.poll.pollInterval = static_cast<float>(options.intervalSeconds);
     program.display.alarmTimeSeconds = static_cast<float>(options.alarmTimeSeconds);
     // SIGHUP reads the file again after the work folder has become the current one.
@@ -261,7 +262,8 @@ int main(int argc, char** argv) {
         }
         if (!options.host.empty()) program.link.ipAddressText = options.host;
         if (!options.port.empty()) program.link.portText = options.port;
-        if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
+        if (options.hasMode)
+            program.poll.pollMode = PollPhase::polling(options.sequential ? PollOrder::sequential : PollOrder::random);
         Event(LogLevel::info, "SIGHUP: read " + options.networkFile + " again: " + std::to_string(program.network.radioCount) +
               " radios");
         if (!problem.empty()) Event(LogLevel::warning, problem);

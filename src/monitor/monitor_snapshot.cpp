@@ -152,7 +152,7 @@ size_t Utf8Length(std::string_view text) {
 SweepEstimate EstimateSweep(const Program& program) {
     SweepEstimate e;
     e.radios = std::max(program.network.radioCount, 0);
-    e.sequential = (program.poll.pollMode & 1) == 0;
+    e.sequential = program.poll.pollMode.order() == PollOrder::sequential;
     // A request leaves on the first tick whose accumulator (0.01 after a send, 0.1 a
     // tick) passes the interval; on TCP the master's status frames pace it, at most
     // one a second.

@@ -14,7 +14,7 @@ public:
     int appendRadio(uint32_t serial, int keep) override {
         // A setup sequence or parameter sweep keeps the radio it works on.
         const PollState& poll = program.poll;
-        const bool setup = poll.pollMode < 0 || poll.pollMode >= 2 || poll.singleParamPolls > 0;
+        const bool setup = !poll.pollMode.polling() || poll.singleParamPolls > 0;
         RadioNetwork& network = program.network;
         const int64_t forgotten = network.forgottenRadios;
         const int r = AddRadioFromAir(network, program.errors, serial, keep, setup ? poll.currentRadio : -1);
@@ -31,9 +31,11 @@ public:
         return ::StoreSetupValue(program.setup, program.network, program.errors, radio, address, value,
                                  FaultNumber(fault));
     }
-    void readConfirmation(int radio, int offset) override { ReadConfirmation(program.poll, radio, offset); }
+    void readConfirmation(int radio, int offset) override {
+        if (program.onReadEcho) program.onReadEcho(program, radio, offset);
+    }
     void writeConfirmation(int radio, int offset, int value) override {
-        WriteConfirmation(program.poll, radio, offset, value);
+        if (program.onWriteEcho) program.onWriteEcho(program, radio, offset, value);
     }
     void masterStatus() override {
         if (program.onMasterStatus) program.onMasterStatus(program);

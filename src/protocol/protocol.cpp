@@ -23,35 +23,3 @@ void BuildPollByNumber(RequestFrame& frame, uint8_t n) {
 }
 
 void ReadReplies(Program& program) { ReadRepliesObserved(program, program.frameObserver); }
-
-namespace {
-
-// The radio a remote-setup sequence works on. It is fixed when the sequence
-// starts (currentRadio = selectedRadio), so moving the selection with the arrow
-// keys during a write neither redirects nor advances it. No sequence: no target.
-int SetupTarget(const PollState& poll) {
-    if (poll.pollMode >= 2 && poll.pollMode <= 61) return poll.currentRadio;
-    return -1;
-}
-
-}  // namespace
-
-void ReadConfirmation(PollState& poll, int radio, int offset) {
-    if (radio != SetupTarget(poll)) return;
-    if (poll.pollMode <= 1) return;
-    if (int(poll.writeAddress) != kEepromBase + offset) return;
-    poll.ackAddress = poll.pendingAddress;
-    if (poll.pollMode > 45) {
-        poll.pollMode = 44 + (poll.pollMode & 1);  // straight to the write stage
-    } else if (poll.pollMode < 24) {
-        poll.pollMode = poll.pollMode & 1;  // read back done: normal polling resumes
-    }
-}
-
-void WriteConfirmation(PollState& poll, int radio, int offset, int value) {
-    if (radio != SetupTarget(poll)) return;
-    if (kEepromBase + offset != poll.pendingAddress || value != poll.pendingValue) return;
-    poll.ackAddress = poll.pendingAddress;
-    poll.ackValue = value;
-    if (poll.pollMode > 35) poll.pollMode = 34 + (poll.pollMode & 1);  // straight to the store stage
-}

@@ -15,7 +15,3 @@ void BuildPollByNumber(RequestFrame& frame, uint8_t n);
 
 // Reads and decodes every complete reply available from program.replySource.
 void ReadReplies(Program& program);
-
-// The remote-setup acknowledgements, called by the decoders.
-void ReadConfirmation(PollState& poll, int radio, int offset);
-void WriteConfirmation(PollState& poll, int radio, int offset, int value);

@@ -159,14 +159,14 @@ TEST_F(Keyboard, NTogglesNamesAndDigitsChooseTheScreen) {
 
 TEST_F(Keyboard, KeysWithoutAnActionOnlyRepaint) {
     program->network.selectedRadio = 7;
-    program->poll.pollMode = 1;
+    program->poll.pollMode = PollPhase::polling(PollOrder::random);
     program->display.alarmTimeSeconds = 60;
     for (int key : {66, 13, 90}) press(key);  // B, Enter, Z
     EXPECT_EQ(host.events, Strings(3, "invalidate:erase"));
     EXPECT_EQ(host.updates, 3);
     EXPECT_TRUE(host.shown.empty());
     EXPECT_EQ(program->network.selectedRadio, 7);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->display.screenNumber, 0);
     EXPECT_FALSE(program->display.showNames);
 }
@@ -201,15 +201,15 @@ TEST_F(Keyboard, EscClosesTheWindowWithoutRepaint) {
 }
 
 TEST_F(Keyboard, SAndRChooseThePollingAndEndAnySequence) {
-    program->poll.pollMode = 45;
+    program->poll.pollMode = PollPhase::fromNumber(45);
     program->poll.currentRadio = 9;
     press(83);
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     EXPECT_EQ(program->poll.currentRadio, 1);
-    program->poll.pollMode = -20;
+    program->poll.pollMode = PollPhase::fromNumber(-20);
     program->poll.randomNumber = 77;
     press(82);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->poll.randomNumber, 0);
 }
 
@@ -218,16 +218,16 @@ TEST_F(Keyboard, POnScreen2ReadsEverySetupParameterOfTheSelectedRadio) {
     program->network.selectedRadio = 6;
     program->setup.setupParamCount = 34;
     program->poll.setupSweepIndex = 12;
-    program->poll.pollMode = 1;
+    program->poll.pollMode = PollPhase::polling(PollOrder::random);
     press(80);
-    EXPECT_EQ(program->poll.pollMode, 1 - 68);
+    EXPECT_EQ(program->poll.pollMode.number(), 1 - 68);
     EXPECT_EQ(program->poll.setupSweepIndex, 0);
     EXPECT_EQ(program->poll.currentRadio, 6);
     EXPECT_TRUE(host.shown.empty());
 }
 
 TEST_F(Keyboard, PElsewhereIsRefusedWhileAWriteRuns) {
-    program->poll.pollMode = 45;
+    program->poll.pollMode = PollPhase::fromNumber(45);
     program->poll.currentRadio = 3;
     program->network.selectedRadio = 3;
     host.answer(true, "5000010");
@@ -236,18 +236,18 @@ TEST_F(Keyboard, PElsewhereIsRefusedWhileAWriteRuns) {
         press(80);
     }
     EXPECT_TRUE(host.shown.empty());
-    EXPECT_EQ(program->poll.pollMode, 45);
+    EXPECT_EQ(program->poll.pollMode.number(), 45);
     EXPECT_EQ(program->poll.currentRadio, 3);
     EXPECT_EQ(program->network.selectedRadio, 3);
 }
 
 TEST_F(Keyboard, PElsewherePollsTheTypedRadio) {
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     host.answer(true, "5000010");
     press(80);
     ASSERT_EQ(host.shown.size(), 1u);
     EXPECT_EQ(host.shown[0].title, "Radio Serial Number to Poll?");
-    EXPECT_EQ(program->poll.pollMode, 10);
+    EXPECT_EQ(program->poll.pollMode.number(), 10);
     EXPECT_EQ(program->poll.currentRadio, 10);
     EXPECT_EQ(program->network.selectedRadio, 10);
 }

@@ -106,7 +106,7 @@ TEST_F(MenuCommands, PollRadioIgnoresSerialsUpTo10000) {
     host.answer(true, "10000");
     command(3078);
     EXPECT_EQ(network().radioCount, 3);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(network().selectedRadio, 0);
 
     host.answer(true, "10001");
@@ -115,7 +115,7 @@ TEST_F(MenuCommands, PollRadioIgnoresSerialsUpTo10000) {
     EXPECT_EQ(network().radioCount, 4);
     EXPECT_EQ(network().selectedRadio, 4);
     EXPECT_EQ(program->poll.currentRadio, 4);
-    EXPECT_EQ(program->poll.pollMode, 11);
+    EXPECT_EQ(program->poll.pollMode.number(), 11);
 }
 
 TEST_F(MenuCommands, PollRadioOnScreen2ReadsAllParametersWithoutAPrompt) {
@@ -123,7 +123,7 @@ TEST_F(MenuCommands, PollRadioOnScreen2ReadsAllParametersWithoutAPrompt) {
     network().selectedRadio = 2;
     command(3078);
     EXPECT_TRUE(host.shown.empty());
-    EXPECT_LT(program->poll.pollMode, 0);
+    EXPECT_LT(program->poll.pollMode.number(), 0);
     EXPECT_EQ(program->poll.currentRadio, 2);
 }
 
@@ -178,18 +178,18 @@ TEST_F(MenuCommands, DeleteRadioRemovesTheTypedSerial) {
 }
 
 TEST_F(MenuCommands, DeleteRadioKeepsARunningWriteOnItsRadio) {
-    program->poll.pollMode = 45;  // a write to radio 3 is under way
+    program->poll.pollMode = PollPhase::fromNumber(45);  // a write to radio 3 is under way
     program->poll.currentRadio = 3;
     host.answer(true, "5000001");
     command(3077);
     EXPECT_EQ(program->poll.currentRadio, 2);  // radio 3 moved down a slot
     EXPECT_EQ(network().radios[2].serialNumber, 5000003u);
-    EXPECT_EQ(program->poll.pollMode, 45);
+    EXPECT_EQ(program->poll.pollMode.number(), 45);
 
     host.answer(true, "5000003");  // the radio being written goes: its write ends
     command(3077);
     EXPECT_EQ(network().radioCount, 1);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->poll.pendingAddress, -1);
 }
 
@@ -268,10 +268,10 @@ TEST_F(MenuCommands, FlagsScreensAndUnits) {
 TEST_F(MenuCommands, PollModes) {
     program->poll.randomNumber = 9;
     command(202);
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     EXPECT_EQ(program->poll.currentRadio, 1);
     command(201);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->poll.randomNumber, 0);
 
     command(203);  // only on screen 2

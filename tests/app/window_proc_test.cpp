@@ -32,7 +32,7 @@ TEST_F(WindowFixture, StartUpAndCreationDefaults) {
     EXPECT_EQ(p.setup.table.rows[0].name, "Modem Mode      ");
     EXPECT_FLOAT_EQ(p.poll.pollInterval, 0.2f);
     EXPECT_FLOAT_EQ(p.poll.tickAccumulator, 0.01f);
-    EXPECT_EQ(p.poll.pollMode, 1);
+    EXPECT_EQ(p.poll.pollMode.number(), 1);
     EXPECT_EQ(p.poll.requestState, 8);
     EXPECT_FLOAT_EQ(p.display.alarmTimeSeconds, 60.0f);
     EXPECT_TRUE(p.display.metricUnits);

@@ -100,7 +100,7 @@ TEST_F(FaultE2E, SilencedRadioLosesItsScoreAndItsTimeTurnsToAlarm) {
     ASSERT_TRUE(startSim({"--pty", "--silence", std::to_string(silent)}).ready());
     first.reset();
     run.openSerial(sim->endpoint("pty"));
-    EXPECT_EQ(p.poll.pollMode, 0);
+    EXPECT_EQ(p.poll.pollMode.number(), 0);
 
     const uint16_t scoreAtSilence = p.network.radios[index].pollScore;
     const int repliesAtSilence = p.network.radios[index].replyCount;

@@ -20,7 +20,7 @@ constexpr int kMasterRepeatRow = 17;
 
 class RemoteSetupE2E : public E2ETest {
 protected:
-    bool idle() const { return run.program->poll.pollMode == 0 || run.program->poll.pollMode == 1; }
+    bool idle() const { return run.program->poll.pollMode.polling(); }
 
     int masterRepeatAddress() const { return 0x0D80 + run.program->setup.table.rows[kMasterRepeatRow].offset; }
     // How the simulator names the location in its log: "@0D91 (row 17)".
@@ -76,15 +76,15 @@ protected:
         const uint32_t serial = p.network.radios[index].serialNumber;
         const int before = readMasterRepeat(index, seconds);
         ASSERT_GE(before, 0);
-        const int baseMode = p.poll.pollMode;
+        const int baseMode = p.poll.pollMode.number();
         const int wanted = (before + 1) % 10;
 
         changeMasterRepeat(wanted);
-        ASSERT_EQ(p.poll.pollMode, baseMode + 60) << "the change was not accepted";
-        ASSERT_TRUE(run.runUntil([&] { return idle(); }, seconds)) << "pollMode stuck at " << p.poll.pollMode;
+        ASSERT_EQ(p.poll.pollMode.number(), baseMode + 60) << "the change was not accepted";
+        ASSERT_TRUE(run.runUntil([&] { return idle(); }, seconds)) << "pollMode stuck at " << p.poll.pollMode.number();
 
         EXPECT_TRUE(run.host.messages().empty()) << run.host.messages().front();
-        EXPECT_EQ(p.poll.pollMode, baseMode);
+        EXPECT_EQ(p.poll.pollMode.number(), baseMode);
         EXPECT_EQ(p.network.radios[index].eepromValue[kMasterRepeatRow], wanted);
         EXPECT_EQ(Screen2Value(run.paint(), p.setup.table.rows[kMasterRepeatRow].name), wanted);
 
@@ -174,14 +174,14 @@ TEST_F(RemoteSetupE2E, SilentRadioFailsWithNoCommAndIsNeverWritten) {
     ASSERT_GT(index, 0);
     run.p().network.selectedRadio = index;
     run.key(kScreen2Key);
-    const int baseMode = run.p().poll.pollMode;
+    const int baseMode = run.p().poll.pollMode.number();
     changeMasterRepeat(4);
-    ASSERT_EQ(run.p().poll.pollMode, baseMode + 60);
+    ASSERT_EQ(run.p().poll.pollMode.number(), baseMode + 60);
     ASSERT_TRUE(run.runUntil([&] { return idle(); }, 30));
     run.runFor(0.5);  // the last frames reach the simulator's log
 
     EXPECT_EQ(run.host.messages(), std::vector<std::string>{"Error: Remote program Failed,No Comm"});
-    EXPECT_EQ(run.p().poll.pollMode, baseMode);
+    EXPECT_EQ(run.p().poll.pollMode.number(), baseMode);
     EXPECT_TRUE(framesTo(silent, 0xF9, "pty").empty());
     EXPECT_TRUE(framesTo(silent, 0xFA, "pty").empty());
     const auto contacts = framesTo(silent, 0xF8, "pty");
@@ -207,13 +207,13 @@ TEST_F(RemoteSetupE2E, IgnoredStoreShowsTheOldValueAfterTheReadBack) {
     const uint32_t serial = p.network.radios[index].serialNumber;
     const int before = readMasterRepeat(index, 30);
     ASSERT_GE(before, 0);
-    const int baseMode = p.poll.pollMode;
+    const int baseMode = p.poll.pollMode.number();
 
     changeMasterRepeat((before + 1) % 10);
     ASSERT_TRUE(run.runUntil([&] { return idle(); }, 30));
     run.runFor(0.5);
     EXPECT_TRUE(run.host.messages().empty());
-    EXPECT_EQ(p.poll.pollMode, baseMode);
+    EXPECT_EQ(p.poll.pollMode.number(), baseMode);
     EXPECT_GE(framesTo(serial, 0xF9, "pty").size(), 1u);
     EXPECT_EQ(framesTo(serial, 0xFA, "pty").size(), 6u);
     EXPECT_EQ(WithText(simLog(), "[fault no-store] radio " + std::to_string(serial)).size(), 6u);

@@ -68,7 +68,7 @@ TEST_F(SerialE2E, NetworkShowsUpPacedAndGoesIntoEveryFile) {
     ExpectNetworkFileRoundTrip(run, dir, "PTYNET.RAD");
 
     // Reopened, the network is polled in sequential mode and keeps answering.
-    EXPECT_EQ(run.p().poll.pollMode, 0);
+    EXPECT_EQ(run.p().poll.pollMode.number(), 0);
     ASSERT_TRUE(run.runUntil([&] { return AllAnswered(run.p()); }, 30));
     EXPECT_TRUE(run.host.messages().empty()) << run.host.messages().front();
 }

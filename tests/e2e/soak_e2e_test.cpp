@@ -87,7 +87,7 @@ TEST_F(SoakE2E, FullNetworkFileLoadsAndItsLastRadiosAnswer) {
     run.command(kOpenNetworkFile);
     Program& p = run.p();
     ASSERT_EQ(p.network.radioCount, 2047);
-    EXPECT_EQ(p.poll.pollMode, 0);
+    EXPECT_EQ(p.poll.pollMode.number(), 0);
     for (int i = 1; i <= 2047; ++i) ASSERT_EQ(p.network.radios[i].serialNumber, radios[static_cast<size_t>(i)].serial);
 
     // Poll one of the last radios by its serial: it answers although it keeps no history.

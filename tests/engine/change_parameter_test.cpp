@@ -13,7 +13,7 @@ protected:
     ChangeParameter() {
         addRadios(3);
         program->display.screenNumber = 2;
-        program->poll.pollMode = 1;
+        program->poll.pollMode = PollPhase::polling(PollOrder::random);
         program->poll.currentRadio = 0;
     }
 
@@ -31,12 +31,12 @@ protected:
         ChangeSetupParameter(*program, host);
     }
 
-    bool started() const { return program->poll.pollMode >= 2; }
+    bool started() const { return program->poll.pollMode.remoteWrite(); }
 
     void expectRefusal(const std::string& text) {
         EXPECT_EQ(host.events, Strings({"beep", "message:Error:" + text}));
         EXPECT_FALSE(started());
-        EXPECT_EQ(program->poll.pollMode, 1);
+        EXPECT_EQ(program->poll.pollMode.number(), 1);
     }
 };
 
@@ -52,7 +52,7 @@ TEST_F(ChangeParameter, ConfirmedChangeStartsTheWriteToTheSelectedRadio) {
     EXPECT_EQ(host.beeps, 0);
 
     const PollState& poll = program->poll;
-    EXPECT_EQ(poll.pollMode, 61);
+    EXPECT_EQ(poll.pollMode.number(), 61);
     EXPECT_EQ(poll.writeAddress, 0x0D82);
     EXPECT_EQ(poll.writeValue, 9);
     EXPECT_EQ(poll.pendingAddress, 0x0D82);
@@ -64,9 +64,9 @@ TEST_F(ChangeParameter, ConfirmedChangeStartsTheWriteToTheSelectedRadio) {
 
 TEST_F(ChangeParameter, SequentialBaseModeIsKeptInTheLowestBit) {
     selectRadio(9500000);
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     change("35", {"4"});
-    EXPECT_EQ(program->poll.pollMode, 60);
+    EXPECT_EQ(program->poll.pollMode.number(), 60);
     EXPECT_EQ(program->poll.writeAddress, 0x040D);  // below the EEPROM base
 }
 
@@ -78,9 +78,9 @@ TEST_F(ChangeParameter, OnlyScreen2AndIdlePollingOfferTheChange) {
     }
     program->display.screenNumber = 2;
     for (int mode : {-20, 2, 47, 61}) {
-        program->poll.pollMode = mode;
+        program->poll.pollMode = PollPhase::fromNumber(mode);
         ChangeSetupParameter(*program, host);
-        EXPECT_EQ(program->poll.pollMode, mode);
+        EXPECT_EQ(program->poll.pollMode.number(), mode);
     }
     EXPECT_TRUE(host.shown.empty());
     EXPECT_EQ(host.invalidations, 0);
@@ -94,7 +94,7 @@ TEST_F(ChangeParameter, OnScreen0ItClearsEveryDisconnectCounter) {
     EXPECT_TRUE(host.shown.empty());
     EXPECT_EQ(host.erasingInvalidations, 1);
     EXPECT_EQ(host.updates, 1);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
 }
 
 TEST_F(ChangeParameter, CancelChangesNothing) {
@@ -193,16 +193,16 @@ TEST_F(ChangeParameter, NewTypeTransmitPowerScalesByTheCalibration) {
     change("13", {"10"});
     EXPECT_EQ(program->poll.writeValue, 200);
 
-    program->poll.pollMode = 1;
+    program->poll.pollMode = PollPhase::polling(PollOrder::random);
     setParam(2, 38, 157);
     change("13", {"3"});
     EXPECT_EQ(program->poll.writeValue, 47);  // 47.1 to the nearest
 
-    program->poll.pollMode = 1;
+    program->poll.pollMode = PollPhase::polling(PollOrder::random);
     change("13", {"0"});
     EXPECT_EQ(program->poll.writeValue, 0);
 
-    program->poll.pollMode = 1;
+    program->poll.pollMode = PollPhase::polling(PollOrder::random);
     host.events.clear();
     change("13", {"11", "10"});
     EXPECT_EQ(host.events, Strings({"beep", "message:Error:Bad Input Try Again"}));
@@ -231,7 +231,7 @@ TEST_F(ChangeParameter, SubnetBoxesGiveTransmitHighReceiveLow) {
     EXPECT_EQ(host.shown[1].text, "RX|TX");
     EXPECT_EQ(program->poll.writeValue, 0xF0);
     EXPECT_EQ(program->poll.writeAddress, 0x0F3E);
-    EXPECT_EQ(program->poll.pollMode, 61);
+    EXPECT_EQ(program->poll.pollMode.number(), 61);
 }
 
 struct SubnetCase {

@@ -6,17 +6,17 @@ class PollModesTest : public PollCycleTest {};
 
 TEST_F(PollModesTest, SequentialAndRandomCommandsAbandonAWriteSequence) {
     AddRadios({0x2A0001, 0x2A0002});
-    program->poll.pollMode = 41;
+    program->poll.pollMode = PollPhase::fromNumber(41);
     program->poll.currentRadio = 2;
     PollSequentialMode(program->poll);
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     EXPECT_EQ(program->poll.currentRadio, 1);
     EXPECT_EQ(NextRequest(), Request(0xF8, 0x2A0001, 0x0D, 0x80));
 
     program->poll.randomNumber = 90;
-    program->poll.pollMode = 50;
+    program->poll.pollMode = PollPhase::fromNumber(50);
     PollRandomMode(program->poll);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->poll.randomNumber, 0);
 }
 
@@ -32,10 +32,10 @@ TEST_F(PollModesTest, PollSingleRadioAddsTheRadioAndReadsItFiveTimes) {
     EXPECT_EQ(program->network.radios[2].serialNumber, 2950000u);
     EXPECT_EQ(program->network.selectedRadio, 2);
     EXPECT_EQ(program->poll.currentRadio, 2);
-    EXPECT_EQ(program->poll.pollMode, 11);
+    EXPECT_EQ(program->poll.pollMode.number(), 11);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(NextRequest(), Request(0xF8, 2950000, 0x0D, 0x95)) << i;
     EXPECT_EQ(NextRequest()[1], 0xFF);  // random polling again
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
 }
 
 TEST_F(PollModesTest, PollSingleRadioRefusals) {
@@ -43,31 +43,31 @@ TEST_F(PollModesTest, PollSingleRadioRefusals) {
     host.answer(true, "10000");
     PollSingleRadio(*program, host);
     PollSingleRadio(*program, host);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->network.radioCount, 0);
     // A running sweep or write refuses without asking.
-    program->poll.pollMode = 45;
+    program->poll.pollMode = PollPhase::fromNumber(45);
     PollSingleRadio(*program, host);
-    program->poll.pollMode = -3;
+    program->poll.pollMode = PollPhase::fromNumber(-3);
     PollSingleRadio(*program, host);
     EXPECT_EQ(host.shown.size(), 2u);
     // A serial that does not fit the frame's 24 bits is refused.
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     host.answer(true, "16777216");
     PollSingleRadio(*program, host);
     EXPECT_EQ(program->network.radioCount, 0);
     EXPECT_EQ(host.beeps, 1);
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
 }
 
 TEST_F(PollModesTest, PollSingleRadioWithAFullTableDoesNothing) {
     program->network.radioCount = kMaxRadios;
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     program->poll.currentRadio = 5;
     host.answer(true, "2950000");
     PollSingleRadio(*program, host);
     EXPECT_EQ(program->network.radioCount, kMaxRadios);
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     EXPECT_EQ(program->poll.currentRadio, 5);
 }
 

@@ -1,7 +1,7 @@
 #include "poll_cycle_fixture.h"
 
+#include "engine/poll_phases.h"
 #include "support/log_fixture.h"
-
 #include "text/format_number.h"
 
 namespace {
@@ -20,7 +20,7 @@ protected:
     // What "Change EPROM" does once the value is accepted.
     void ConfirmChange(int row, int value) {
         auto& poll = program->poll;
-        poll.pollMode += 60;
+        poll.pollMode = RemoteWriteStart(poll.pollMode.order());
         poll.writeAddress = AddressOfRow(program->setup, row);
         poll.writeValue = value;
         poll.ackAddress = -1;
@@ -77,7 +77,7 @@ TEST_F(RemoteSetupTest, SuccessfulWriteContactsWritesStoresAndReadsBack) {
     EXPECT_TRUE(IsRandom(sent.back()));
     EXPECT_TRUE(host.messages().empty());
     auto& poll = program->poll;
-    EXPECT_EQ(poll.pollMode, 1);
+    EXPECT_EQ(poll.pollMode.number(), 1);
     EXPECT_EQ(poll.pendingAddress, -1);
     EXPECT_EQ(poll.pendingValue, -1);
     EXPECT_EQ(poll.ackValue, -1);
@@ -100,12 +100,12 @@ TEST_F(RemoteSetupTest, SelectingAnotherRadioMidSequenceDoesNotRedirectIt) {
 }
 
 TEST_F(RemoteSetupTest, SilentRadioGetsEightReadsThenNoCommAndNothingWritten) {
-    program->poll.pollMode = 0;  // sequential polling before the change
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);  // sequential polling before the change
     ConfirmChange(3, 0x12);
     EXPECT_EQ(SequenceTypes(), "F8 F8 F8 F8 F8 F8 F8 F8");
     EXPECT_EQ(host.messages(), (std::vector<std::string>{"Error: Remote program Failed,No Comm"}));
     EXPECT_TRUE(SentOfType(0xF9).empty());
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     EXPECT_EQ(program->poll.pendingAddress, -1);
     EXPECT_EQ(program->poll.pendingValue, -1);
     // The failed tick released its guard; sequential polling goes on.
@@ -122,7 +122,7 @@ TEST_F(RemoteSetupTest, NoWriteEchoGivesFiveWritesAndNeverStores) {
     EXPECT_EQ(SequenceTypes(), "F8 F8 F9 F9 F9 F9 F9");
     EXPECT_EQ(host.messages(), (std::vector<std::string>{"Error: Remote Program Failed"}));
     EXPECT_TRUE(SentOfType(0xFA).empty());
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_TRUE(IsRandom(NextRequest()));
 }
 
@@ -213,7 +213,7 @@ TEST_F(RemoteSetupTest, WriteSequenceStatusNamesTheStageNumber) {
     Tick();
     ASSERT_FALSE(live.statuses.empty());
     EXPECT_EQ(live.statuses.back(), FormatNumber(2, "Poll * # ") + FormatNumber(61, "* # "));
-    program->poll.pollMode = 20;
+    program->poll.pollMode = PollPhase::fromNumber(20);
     program->poll.requestState = 8;
     PollTick(*program, host);
     EXPECT_EQ(live.statuses.back(), FormatNumber(2, "Poll *0 # ") + FormatNumber(20, "* # "));
@@ -223,19 +223,19 @@ TEST_F(RemoteSetupTest, TargetLeavingTheTableEndsTheSequence) {
     ConfirmChange(3, 0x12);
     program->network.radioCount = 1;  // radio 2 deleted meanwhile
     Tick();
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(host.messages(), (std::vector<std::string>{"Error: Remote Program Failed"}));
 }
 
 TEST_F(RemoteSetupTest, ReadAllAsksEveryRowOnceThenResumes) {
     ReadAllSetupParameters(*program);
-    EXPECT_EQ(program->poll.pollMode, 1 - 78);
+    EXPECT_EQ(program->poll.pollMode.number(), 1 - 78);
     for (int row = 0; row < 39; ++row) {
         const uint16_t a = AddressOfRow(program->setup, row);
         EXPECT_EQ(NextRequest(), Request(0xF8, kTarget, a >> 8, a & 0xFF)) << "row " << row;
-        EXPECT_EQ(program->poll.pollMode, 1 - 78 + 2 * (row + 2 <= 39 ? row + 2 : 39));
+        EXPECT_EQ(program->poll.pollMode.number(), 1 - 78 + 2 * (row + 2 <= 39 ? row + 2 : 39));
     }
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->poll.setupSweepIndex, 0);
     EXPECT_TRUE(IsRandom(NextRequest()));
 }
@@ -244,14 +244,14 @@ TEST_F(RemoteSetupTest, ReadAllDuringAWriteAbandonsItAndCountsFromTheModeItHeld)
     ConfirmChange(3, 0x12);  // random polling underneath: 61
     NextRequest();           // the first contact read left, the second is built: 57
     ReadAllSetupParameters(*program);
-    EXPECT_EQ(program->poll.pollMode, 57 - 78);
+    EXPECT_EQ(program->poll.pollMode.number(), 57 - 78);
     EXPECT_EQ(NextRequest(), Request(0xF8, kTarget, 0x0D, 0x95));  // already built
     // Reads rows 0, 1, ... of the target until the mode is back at 1: eleven reads.
     for (int row = 0; row < 11; ++row) {
         const uint16_t address = AddressOfRow(program->setup, row);
         EXPECT_EQ(NextRequest(), Request(0xF8, kTarget, uint8_t(address >> 8), uint8_t(address))) << row;
     }
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_TRUE(IsRandom(NextRequest()));
     EXPECT_TRUE(SentOfType(0xF9).empty());
 }
@@ -265,7 +265,7 @@ TEST_F(RemoteSetupTest, PollRadioValueReadsTheRowNineTimesThenSequential) {
     EXPECT_EQ(host.shown[0].text, "");
     EXPECT_EQ(program->poll.singleParamText, "3");
     for (int i = 0; i < 9; ++i) EXPECT_EQ(NextRequest(), Request(0xF8, kTarget, 0x0D, 0x95)) << i;
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     // Sequential polling takes over from the selected radio.
     EXPECT_EQ(NextRequest(), Request(0xF8, kTarget, 0x0D, 0x80));
     EXPECT_EQ(NextRequest(), Request(0xF8, 0x2B0003, 0x0D, 0x80));
@@ -280,11 +280,11 @@ TEST_F(RemoteSetupTest, PollRadioValueOutsideTheTableStoresTheTextOnly) {
     PollRadioValue(*program, host);
     EXPECT_EQ(program->poll.singleParamText, "41");
     EXPECT_EQ(program->poll.singleParamPolls, 0);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     // Cancel keeps the text and offers it again.
     PollRadioValue(*program, host);
     EXPECT_EQ(host.shown.back().text, "41");
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ TEST_F(PollCycleTest, SequentialSweepPollsEverySlotThenProbes) {
     n.lastVisibleRow = 3;
     n.radios[1].pollScore = 10000;
     n.radios[2].pollScore = 5000;
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     program->poll.randomNumber = 7;
 
     const uint16_t row0 = AddressOfRow(program->setup, 0);
@@ -96,7 +96,7 @@ TEST_F(PollCycleTest, SequentialSweepPollsEverySlotThenProbes) {
 }
 
 TEST_F(PollCycleTest, SweepIndexWrapsAtTheParameterCount) {
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     program->poll.setupSweepIndex = 38;
     program->poll.currentRadio = 1;  // past radioCount 0: the next build is the probe
     NextRequest();
@@ -110,13 +110,13 @@ TEST_F(PollCycleTest, SweepIndexWrapsAtTheParameterCount) {
 }
 
 TEST_F(PollCycleTest, StaleCurrentRadioNeverReadsOutsideTheTable) {
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     program->poll.currentRadio = -5;
     EXPECT_EQ(NextRequest(), Request(0xF8, 0x123456, 0x0D, 0x80));
-    program->poll.pollMode = -20;
+    program->poll.pollMode = PollPhase::fromNumber(-20);
     program->poll.currentRadio = 5000;
     for (int i = 0; i < 4; ++i) Tick();
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
 }
 
 TEST_F(PollCycleTest, ANestedTickIsCountedAndSkipped) {
@@ -238,7 +238,7 @@ TEST_F(PollCycleTest, UdpSendsTheDatagramWhateverTheRingAndBusyFlag) {
 }  // namespace
 
 TEST_F(PollCycleTest, ARadioHeardOnTheAirIsKeptOnceItAnswersItsOwnPoll) {
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     const uint16_t row0 = AddressOfRow(program->setup, 0);
     // Heard in answer to a by-number probe: provisional.
     replies.feed(DiagnosticsReply(0xF8, 0x2A0001, 0x0D80, 3));

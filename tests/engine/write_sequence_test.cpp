@@ -56,7 +56,7 @@ protected:
         program->network.radios[2].serialNumber = kTarget;
         program->network.radios[3].serialNumber = kOther;
         for (int r = 1; r <= 3; ++r) program->network.radios[r].pollScore = 10000;
-        program->poll.pollMode = 1;
+        program->poll.pollMode = PollPhase::polling(PollOrder::random);
     }
 
     // Change EPROM on Screen2 for the selected radio: row 5 ("Retry TimeOut", 0x0D82) to 9.
@@ -65,7 +65,7 @@ protected:
         host.answer(true, std::to_string(row));
         host.answer(true, value);
         ChangeSetupParameter(*program, host);
-        ASSERT_GE(program->poll.pollMode, 60);
+        ASSERT_GE(program->poll.pollMode.number(), 60);
         sent.clear();
     }
 
@@ -116,7 +116,7 @@ protected:
     }
 
     void runUntilIdle(int maxTicks = 80) {
-        for (int i = 0; i < maxTicks && program->poll.pollMode >= 2; ++i) tick();
+        for (int i = 0; i < maxTicks && program->poll.pollMode.remoteWrite(); ++i) tick();
     }
 
     std::string types() const {
@@ -149,7 +149,7 @@ TEST_F(WriteSequence, ContactWriteCommitAndReadBack) {
     confirmChange(2);
     runUntilIdle();
 
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_TRUE(host.messages().empty());
     expectEveryFrameTo(kTarget);
     // Every echo arrives one tick after its request, when the next request of the
@@ -181,7 +181,7 @@ TEST_F(WriteSequence, ArrowKeysDuringTheWriteDoNotRedirectIt) {
     }
     runUntilIdle();
 
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_TRUE(host.messages().empty());
     expectEveryFrameTo(kTarget);
     EXPECT_EQ(eeprom[kTarget][0x0D82], 9);
@@ -200,21 +200,21 @@ TEST_F(WriteSequence, EchoesOfAnotherRadioDoNotAdvanceTheContact) {
         queue(MasterEcho(0xF2, 0x0D82, 9));
         queue(MasterEcho(0xF3, 0x0D82, 9));
         tick();
-        if (program->poll.pollMode < 2) break;
+        if (!program->poll.pollMode.remoteWrite()) break;
     }
     EXPECT_EQ(count(0xF8), 8);
     EXPECT_EQ(count(0xF9), 0);
     EXPECT_EQ(count(0xFA), 0);
     expectEveryFrameTo(kTarget);
     EXPECT_EQ(host.messages(), Strings({"Error: Remote program Failed,No Comm"}));
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->poll.pendingAddress, -1);
     EXPECT_EQ(program->poll.pendingValue, -1);
 }
 
 TEST_F(WriteSequence, ReadOfAnotherAddressDoesNotAdvanceTheContact) {
     confirmChange(2);
-    for (int i = 0; i < 12 && program->poll.pollMode >= 2; ++i) {
+    for (int i = 0; i < 12 && program->poll.pollMode.remoteWrite(); ++i) {
         queue(Diagnostics(0xF8, kTarget, 0x0D80, 3));  // the target, but Modem Mode
         tick();
     }
@@ -227,7 +227,7 @@ TEST_F(WriteSequence, ReadOfAnotherAddressDoesNotAdvanceTheContact) {
 TEST_F(WriteSequence, WriteEchoOfAnotherRadioOrValueNeverCommits) {
     switchOn(kTarget, /*reads=*/true, /*writes=*/false);
     confirmChange(2);
-    for (int i = 0; i < 20 && program->poll.pollMode >= 2; ++i) {
+    for (int i = 0; i < 20 && program->poll.pollMode.remoteWrite(); ++i) {
         queue(Diagnostics(0xF9, kOther, 0x0D82, 9));   // another radio
         queue(Diagnostics(0xF9, kTarget, 0x0D82, 8));  // the target, another value
         queue(Diagnostics(0xF9, kTarget, 0x0D83, 9));  // the target, another address
@@ -237,16 +237,16 @@ TEST_F(WriteSequence, WriteEchoOfAnotherRadioOrValueNeverCommits) {
     EXPECT_EQ(count(0xFA), 0);
     expectEveryFrameTo(kTarget);
     EXPECT_EQ(host.messages(), Strings({"Error: Remote Program Failed"}));
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
 }
 
 TEST_F(WriteSequence, SequentialPollingResumesAfterTheWrite) {
     switchOn(kTarget);
-    program->poll.pollMode = 0;
+    program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     confirmChange(2);
-    EXPECT_EQ(program->poll.pollMode, 60);
+    EXPECT_EQ(program->poll.pollMode.number(), 60);
     runUntilIdle();
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     expectEveryFrameTo(kTarget);
 }
 
@@ -254,12 +254,12 @@ TEST_F(WriteSequence, TheMasterIsWrittenThroughItsOwnEchoes) {
     confirmChange(0, 22, "255");  // LowPower, 0x0F39
     const Frame read = MasterEcho(0xF2, 0x0F39, 0);
     const Frame write = MasterEcho(0xF3, 0x0F39, 255);
-    for (int i = 0; i < 40 && program->poll.pollMode >= 2; ++i) {
+    for (int i = 0; i < 40 && program->poll.pollMode.remoteWrite(); ++i) {
         tick();
         if (!sent.empty() && sent.back()[0] == 0xF8) queue(read);
         if (!sent.empty() && sent.back()[0] == 0xF9) queue(write);
     }
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_TRUE(host.messages().empty());
     expectEveryFrameTo(kMaster);
     EXPECT_EQ(types(), "F8 F8 F9 F9 FA FA FA FA FA FA F8 F8 ");
@@ -272,7 +272,7 @@ TEST_F(WriteSequence, SinglePollOnScreen0IsRefusedAndKeepsTheTarget) {
     program->display.screenNumber = 0;
     host.answer(true, "5000003");
     OnKeyDown(*program, host, 80);
-    EXPECT_GE(program->poll.pollMode, 2);
+    EXPECT_GE(program->poll.pollMode.number(), 2);
     EXPECT_EQ(program->poll.currentRadio, 2);
     runUntilIdle();
     expectEveryFrameTo(kTarget);
@@ -300,7 +300,7 @@ TEST_F(WriteSequence, DeletingTheTargetAbandonsTheWrite) {
     tick();
     host.answer(true, "5000002");
     OnKeyDown(*program, host, 68);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     EXPECT_EQ(program->poll.pendingAddress, -1);
     const size_t before = sent.size();
     for (int i = 0; i < 10; ++i) tick();

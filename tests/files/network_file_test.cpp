@@ -84,13 +84,13 @@ TEST_F(NetworkFile, RoundTripsRadiosAddressAndPort) {
 TEST_F(NetworkFile, ReadingSetsSequentialPollingAndTheListWindow) {
     std::string text;
     for (int i = 1; i <= 45; ++i) text += " 5000" + std::to_string(100 + i) + "  0 R\r\n";
-    program->poll.pollMode = 1;
+    program->poll.pollMode = PollPhase::polling(PollOrder::random);
     program->network.firstVisibleRow = 7;
     program->log.lastLogMinute = 33;
     clock.setTimeOfDay(15, 0, 1);
     ASSERT_TRUE(read(text));
     EXPECT_EQ(program->network.radioCount, 45);
-    EXPECT_EQ(program->poll.pollMode, 0);
+    EXPECT_EQ(program->poll.pollMode.number(), 0);
     EXPECT_EQ(program->poll.currentRadio, 1);
     EXPECT_EQ(program->network.firstVisibleRow, 1);
     EXPECT_EQ(program->network.lastVisibleRow, 40);

@@ -196,7 +196,7 @@ TEST_F(RadioTableTest, NewNetworkEmptiesTheTableAndRestartsRandomPolling) {
     net().lastMasterSequence = 3;
     net().lastSlaveSequence = 5;
     net().selectedRadio = 1;
-    p->poll.pollMode = 0;
+    p->poll.pollMode = PollPhase::polling(PollOrder::sequential);
     p->poll.randomNumber = 44;
     p->poll.requestState = 0;
     p->poll.currentRadio = 1;
@@ -215,7 +215,7 @@ TEST_F(RadioTableTest, NewNetworkEmptiesTheTableAndRestartsRandomPolling) {
     EXPECT_EQ(net().selectedRadio, 0);
     EXPECT_EQ(net().lastMasterSequence, 0);
     EXPECT_EQ(net().lastSlaveSequence, 0);
-    EXPECT_EQ(p->poll.pollMode, 1);
+    EXPECT_EQ(p->poll.pollMode.number(), 1);
     EXPECT_EQ(p->poll.randomNumber, 0);
     EXPECT_EQ(p->poll.requestState, 8);
     EXPECT_EQ(p->poll.currentRadio, 0);

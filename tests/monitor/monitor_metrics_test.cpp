@@ -215,7 +215,7 @@ TEST(MonitorSweep, ASweepLongerThanTheAlarmTimeIsFlagged) {
     for (const Case& c : cases) {
         auto program = CreateProgram(clock);
         program->network.radioCount = c.radios;
-        program->poll.pollMode = c.mode;
+        program->poll.pollMode = PollPhase::fromNumber(c.mode);
         program->poll.pollInterval = c.interval;
         program->link.linkKind = static_cast<LinkKind>(c.linkKind);
         program->display.alarmTimeSeconds = 60;

@@ -1,3 +1,4 @@
+#include "engine/write_sequence.h"
 #include "support/protocol_fixture.h"
 
 namespace {
@@ -20,87 +21,87 @@ protected:
 };
 
 TEST_F(ConfirmationTest, ReadEchoJumpsToTheWriteStageKeepingTheBaseMode) {
-    poll().pollMode = 58;
+    poll().pollMode = PollPhase::fromNumber(58);
     ReadConfirmation(p->poll, 3, 0x15);
-    EXPECT_EQ(poll().pollMode, 44);
+    EXPECT_EQ(poll().pollMode.number(), 44);
     EXPECT_EQ(poll().ackAddress, 0x0D95);
-    poll().pollMode = 47;
+    poll().pollMode = PollPhase::fromNumber(47);
     ReadConfirmation(p->poll, 3, 0x15);
-    EXPECT_EQ(poll().pollMode, 45);
+    EXPECT_EQ(poll().pollMode.number(), 45);
 }
 
 TEST_F(ConfirmationTest, ReadEchoDuringReadBackEndsTheSequence) {
-    poll().pollMode = 21;
+    poll().pollMode = PollPhase::fromNumber(21);
     ReadConfirmation(p->poll, 3, 0x15);
-    EXPECT_EQ(poll().pollMode, 1);
-    poll().pollMode = 2;
+    EXPECT_EQ(poll().pollMode.number(), 1);
+    poll().pollMode = PollPhase::fromNumber(2);
     ReadConfirmation(p->poll, 3, 0x15);
-    EXPECT_EQ(poll().pollMode, 0);
+    EXPECT_EQ(poll().pollMode.number(), 0);
 }
 
 TEST_F(ConfirmationTest, ReadEchoDuringWriteOrStoreOnlyAcknowledges) {
-    poll().pollMode = 30;
+    poll().pollMode = PollPhase::fromNumber(30);
     ReadConfirmation(p->poll, 3, 0x15);
-    EXPECT_EQ(poll().pollMode, 30);
+    EXPECT_EQ(poll().pollMode.number(), 30);
     EXPECT_EQ(poll().ackAddress, 0x0D95);
 }
 
 TEST_F(ConfirmationTest, ReadEchoIgnoredOutsideASequenceOrForAnotherAddressOrRadio) {
-    poll().pollMode = 1;
+    poll().pollMode = PollPhase::polling(PollOrder::random);
     ReadConfirmation(p->poll, 3, 0x15);
     EXPECT_EQ(poll().ackAddress, -1);
-    poll().pollMode = 58;
+    poll().pollMode = PollPhase::fromNumber(58);
     ReadConfirmation(p->poll, 3, 0x14);
     ReadConfirmation(p->poll, 2, 0x15);
-    EXPECT_EQ(poll().pollMode, 58);
+    EXPECT_EQ(poll().pollMode.number(), 58);
     EXPECT_EQ(poll().ackAddress, -1);
 }
 
 TEST_F(ConfirmationTest, SelectionMovedByArrowKeysDoesNotRedirectTheSequence) {
-    poll().pollMode = 58;
+    poll().pollMode = PollPhase::fromNumber(58);
     p->network.selectedRadio = 4;
     ReadConfirmation(p->poll, 4, 0x15);
-    EXPECT_EQ(poll().pollMode, 58);
+    EXPECT_EQ(poll().pollMode.number(), 58);
     ReadConfirmation(p->poll, 3, 0x15);
-    EXPECT_EQ(poll().pollMode, 44);
+    EXPECT_EQ(poll().pollMode.number(), 44);
 }
 
 TEST_F(ConfirmationTest, WriteEchoJumpsToTheStoreStage) {
-    poll().pollMode = 42;
+    poll().pollMode = PollPhase::fromNumber(42);
     WriteConfirmation(p->poll, 3, 0x15, 0x13);
-    EXPECT_EQ(poll().pollMode, 34);
+    EXPECT_EQ(poll().pollMode.number(), 34);
     EXPECT_EQ(poll().ackAddress, 0x0D95);
     EXPECT_EQ(poll().ackValue, 0x13);
-    poll().pollMode = 37;
+    poll().pollMode = PollPhase::fromNumber(37);
     WriteConfirmation(p->poll, 3, 0x15, 0x13);
-    EXPECT_EQ(poll().pollMode, 35);
-    poll().pollMode = 30;  // already storing: acknowledged, no jump
+    EXPECT_EQ(poll().pollMode.number(), 35);
+    poll().pollMode = PollPhase::fromNumber(30);  // already storing: acknowledged, no jump
     WriteConfirmation(p->poll, 3, 0x15, 0x13);
-    EXPECT_EQ(poll().pollMode, 30);
+    EXPECT_EQ(poll().pollMode.number(), 30);
 }
 
 TEST_F(ConfirmationTest, WriteEchoWithAnotherValueAddressOrRadioIsIgnored) {
-    poll().pollMode = 42;
+    poll().pollMode = PollPhase::fromNumber(42);
     WriteConfirmation(p->poll, 3, 0x15, 0x12);
     WriteConfirmation(p->poll, 3, 0x16, 0x13);
     WriteConfirmation(p->poll, 2, 0x15, 0x13);
-    EXPECT_EQ(poll().pollMode, 42);
+    EXPECT_EQ(poll().pollMode.number(), 42);
     EXPECT_EQ(poll().ackValue, -1);
-    poll().pollMode = 0;
+    poll().pollMode = PollPhase::polling(PollOrder::sequential);
     WriteConfirmation(p->poll, 3, 0x15, 0x13);
     EXPECT_EQ(poll().ackValue, -1);
 }
 
 TEST_F(ConfirmationTest, RadioEchoesDriveAWholeSequence) {
     addRadios(3, 5000000);  // radio 3 is 5000002
-    poll().pollMode = 60;
+    poll().pollMode = PollPhase::fromNumber(60);
     deliver(Diagnostics(0xF8, 0x0D95, 5000002, 0x10));
-    EXPECT_EQ(poll().pollMode, 44);
+    EXPECT_EQ(poll().pollMode.number(), 44);
     deliver(Diagnostics(0xF9, 0x0D95, 5000002, 0x13));
-    EXPECT_EQ(poll().pollMode, 34);
-    poll().pollMode = 22;
+    EXPECT_EQ(poll().pollMode.number(), 34);
+    poll().pollMode = PollPhase::fromNumber(22);
     deliver(Diagnostics(0xF8, 0x0D95, 5000002, 0x13));
-    EXPECT_EQ(poll().pollMode, 0);
+    EXPECT_EQ(poll().pollMode.number(), 0);
     EXPECT_EQ(radio(3).eepromValue[3], 0x13);
 }
 

@@ -127,17 +127,17 @@ TEST_F(MasterEchoTest, OtherSerialOrBadXorIsDroppedSilently) {
 
 TEST_F(MasterEchoTest, EchoesConfirmTheMastersWriteSequence) {
     PollState& poll = p->poll;
-    poll.pollMode = 60;
+    poll.pollMode = PollPhase::fromNumber(60);
     poll.currentRadio = 0;
     poll.writeAddress = 0x0D95;
     poll.pendingAddress = 0x0D95;
     poll.pendingValue = 0x13;
     poll.ackAddress = poll.ackValue = -1;
     deliver(FillXor(HexFrame("F2 5A 12 34 0D 95 12 00")));
-    EXPECT_EQ(poll.pollMode, 44);
+    EXPECT_EQ(poll.pollMode.number(), 44);
     EXPECT_EQ(poll.ackAddress, 0x0D95);
     deliver(FillXor(HexFrame("F3 5A 12 34 0D 95 13 00")));
-    EXPECT_EQ(poll.pollMode, 34);
+    EXPECT_EQ(poll.pollMode.number(), 34);
     EXPECT_EQ(poll.ackValue, 0x13);
 }
 

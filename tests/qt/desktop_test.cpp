@@ -286,7 +286,7 @@ TEST_F(Desktop, MenuKeysWorkAndCtrlLettersAreNeverTheBareLetter) {
         {Qt::Key_R, Qt::ControlModifier, nullptr},
     };
     for (const Case& c : cases) {
-        program->poll.pollMode = 0;
+        program->poll.pollMode = PollPhase::polling(PollOrder::sequential);
         const bool names = program->display.showNames;
         DialogAnswerer answerer;
         window->activateWindow();  // back from the last dialog
@@ -294,12 +294,12 @@ TEST_F(Desktop, MenuKeysWorkAndCtrlLettersAreNeverTheBareLetter) {
         QTest::keyClick(window.get(), c.key, c.mods);
         QApplication::processEvents();
         EXPECT_EQ(answerer.titles, c.dialog ? QStringList{c.dialog} : QStringList{}) << c.key;
-        EXPECT_EQ(program->poll.pollMode, 0) << c.key;
+        EXPECT_EQ(program->poll.pollMode.number(), 0) << c.key;
         EXPECT_EQ(program->display.showNames, names) << c.key;
     }
     // The bare letter keeps its meaning.
     QTest::keyClick(window.get(), Qt::Key_R);
-    EXPECT_EQ(program->poll.pollMode, 1);
+    EXPECT_EQ(program->poll.pollMode.number(), 1);
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     QTest::keyClick(window.get(), Qt::Key_Q, Qt::ControlModifier);

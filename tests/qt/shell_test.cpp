@@ -350,7 +350,7 @@ TEST_F(Shell, PollingGoesOnWhileTheRemoteWriteFailureBoxStands) {
 
     // A write whose contact read was never echoed: the next build fails it.
     PollState& poll = program->poll;
-    poll.pollMode = 45;
+    poll.pollMode = PollPhase::fromNumber(45);
     poll.currentRadio = 0;
     poll.writeAddress = 0x0D80;
     poll.pendingAddress = 0x0D80;
@@ -397,5 +397,5 @@ TEST_F(Shell, PollingGoesOnWhileTheRemoteWriteFailureBoxStands) {
     EXPECT_EQ(buttons, "OK");
     EXPECT_TRUE(builtInBox) << "no request was built while the box stood";
     EXPECT_TRUE(logWrittenInBox) << "Current.log was not rewritten while the box stood";
-    EXPECT_EQ(poll.pollMode, 1);
+    EXPECT_EQ(poll.pollMode.number(), 1);
 }

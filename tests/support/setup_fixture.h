@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/poll_cycle.h"
 #include "model/program.h"
 #include "model/radio_network.h"
 #include "model/setup_table.h"
@@ -18,6 +19,7 @@ protected:
         program = std::make_unique<Program>();
         program->clock = &clock;
         program->live = &live;
+        ConnectPollCycle(*program);
         FillSetupParameterTable(program->setup);
         program->display.canvas = &canvas;
         program->display.clientRect = canvas.clientRect();

@@ -8,7 +8,7 @@ std::unique_ptr<Program> MakeTestProgram(Clock& clock, LiveListener& live, ByteS
     program->clock = &clock;
     program->live = &live;
     program->replySource = replies;
-    program->onMasterStatus = OnMasterStatusFrame;
+    ConnectPollCycle(*program);
     FillSetupParameterTable(program->setup);
     program->setup.setupParamCount = 39;
     return program;
