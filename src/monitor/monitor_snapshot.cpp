@@ -93,7 +93,8 @@ void PollWatch::observe(const Program& program, double steadySeconds) {
     // number wraps. A table read again starts the count afresh.
     const bool restarted = poll.sweepCount < sweepCount;
     const bool cameRound = poll.sweepCount > sweepCount ||
-                           (poll.sweepCount == sweepCount && poll.pollMode == 1 && poll.randomNumber < randomNumber);
+                           (poll.sweepCount == sweepCount && poll.pollMode == PollPhase::polling(PollOrder::random) &&
+                            poll.randomNumber < randomNumber);
     sweepCount = poll.sweepCount;
     randomNumber = poll.randomNumber;
     if (cameRound) {

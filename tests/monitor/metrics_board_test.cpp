@@ -128,7 +128,7 @@ TEST(MonitorPollWatch, RequestsAndSweepsAreCountedBetweenTicks) {
     auto program = CreateProgram(clock);
     PollWatch watch;
     for (const Step& s : steps) {
-        program->poll.pollMode = s.mode;
+        program->poll.pollMode = PollPhase::fromNumber(s.mode);
         for (uint32_t serial : s.polled) RememberPoll(program->poll, serial);
         program->poll.sweepCount = s.sweepCount;
         program->poll.randomNumber = static_cast<uint8_t>(s.randomNumber);
