@@ -83,6 +83,7 @@ public:
     Radio& At(int index) { return radios_.at(static_cast<size_t>(index)); }
     const Radio& Master() const { return radios_.front(); }
     Radio* FindBySerial(uint32_t serial);
+    bool HasSerial(uint32_t serial) const { return bySerial_.count(serial) != 0; }
     // The n-th radio (1-based, wrapping) for the by-number poll.
     Radio& ByNumber(uint8_t n);
 

@@ -1,25 +1,20 @@
 #include "simulator.h"
 
-#include <fcntl.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 
-#include "links.h"
 #include "setup_table.h"
 
 namespace radiosim {
 
 namespace {
-
-constexpr int64_t kPtyRecheckMs = 100;
-constexpr int64_t kUdpPeerForgetMs = 60000;
 
 std::string RequestText(const Request& r) {
     char buf[96];
@@ -49,34 +44,11 @@ std::string RequestKind(const Request& r) {
     }
 }
 
-std::string Printable(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126) out += '.';
-        else out += c;
-    }
-    return out;
-}
-
-Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
-
 uint32_t SerialAt(const Bytes& f, size_t at) {
     return (uint32_t{f[at]} << 16) | (uint32_t{f[at + 1]} << 8) | f[at + 2];
 }
 
 }  // namespace
-
-const char* LinkName(LinkId id) {
-    switch (id) {
-        case LinkId::Tcp: return "tcp";
-        case LinkId::Udp: return "udp";
-        case LinkId::Pty: return "pty";
-        case LinkId::Modem: return "modem";
-        default: return "sim";
-    }
-}
 
 Simulator::Simulator(Options options, LogSink sink)
     : options_(std::move(options)),
@@ -84,20 +56,19 @@ Simulator::Simulator(Options options, LogSink sink)
       network_(NetworkConfig{options_.radios, options_.repeaters, options_.seed, options_.chainHops}),
       modem_(ModemNumbers{options_.modemUp, options_.modemBusy, options_.modemNoDialtone, options_.modemSilent},
              options_.modemLenientDial),
-      faultRng_(options_.seed ^ 0x5EEDFA17u),
-      start_(std::chrono::steady_clock::now()),
-      lineRng_(options_.seed ^ 0x0A15E5EDu) {
+      faults_(options_.faults, options_.seed),
+      start_(std::chrono::steady_clock::now()) {
     tcp_.id = LinkId::Tcp;
     pty_.id = LinkId::Pty;
     modemLink_.id = LinkId::Modem;
     network_.silenced.insert(options_.faults.silenced.begin(), options_.faults.silenced.end());
     network_.ignoreStores = options_.faults.noStore;
     network_.shortTrafficSerialsPercent = options_.faults.shortTrafficSerialsPercent;
-    udpPassword_ = options_.PasswordBytes();
+    udp_.password = options_.PasswordBytes();
 }
 
 Simulator::~Simulator() {
-    for (int fd : {wake_[0], wake_[1], tcpListen_, tcp_.fd, udp_, udpAnswer_, pty_.fd, modemLink_.fd})
+    for (int fd : {wake_[0], wake_[1], tcpListen_, tcp_.fd, udp_.fd, udp_.answerFd, pty_.fd, modemLink_.fd})
         if (fd >= 0) close(fd);
 }
 
@@ -119,64 +90,6 @@ void Simulator::Log(int64_t ms, LinkId link, const char* kind, const std::string
     sink_(line);
 }
 
-bool Simulator::Roll(double percent) {
-    return percent > 0 && std::uniform_real_distribution<double>(0, 100)(faultRng_) < percent;
-}
-
-bool Simulator::Busy(int64_t nowMs) const {
-    const auto& f = options_.faults;
-    if (f.busyAtSeconds < 0 || f.busyForSeconds <= 0) return false;
-    const double t = static_cast<double>(nowMs) / 1000.0;
-    return t >= f.busyAtSeconds && t < f.busyAtSeconds + f.busyForSeconds;
-}
-
-bool Simulator::Open(std::string& error) {
-    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) < 0) {
-        error = "cannot create the wake-up pipe";
-        return false;
-    }
-    if (options_.pty) {
-        pty_.fd = OpenRawPty(pty_.path, error);
-        if (pty_.fd < 0) return false;
-        pty_.hung = true;
-    }
-    if (options_.modem) {
-        modemLink_.fd = OpenRawPty(modemLink_.path, error);
-        if (modemLink_.fd < 0) return false;
-        modemLink_.hung = true;
-    }
-    if (options_.tcp) {
-        tcpListen_ = ListenTcp(*options_.tcp, tcpPort_, error);
-        if (tcpListen_ < 0) return false;
-        if (options_.faults.stopReadingSeconds > 0) {
-            // A small receive buffer, taken over by every accepted connection,
-            // so that a client's bytes fill the window soon once reading stops.
-            const int size = 4096;
-            setsockopt(tcpListen_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-        }
-    }
-    if (options_.udp) {
-        udp_ = BindUdp(*options_.udp, udpPort_, error);
-        if (udp_ < 0) return false;
-        if (options_.faults.udpOtherPort) {
-            udpAnswer_ = BindUdp(Endpoint{options_.udp->host, 0}, udpAnswerPort_, error);
-            if (udpAnswer_ < 0) return false;
-        }
-    }
-    return true;
-}
-
-std::vector<std::string> Simulator::StartupLines() const {
-    std::vector<std::string> lines;
-    if (pty_.fd >= 0) lines.push_back("pty " + pty_.path);
-    if (modemLink_.fd >= 0) lines.push_back("modem " + modemLink_.path);
-    if (tcpListen_ >= 0) lines.push_back("tcp " + options_.tcp->host + ":" + std::to_string(tcpPort_));
-    if (udp_ >= 0) lines.push_back("udp " + options_.udp->host + ":" + std::to_string(udpPort_));
-    if (udpAnswer_ >= 0) lines.push_back("udp-answers " + options_.udp->host + ":" + std::to_string(udpAnswerPort_));
-    lines.push_back("ready");
-    return lines;
-}
-
 void Simulator::Stop() {
     stopping_ = true;
     if (wake_[1] >= 0) {
@@ -185,38 +98,8 @@ void Simulator::Stop() {
     }
 }
 
-Simulator::StreamLink* Simulator::Stream(LinkId id) {
-    switch (id) {
-        case LinkId::Tcp: return &tcp_;
-        case LinkId::Pty: return &pty_;
-        case LinkId::Modem: return &modemLink_;
-        default: return nullptr;
-    }
-}
-
-bool Simulator::LinkUp(LinkId id) const {
-    switch (id) {
-        case LinkId::Tcp: return tcp_.fd >= 0;
-        case LinkId::Udp: return udp_ >= 0 && udpPeer_.has_value();
-        case LinkId::Pty: return pty_.fd >= 0 && !pty_.hung;
-        case LinkId::Modem: return modemLink_.fd >= 0 && !modemLink_.hung && modem_.Online();
-        default: return false;
-    }
-}
-
-void Simulator::Push(LinkId link, Bytes bytes, int64_t notBeforeMs, std::optional<sockaddr_in> to) {
-    Outbox* out = link == LinkId::Udp ? &udpOut_ : &Stream(link)->out;
-    counts_.droppedOutputBytes += out->Push(std::move(bytes), notBeforeMs, to);
-}
-
-void Simulator::SendRaw(LinkId link, Bytes bytes, const std::string& text, int64_t nowMs) {
-    Log(nowMs, link, "tx", Hex(bytes), text);
-    Push(link, std::move(bytes), nowMs, std::nullopt);
-}
-
 void Simulator::SendFrame(LinkId link, Bytes frame, const std::string& text, int64_t nowMs,
                           std::optional<sockaddr_in> to) {
-    const auto& f = options_.faults;
     if (link == LinkId::Tcp && tcp_.closeWhenFlushed) return;  // the connection is about to go
     if (link == LinkId::Tcp && tcp_.cutFrameAtMs >= 0 && nowMs >= tcp_.cutFrameAtMs && frame.size() >= 2) {
         const size_t sent = frame.size() / 2;
@@ -228,77 +111,23 @@ void Simulator::SendFrame(LinkId link, Bytes frame, const std::string& text, int
         tcp_.closeWhenFlushed = true;
         return;
     }
-    std::string notes;
-    if (Roll(f.corruptPercent)) {
-        frame.back() ^= static_cast<uint8_t>(std::uniform_int_distribution<int>(1, 255)(faultRng_));
-        ++counts_.faults["corrupt"];
-        notes += " [fault corrupt: bad XOR]";
-    }
     ++counts_.replies[frame[0]];
-    if (Roll(f.strayPercent)) {
-        // Bytes that are no reply type, so the program skips them one by one.
-        static const uint8_t kStray[] = {0x00, 0x41, 0x7F, 0xA5, 0xF6, 0xF7, 0xFA, 0xFF, 0x0D, 0x55};
-        Bytes stray(static_cast<size_t>(std::uniform_int_distribution<int>(1, 3)(faultRng_)));
-        for (auto& b : stray) b = kStray[std::uniform_int_distribution<size_t>(0, std::size(kStray) - 1)(faultRng_)];
-        ++counts_.faults["stray"];
-        Log(nowMs, link, "tx", Hex(stray), "[fault stray: bytes between frames]");
-        Push(link, std::move(stray), nowMs, to);
+    for (auto& t : faults_.shape(std::move(frame), text, counts_.faults)) {
+        Log(nowMs, link, "tx", t.hex, t.text);
+        for (auto& piece : t.pieces) Push(link, std::move(piece.bytes), nowMs + piece.delayMs, to);
     }
-    const bool variable = frame[0] == kReadReply || frame[0] == kWriteReply || frame[0] == kTrace;
-    const int hops = variable ? frame[7] : 0;
-    if ((frame[0] == kReadReply || frame[0] == kWriteReply) && Roll(f.withheldHopsPercent)) {
-        // Only the fixed bytes, announcing hop records; the rest is lost on the air.
-        Bytes header(frame.begin(), frame.begin() + 21);
-        header[7] = static_cast<uint8_t>(f.withheldHopCount);
-        ++counts_.faults["withheld-hops"];
-        Log(nowMs, link, "tx", Hex(header),
-            text + notes + " [fault withheld-hops: header announces " + std::to_string(f.withheldHopCount) +
-                " hop records, none follow]");
-        Push(link, std::move(header), nowMs, to);
-        return;
-    }
-    if (hops >= 1 && hops <= kMaxHops && Roll(f.lateHopsPercent)) {
-        ++counts_.faults["late-hops"];
-        notes += " [fault late-hops: hop records " + std::to_string(f.lateHopsDelayMs) + " ms late]";
-        Log(nowMs, link, "tx", Hex(frame), text + notes);
-        Push(link, Bytes(frame.begin(), frame.begin() + 21), nowMs, to);
-        Push(link, Bytes(frame.begin() + 21, frame.end()), nowMs + f.lateHopsDelayMs, to);
-        return;
-    }
-    if (frame.size() >= 2 && Roll(f.splitPercent)) {
-        const int pieces = std::min<int>(static_cast<int>(frame.size()), std::uniform_int_distribution<int>(2, 3)(faultRng_));
-        std::vector<size_t> cuts;
-        while (static_cast<int>(cuts.size()) < pieces - 1) {
-            const size_t c = std::uniform_int_distribution<size_t>(1, frame.size() - 1)(faultRng_);
-            if (std::find(cuts.begin(), cuts.end(), c) == cuts.end()) cuts.push_back(c);
-        }
-        std::sort(cuts.begin(), cuts.end());
-        cuts.push_back(frame.size());
-        ++counts_.faults["split"];
-        notes += " [fault split: " + std::to_string(pieces) + " pieces " + std::to_string(f.splitDelayMs) + " ms apart]";
-        Log(nowMs, link, "tx", Hex(frame), text + notes);
-        size_t from = 0;
-        for (size_t k = 0; k < cuts.size(); ++k) {
-            Push(link, Bytes(frame.begin() + static_cast<ptrdiff_t>(from), frame.begin() + static_cast<ptrdiff_t>(cuts[k])),
-                 nowMs + static_cast<int64_t>(k) * f.splitDelayMs, to);
-            from = cuts[k];
-        }
-        return;
-    }
-    Log(nowMs, link, "tx", Hex(frame), text + notes);
-    Push(link, std::move(frame), nowMs, to);
 }
 
 void Simulator::Broadcast(const Unsolicited& u, int64_t nowMs) {
     for (LinkId id : {LinkId::Pty, LinkId::Modem, LinkId::Tcp, LinkId::Udp})
-        if (LinkUp(id)) SendFrame(id, u.frame, u.text, nowMs, id == LinkId::Udp ? udpPeer_ : std::nullopt);
+        if (LinkUp(id)) SendFrame(id, u.frame, u.text, nowMs, id == LinkId::Udp ? udp_.peer : std::nullopt);
     if (!u.fault.empty()) ++counts_.faults[u.fault];
 }
 
 void Simulator::OnRequest(LinkId link, const Request& r, int64_t nowMs, std::optional<sockaddr_in> to) {
     ++counts_.requests[RequestKind(r)];
     Log(nowMs, link, "rx", Hex(r.Span()), RequestText(r));
-    if (Busy(nowMs)) {
+    if (faults_.busy(nowMs)) {
         ++counts_.faults["busy"];
         Log(nowMs, link, "ev", "", "[fault busy: master busy, request not relayed]");
         return;
@@ -310,7 +139,7 @@ void Simulator::OnRequest(LinkId link, const Request& r, int64_t nowMs, std::opt
         Log(nowMs, link, "ev", "", (o.silenced ? "[fault silence] " : o.storeRefused ? "[fault no-store] " : "") + o.text);
         return;
     }
-    if (Roll(options_.faults.dropPercent)) {
+    if (faults_.dropReply()) {
         ++counts_.faults["drop"];
         Log(nowMs, link, "ev", Hex(*o.reply), "[fault drop: reply not sent] " + o.text);
         return;
@@ -341,231 +170,36 @@ void Simulator::OnParseEvent(LinkId link, const ParseEvent& e, int64_t nowMs, st
     }
 }
 
-void Simulator::HangUp(StreamLink& l, int64_t nowMs) {
-    l.hung = true;
-    l.recheckMs = nowMs + kPtyRecheckMs;
-    l.out.Clear();
-    l.blocked = false;
-    l.parser.Reset();
-    ++l.generation;
-    if (l.id == LinkId::Modem) {
-        if (modem_.Online()) Log(nowMs, l.id, "ev", "", "carrier lost");
-        modem_.Hangup();
-        dialDueMs_ = -1;
-    }
-    Log(nowMs, l.id, "ev", "", "port closed by the other side");
-}
-
-void Simulator::CloseTcp(int64_t nowMs, const std::string& why) {
-    if (tcp_.fd < 0) return;
-    close(tcp_.fd);
-    tcp_.fd = -1;
-    tcp_.out.Clear();
-    tcp_.blocked = false;
-    tcp_.parser.Reset();
-    tcp_.closeAtMs = -1;
-    tcp_.cutFrameAtMs = -1;
-    tcp_.closeWhenFlushed = false;
-    tcp_.stopReadingAtMs = -1;
-    tcp_.reading = true;
-    ++tcp_.generation;
-    Log(nowMs, LinkId::Tcp, "ev", "", why);
-}
-
-void Simulator::OnAccept(int64_t nowMs) {
-    std::string peer;
-    const int fd = AcceptClient(tcpListen_, peer);
-    if (fd < 0) return;
-    tcp_.fd = fd;
-    ++tcp_.generation;
-    ++counts_.connections;
-    auto after = [nowMs](double seconds) { return seconds > 0 ? nowMs + static_cast<int64_t>(seconds * 1000) : -1; };
-    tcp_.closeAtMs = after(options_.faults.closeAfterSeconds);
-    tcp_.cutFrameAtMs = after(options_.faults.closeMidFrameSeconds);
-    tcp_.stopReadingAtMs = after(options_.faults.stopReadingSeconds);
-    Log(nowMs, LinkId::Tcp, "ev", "", "client connected from " + peer);
-}
-
-void Simulator::OnStreamInput(StreamLink& l, int64_t nowMs) {
-    uint8_t buf[4096];
-    for (;;) {
-        const ssize_t n = l.id == LinkId::Tcp ? recv(l.fd, buf, sizeof buf, MSG_DONTWAIT) : read(l.fd, buf, sizeof buf);
-        if (n > 0) {
-            std::span<const uint8_t> data(buf, static_cast<size_t>(n));
-            if (l.id == LinkId::Modem && !modem_.Online()) {
-                Log(nowMs, l.id, "rx", Hex(data), "modem command text \"" + Printable(std::string(data.begin(), data.end())) + "\"");
-                const std::string reply = modem_.Feed(data);
-                if (auto aborted = modem_.TakeAbortedDial()) {
-                    dialDueMs_ = -1;
-                    ++counts_.dialsAborted;
-                    Log(nowMs, l.id, "ev", Hex(std::span<const uint8_t>(&aborted->byte, 1)),
-                        "dial to " + aborted->number + " aborted by a byte received while dialling");
-                }
-                if (!reply.empty()) SendRaw(l.id, ToBytes(reply), "modem \"" + Printable(reply) + "\"", nowMs);
-                if (modem_.DialPending() && dialDueMs_ < 0) {
-                    dialDueMs_ = nowMs + options_.modemDelayMs;
-                    Log(nowMs, l.id, "ev", "", "dialling " + modem_.DialPending()->number);
-                }
-                continue;
-            }
-            std::vector<ParseEvent> events;
-            l.parser.Feed(data, events);
-            for (const auto& e : events) OnParseEvent(l.id, e, nowMs, std::nullopt);
-            if (l.fd < 0 || l.hung) return;
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
-        // End of stream or an error: the other side has gone.
-        if (l.id == LinkId::Tcp)
-            CloseTcp(nowMs, "client disconnected");
-        else
-            HangUp(l, nowMs);
-        return;
-    }
-}
-
-void Simulator::OnDatagrams(int fd, int64_t nowMs) {
-    uint8_t buf[2048];
-    for (;;) {
-        sockaddr_in from{};
-        socklen_t len = sizeof from;
-        const ssize_t n = recvfrom(fd, buf, sizeof buf, MSG_DONTWAIT | MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &len);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        const size_t size = std::min(static_cast<size_t>(n), sizeof buf);
-        std::span<const uint8_t> data(buf, size);
-        const size_t expected = 8 + udpPassword_.size();
-        std::string why;
-        if (static_cast<size_t>(n) != expected)
-            why = std::to_string(n) + " bytes, expected " + std::to_string(expected);
-        else if (!std::equal(udpPassword_.begin(), udpPassword_.end(), buf + 8,
-                             [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }))
-            why = "wrong password";
-        if (!why.empty()) {
-            ++counts_.refusedDatagrams;
-            Log(nowMs, LinkId::Udp, "ev", Hex(data), "refused datagram from " + AddressText(from) + ": " + why);
-            continue;
-        }
-        Request r;
-        if (!IsRequestType(buf[0])) {
-            counts_.skippedBytes += 8;
-            Log(nowMs, LinkId::Udp, "rx", Hex(data.first(8)), "not a request, skipped");
-            continue;
-        }
-        if (!ParseRequest(data.first(8), r)) {
-            OnParseEvent(LinkId::Udp, {ParseEvent::kBadXor, r, 8, {}}, nowMs, from);
-            continue;
-        }
-        if (!udpPeer_ || AddressText(*udpPeer_) != AddressText(from))
-            Log(nowMs, LinkId::Udp, "ev", "",
-                "peer " + AddressText(from) +
-                    (udpAnswer_ >= 0 ? " [fault udp-other-port: answered from port " + std::to_string(udpAnswerPort_) +
-                                           ", not " + std::to_string(udpPort_) + "]"
-                                     : ""));
-        udpPeer_ = from;
-        udpHeardMs_ = nowMs;
-        OnRequest(LinkId::Udp, r, nowMs, from);
-    }
-}
-
-bool Simulator::NoiseOn(int64_t nowMs) const {
-    const auto& f = options_.faults;
-    return f.noiseBytesPerSecond > 0 && (f.noiseForSeconds <= 0 || nowMs < f.noiseForSeconds * 1000);
-}
-
-bool Simulator::FloodOn(int64_t nowMs) const {
-    const auto& f = options_.faults;
-    return f.floodPerSecond > 0 && (f.floodForSeconds <= 0 || nowMs < f.floodForSeconds * 1000);
-}
-
-int Simulator::PushEverywhere(const Bytes& bytes, const std::string& text, int64_t nowMs) {
-    int links = 0;
-    for (LinkId id : {LinkId::Pty, LinkId::Modem, LinkId::Tcp, LinkId::Udp}) {
-        if (!LinkUp(id)) continue;
-        Log(nowMs, id, "tx", Hex(bytes), text);
-        Push(id, bytes, nowMs, id == LinkId::Udp ? udpPeer_ : std::nullopt);
-        ++links;
-    }
-    return links;
-}
-
-Bytes Simulator::FloodReply() {
-    auto pick = [this](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(lineRng_); };
-    DiagnosticsFrame d;
-    // A plausible serial that no radio of this network has.
-    do {
-        d.serial = static_cast<uint32_t>(pick(2000000, 9150000));
-    } while (network_.FindBySerial(d.serial) != nullptr);
-    d.address = 0x0D80;
-    d.linkSignal = pick(20, 70);
-    d.goodShare = static_cast<uint8_t>(pick(150, 255));
-    d.signal = pick(20, 70);
-    d.noise = pick(5, 25);
-    d.lineStatus = static_cast<uint8_t>(pick(0, 255) & 0xB0);
-    d.temperatureRaw = static_cast<uint8_t>(pick(105, 135));
-    d.voltageRaw = static_cast<uint8_t>(pick(90, 110));
-    d.frequencyCounter = static_cast<uint8_t>(pick(0, 255));
-    d.value = 3;
-    d.revision = static_cast<uint8_t>(pick(1, 40));
-    d.distanceWord = static_cast<uint16_t>(pick(3000, 5600));
-    return EncodeDiagnostics(d);
-}
-
 void Simulator::RunLineFaults(int64_t nowMs) {
-    const double seconds = static_cast<double>(nowMs - lineFaultsMs_) / 1000.0;
-    lineFaultsMs_ = nowMs;
-    const auto& f = options_.faults;
-    if (NoiseOn(nowMs)) {
-        noiseOwed_ += f.noiseBytesPerSecond * seconds;
-        const auto n = static_cast<size_t>(noiseOwed_);
-        if (n > 0) {
-            noiseOwed_ -= static_cast<double>(n);
-            Bytes noise(n);
-            for (auto& b : noise) b = static_cast<uint8_t>(lineRng_());
-            if (PushEverywhere(noise, "[fault noise: " + std::to_string(n) + " random bytes]", nowMs) > 0)
-                counts_.faults["noise"] += n;
-        }
-    } else if (f.noiseBytesPerSecond > 0 && !noiseEnded_) {
-        noiseEnded_ = true;
-        Log(nowMs, LinkId::Sim, "ev", "", "[fault noise: over]");
+    const LineFaults due = faults_.lineFaults(nowMs, network_);
+    if (const size_t n = due.noise.size(); n > 0) {
+        if (PushEverywhere(due.noise, "[fault noise: " + std::to_string(n) + " random bytes]", nowMs) > 0)
+            counts_.faults["noise"] += n;
     }
-    if (FloodOn(nowMs)) {
-        floodOwed_ += f.floodPerSecond * seconds;
-        for (; floodOwed_ >= 1; floodOwed_ -= 1) {
-            const Bytes reply = FloodReply();
-            const std::string text =
-                "[fault flood: reply from radio " + std::to_string(SerialAt(reply, 4)) + ", not in the network]";
-            if (PushEverywhere(reply, text, nowMs) > 0) ++counts_.faults["flood"];
-        }
-    } else if (f.floodPerSecond > 0 && !floodEnded_) {
-        floodEnded_ = true;
-        Log(nowMs, LinkId::Sim, "ev", "", "[fault flood: over]");
+    if (due.noiseOver) Log(nowMs, LinkId::Sim, "ev", "", "[fault noise: over]");
+    for (const Bytes& reply : due.flood) {
+        const std::string text =
+            "[fault flood: reply from radio " + std::to_string(SerialAt(reply, 4)) + ", not in the network]";
+        if (PushEverywhere(reply, text, nowMs) > 0) ++counts_.faults["flood"];
     }
+    if (due.floodOver) Log(nowMs, LinkId::Sim, "ev", "", "[fault flood: over]");
 }
 
 void Simulator::RunTimers(int64_t nowMs) {
     RunLineFaults(nowMs);
-    const bool busy = Busy(nowMs);
-    if (busy != wasBusy_) {
-        Log(nowMs, LinkId::Sim, "ev", "", busy ? "[fault busy: master busy from now]" : "master no longer busy");
-        wasBusy_ = busy;
-    }
+    if (const auto busy = faults_.busyChange(nowMs))
+        Log(nowMs, LinkId::Sim, "ev", "", *busy ? "[fault busy: master busy from now]" : "master no longer busy");
     if (options_.statusMs > 0 && nowMs >= nextStatusMs_) {
-        Broadcast(network_.MasterStatus(nowMs, busy), nowMs);
+        Broadcast(network_.MasterStatus(nowMs, faults_.busy(nowMs)), nowMs);
         nextStatusMs_ += options_.statusMs;
         if (nextStatusMs_ <= nowMs) nextStatusMs_ = nowMs + options_.statusMs;
     }
     if (options_.reportMs > 0 && nowMs >= nextReportMs_) {
         if (nextReportMs_ > 0) {
-            auto u = std::uniform_int_distribution<int>(0, 1)(faultRng_) ? network_.LinkReport(nowMs)
-                                                                          : network_.TrafficReport(nowMs);
+            auto u = faults_.linkReportNext() ? network_.LinkReport(nowMs) : network_.TrafficReport(nowMs);
             if (u) Broadcast(*u, nowMs);
         }
-        const double wait = std::exponential_distribution<double>(1.0 / options_.reportMs)(faultRng_);
-        nextReportMs_ = nowMs + std::clamp<int64_t>(static_cast<int64_t>(wait), options_.reportMs / 4, 3LL * options_.reportMs);
+        nextReportMs_ = nowMs + faults_.reportWaitMs(options_.reportMs);
     }
     if (options_.traceMs > 0 && nowMs >= nextTraceMs_) {
         if (nextTraceMs_ > 0)
@@ -575,80 +209,30 @@ void Simulator::RunTimers(int64_t nowMs) {
     const int64_t pendingTimeout = options_.pendingTimeoutS * 1000LL;
     if (const int64_t d = network_.NextPendingDeadline(pendingTimeout); d >= 0 && d <= nowMs)
         for (const auto& text : network_.ExpirePendingWrites(nowMs, pendingTimeout)) Log(nowMs, LinkId::Sim, "ev", "", text);
-
-    if (tcp_.fd >= 0 && tcp_.reading && tcp_.stopReadingAtMs >= 0 && nowMs >= tcp_.stopReadingAtMs) {
-        tcp_.reading = false;
-        ++counts_.faults["stop-reading"];
-        Log(nowMs, LinkId::Tcp, "ev", "", "[fault stop-reading: nothing more read from the client]");
-    }
-    if (tcp_.fd >= 0 && tcp_.closeAtMs >= 0 && nowMs >= tcp_.closeAtMs) {
-        ++counts_.faults["close-after"];
-        CloseTcp(nowMs, "[fault close-after: connection closed]");
-    }
-    if (udpPeer_ && nowMs - udpHeardMs_ > kUdpPeerForgetMs) {
-        Log(nowMs, LinkId::Udp, "ev", "", "peer " + AddressText(*udpPeer_) + " silent, no longer sent status");
-        udpPeer_.reset();
-    }
-    if (dialDueMs_ >= 0 && nowMs >= dialDueMs_) {
-        dialDueMs_ = -1;
-        const std::string number = modem_.DialPending() ? modem_.DialPending()->number : "";
-        const std::string answer = modem_.Answer();
-        if (answer.empty())
-            Log(nowMs, LinkId::Modem, "ev", "", "no answer from " + number);
-        else
-            SendRaw(LinkId::Modem, ToBytes(answer), "modem \"" + Printable(answer) + "\"", nowMs);
-        if (modem_.Online()) {
-            ++modemLink_.generation;
-            modemLink_.parser.Reset();
-            Log(nowMs, LinkId::Modem, "ev", "", "connected to " + number + ", speaking the protocol");
-        }
-    }
-    for (StreamLink* l : {&pty_, &modemLink_}) {
-        if (l->fd < 0 || !l->hung || nowMs < l->recheckMs) continue;
-        if (PtyHungUp(l->fd)) {
-            l->recheckMs = nowMs + kPtyRecheckMs;
-        } else {
-            l->hung = false;
-            Log(nowMs, l->id, "ev", "", "port opened by the other side");
-        }
-    }
-    if (!scheduled_.empty()) {
-        std::vector<Scheduled> due;
-        auto split = std::stable_partition(scheduled_.begin(), scheduled_.end(),
-                                           [nowMs](const Scheduled& s) { return s.dueMs > nowMs; });
-        due.assign(std::make_move_iterator(split), std::make_move_iterator(scheduled_.end()));
-        scheduled_.erase(split, scheduled_.end());
-        std::stable_sort(due.begin(), due.end(), [](const Scheduled& a, const Scheduled& b) { return a.dueMs < b.dueMs; });
-        for (auto& s : due) {
-            const bool current = s.link == LinkId::Udp ? udp_ >= 0
-                                                       : LinkUp(s.link) && Stream(s.link)->generation == s.generation;
-            if (!current) {
-                Log(nowMs, s.link, "ev", Hex(s.frame), "reply not sent, link closed: " + s.text);
-                continue;
-            }
-            SendFrame(s.link, std::move(s.frame), s.text, nowMs, s.to);
-        }
-    }
+    RunLinkTimers(nowMs);
+    SendScheduled(nowMs);
 }
 
-void Simulator::FlushAll(int64_t nowMs) {
-    for (StreamLink* l : {&tcp_, &pty_, &modemLink_}) {
-        if (l->fd < 0 || l->hung) continue;
-        const auto via = l->id == LinkId::Tcp ? Outbox::Via::Socket : Outbox::Via::Terminal;
-        const auto result = l->out.Flush(l->fd, nowMs, via);
-        l->blocked = result == Outbox::Result::Blocked;
-        if (result == Outbox::Result::Failed) {
-            if (l->id == LinkId::Tcp) CloseTcp(nowMs, "client gone (write failed)");
-            else HangUp(*l, nowMs);
-        } else if (l->id == LinkId::Tcp && tcp_.closeWhenFlushed && tcp_.out.Empty()) {
-            CloseTcp(nowMs, "[fault close-mid-frame: connection closed in the middle of a frame]");
+void Simulator::SendScheduled(int64_t nowMs) {
+    if (scheduled_.empty()) return;
+    std::vector<Scheduled> due;
+    auto split = std::stable_partition(scheduled_.begin(), scheduled_.end(),
+                                       [nowMs](const Scheduled& s) { return s.dueMs > nowMs; });
+    due.assign(std::make_move_iterator(split), std::make_move_iterator(scheduled_.end()));
+    scheduled_.erase(split, scheduled_.end());
+    std::stable_sort(due.begin(), due.end(), [](const Scheduled& a, const Scheduled& b) { return a.dueMs < b.dueMs; });
+    for (auto& s : due) {
+        const bool current =
+            s.link == LinkId::Udp ? udp_.fd >= 0 : LinkUp(s.link) && Stream(s.link)->generation == s.generation;
+        if (!current) {
+            Log(nowMs, s.link, "ev", Hex(s.frame), "reply not sent, link closed: " + s.text);
+            continue;
         }
+        SendFrame(s.link, std::move(s.frame), s.text, nowMs, s.to);
     }
-    if (udp_ >= 0) udpBlocked_ = udpOut_.Flush(UdpSendFd(), nowMs, Outbox::Via::Datagram) == Outbox::Result::Blocked;
 }
 
 int64_t Simulator::NextWakeMs(int64_t nowMs) const {
-    const auto& f = options_.faults;
     int64_t next = nowMs + 1000;
     auto consider = [&next](int64_t t) {
         if (t >= 0 && t < next) next = t;
@@ -657,26 +241,9 @@ int64_t Simulator::NextWakeMs(int64_t nowMs) const {
     if (options_.reportMs > 0) consider(nextReportMs_);
     if (options_.traceMs > 0) consider(nextTraceMs_);
     consider(network_.NextPendingDeadline(options_.pendingTimeoutS * 1000LL));
-    consider(tcp_.fd >= 0 ? tcp_.closeAtMs : -1);
-    consider(tcp_.fd >= 0 && tcp_.reading ? tcp_.stopReadingAtMs : -1);
-    consider(dialDueMs_);
-    // Noise and flood go out in small bursts; once they are over, one more look logs the end.
-    constexpr int64_t kLineFaultStepMs = 10;
-    if (NoiseOn(nowMs) || FloodOn(nowMs)) consider(nowMs + kLineFaultStepMs);
-    if (f.noiseBytesPerSecond > 0 && f.noiseForSeconds > 0 && !noiseEnded_)
-        consider(static_cast<int64_t>(f.noiseForSeconds * 1000));
-    if (f.floodPerSecond > 0 && f.floodForSeconds > 0 && !floodEnded_)
-        consider(static_cast<int64_t>(f.floodForSeconds * 1000));
-    for (const StreamLink* l : {&pty_, &modemLink_})
-        if (l->fd >= 0 && l->hung) consider(l->recheckMs);
+    consider(faults_.nextWakeMs(nowMs));
+    consider(LinkWakeMs());
     for (const auto& s : scheduled_) consider(s.dueMs);
-    for (const StreamLink* l : {&tcp_, &pty_, &modemLink_})
-        if (l->fd >= 0 && !l->hung && !l->blocked) consider(l->out.NextDueMs());
-    if (!udpBlocked_) consider(udpOut_.NextDueMs());
-    if (f.busyAtSeconds >= 0 && f.busyForSeconds > 0) {
-        consider(wasBusy_ ? static_cast<int64_t>((f.busyAtSeconds + f.busyForSeconds) * 1000) + 1
-                          : (nowMs < f.busyAtSeconds * 1000 ? static_cast<int64_t>(f.busyAtSeconds * 1000) : -1));
-    }
     return std::max(next, nowMs);
 }
 
@@ -702,8 +269,10 @@ void Simulator::Run() {
         if (tcpListen_ >= 0 && tcp_.fd < 0) add(tcpListen_, POLLIN, kListen);
         if (tcp_.fd >= 0)
             add(tcp_.fd, static_cast<short>((tcp_.reading ? POLLIN : POLLRDHUP) | (tcp_.blocked ? POLLOUT : 0)), kTcp);
-        if (udp_ >= 0) add(udp_, static_cast<short>(POLLIN | (udpBlocked_ && udpAnswer_ < 0 ? POLLOUT : 0)), kUdp);
-        if (udpAnswer_ >= 0) add(udpAnswer_, static_cast<short>(POLLIN | (udpBlocked_ ? POLLOUT : 0)), kUdpAnswer);
+        if (udp_.fd >= 0)
+            add(udp_.fd, static_cast<short>(POLLIN | (udp_.blocked && udp_.answerFd < 0 ? POLLOUT : 0)), kUdp);
+        if (udp_.answerFd >= 0)
+            add(udp_.answerFd, static_cast<short>(POLLIN | (udp_.blocked ? POLLOUT : 0)), kUdpAnswer);
         if (pty_.fd >= 0 && !pty_.hung) add(pty_.fd, static_cast<short>(POLLIN | (pty_.blocked ? POLLOUT : 0)), kPty);
         if (modemLink_.fd >= 0 && !modemLink_.hung)
             add(modemLink_.fd, static_cast<short>(POLLIN | (modemLink_.blocked ? POLLOUT : 0)), kModem);
@@ -737,8 +306,8 @@ void Simulator::Run() {
                     break;
                 case kUdp:
                 case kUdpAnswer:
-                    if (ev & POLLIN) OnDatagrams(sources[i] == kUdp ? udp_ : udpAnswer_, now);
-                    if (ev & POLLOUT) udpBlocked_ = false;
+                    if (ev & POLLIN) OnDatagrams(sources[i] == kUdp ? udp_.fd : udp_.answerFd, now);
+                    if (ev & POLLOUT) udp_.blocked = false;
                     break;
                 case kPty:
                 case kModem: {
