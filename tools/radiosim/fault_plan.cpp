@@ -129,7 +129,7 @@ Bytes FaultPlan::floodReply(const Network& network) {
     // A plausible serial that no radio of this network has.
     do {
         d.serial = static_cast<uint32_t>(pick(2000000, 9150000));
-    } while (network.HasSerial(d.serial));
+    } while (network.hasSerial(d.serial));
     d.address = 0x0D80;
     d.linkSignal = pick(20, 70);
     d.goodShare = static_cast<uint8_t>(pick(150, 255));

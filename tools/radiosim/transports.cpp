@@ -46,146 +46,145 @@ const char* LinkName(LinkId id) {
     }
 }
 
-bool Simulator::Open(std::string& error) {
-    if (pipe2(wake_, O_CLOEXEC | O_NONBLOCK) < 0) {
+bool Simulator::open(std::string& error) {
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) < 0) {
         error = "cannot create the wake-up pipe";
         return false;
     }
-    if (options_.pty) {
-        pty_.fd = OpenRawPty(pty_.path, error);
-        if (pty_.fd < 0) return false;
-        pty_.hung = true;
+    if (options.pty) {
+        pty.fd = OpenRawPty(pty.path, error);
+        if (pty.fd < 0) return false;
+        pty.hung = true;
     }
-    if (options_.modem) {
-        modemLink_.fd = OpenRawPty(modemLink_.path, error);
-        if (modemLink_.fd < 0) return false;
-        modemLink_.hung = true;
+    if (options.modem) {
+        modemLink.fd = OpenRawPty(modemLink.path, error);
+        if (modemLink.fd < 0) return false;
+        modemLink.hung = true;
     }
-    if (options_.tcp) {
-        tcpListen_ = ListenTcp(*options_.tcp, tcpListenPort_, error);
-        if (tcpListen_ < 0) return false;
-        if (options_.faults.stopReadingSeconds > 0) {
+    if (options.tcp) {
+        tcpListen = ListenTcp(*options.tcp, tcpListenPort, error);
+        if (tcpListen < 0) return false;
+        if (options.faults.stopReadingSeconds > 0) {
             // A small receive buffer, taken over by every accepted connection,
             // so that a client's bytes fill the window soon once reading stops.
             const int size = 4096;
-            setsockopt(tcpListen_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+            setsockopt(tcpListen, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
         }
     }
-    if (options_.udp) {
-        udp_.fd = BindUdp(*options_.udp, udp_.port, error);
-        if (udp_.fd < 0) return false;
-        if (options_.faults.udpOtherPort) {
-            udp_.answerFd = BindUdp(Endpoint{options_.udp->host, 0}, udp_.answerPort, error);
-            if (udp_.answerFd < 0) return false;
+    if (options.udp) {
+        udp.fd = BindUdp(*options.udp, udp.port, error);
+        if (udp.fd < 0) return false;
+        if (options.faults.udpOtherPort) {
+            udp.answerFd = BindUdp(Endpoint{options.udp->host, 0}, udp.answerPort, error);
+            if (udp.answerFd < 0) return false;
         }
     }
     return true;
 }
 
-std::vector<std::string> Simulator::StartupLines() const {
+std::vector<std::string> Simulator::startupLines() const {
     std::vector<std::string> lines;
-    if (pty_.fd >= 0) lines.push_back("pty " + pty_.path);
-    if (modemLink_.fd >= 0) lines.push_back("modem " + modemLink_.path);
-    if (tcpListen_ >= 0) lines.push_back("tcp " + options_.tcp->host + ":" + std::to_string(tcpListenPort_));
-    if (udp_.fd >= 0) lines.push_back("udp " + options_.udp->host + ":" + std::to_string(udp_.port));
-    if (udp_.answerFd >= 0)
-        lines.push_back("udp-answers " + options_.udp->host + ":" + std::to_string(udp_.answerPort));
+    if (pty.fd >= 0) lines.push_back("pty " + pty.path);
+    if (modemLink.fd >= 0) lines.push_back("modem " + modemLink.path);
+    if (tcpListen >= 0) lines.push_back("tcp " + options.tcp->host + ":" + std::to_string(tcpListenPort));
+    if (udp.fd >= 0) lines.push_back("udp " + options.udp->host + ":" + std::to_string(udp.port));
+    if (udp.answerFd >= 0) lines.push_back("udp-answers " + options.udp->host + ":" + std::to_string(udp.answerPort));
     lines.push_back("ready");
     return lines;
 }
 
-StreamLink* Simulator::Stream(LinkId id) {
+StreamLink* Simulator::stream(LinkId id) {
     switch (id) {
-        case LinkId::Tcp: return &tcp_;
-        case LinkId::Pty: return &pty_;
-        case LinkId::Modem: return &modemLink_;
+        case LinkId::Tcp: return &tcp;
+        case LinkId::Pty: return &pty;
+        case LinkId::Modem: return &modemLink;
         default: return nullptr;
     }
 }
 
-bool Simulator::LinkUp(LinkId id) const {
+bool Simulator::linkUp(LinkId id) const {
     switch (id) {
-        case LinkId::Tcp: return tcp_.fd >= 0;
-        case LinkId::Udp: return udp_.fd >= 0 && udp_.peer.has_value();
-        case LinkId::Pty: return pty_.fd >= 0 && !pty_.hung;
-        case LinkId::Modem: return modemLink_.fd >= 0 && !modemLink_.hung && modem_.Online();
+        case LinkId::Tcp: return tcp.fd >= 0;
+        case LinkId::Udp: return udp.fd >= 0 && udp.peer.has_value();
+        case LinkId::Pty: return pty.fd >= 0 && !pty.hung;
+        case LinkId::Modem: return modemLink.fd >= 0 && !modemLink.hung && modem.online();
         default: return false;
     }
 }
 
-void Simulator::Push(LinkId link, Bytes bytes, int64_t notBeforeMs, std::optional<sockaddr_in> to) {
-    Outbox* out = link == LinkId::Udp ? &udp_.out : &Stream(link)->out;
-    counts_.droppedOutputBytes += out->Push(std::move(bytes), notBeforeMs, to);
+void Simulator::push(LinkId link, Bytes bytes, int64_t notBeforeMs, std::optional<sockaddr_in> to) {
+    Outbox* out = link == LinkId::Udp ? &udp.out : &stream(link)->out;
+    counters.droppedOutputBytes += out->push(std::move(bytes), notBeforeMs, to);
 }
 
-void Simulator::SendRaw(LinkId link, Bytes bytes, const std::string& text, int64_t nowMs) {
-    Log(nowMs, link, "tx", Hex(bytes), text);
-    Push(link, std::move(bytes), nowMs, std::nullopt);
+void Simulator::sendRaw(LinkId link, Bytes bytes, const std::string& text, int64_t nowMs) {
+    log(nowMs, link, "tx", Hex(bytes), text);
+    push(link, std::move(bytes), nowMs, std::nullopt);
 }
 
-int Simulator::PushEverywhere(const Bytes& bytes, const std::string& text, int64_t nowMs) {
+int Simulator::pushEverywhere(const Bytes& bytes, const std::string& text, int64_t nowMs) {
     int links = 0;
     for (LinkId id : {LinkId::Pty, LinkId::Modem, LinkId::Tcp, LinkId::Udp}) {
-        if (!LinkUp(id)) continue;
-        Log(nowMs, id, "tx", Hex(bytes), text);
-        Push(id, bytes, nowMs, id == LinkId::Udp ? udp_.peer : std::nullopt);
+        if (!linkUp(id)) continue;
+        log(nowMs, id, "tx", Hex(bytes), text);
+        push(id, bytes, nowMs, id == LinkId::Udp ? udp.peer : std::nullopt);
         ++links;
     }
     return links;
 }
 
-void Simulator::HangUp(StreamLink& l, int64_t nowMs) {
+void Simulator::hangUp(StreamLink& l, int64_t nowMs) {
     l.hung = true;
     l.recheckMs = nowMs + kPtyRecheckMs;
     l.endSession();
     if (l.id == LinkId::Modem) {
-        if (modem_.Online()) Log(nowMs, l.id, "ev", "", "carrier lost");
-        modem_.Hangup();
-        dialDueMs_ = -1;
+        if (modem.online()) log(nowMs, l.id, "ev", "", "carrier lost");
+        modem.hangup();
+        dialDueMs = -1;
     }
-    Log(nowMs, l.id, "ev", "", "port closed by the other side");
+    log(nowMs, l.id, "ev", "", "port closed by the other side");
 }
 
-void Simulator::CloseTcp(int64_t nowMs, const std::string& why) {
-    if (tcp_.fd < 0) return;
-    close(tcp_.fd);
-    tcp_.fd = -1;
-    tcp_.closeAtMs = -1;
-    tcp_.cutFrameAtMs = -1;
-    tcp_.closeWhenFlushed = false;
-    tcp_.stopReadingAtMs = -1;
-    tcp_.reading = true;
-    tcp_.endSession();
-    Log(nowMs, LinkId::Tcp, "ev", "", why);
+void Simulator::closeTcp(int64_t nowMs, const std::string& why) {
+    if (tcp.fd < 0) return;
+    close(tcp.fd);
+    tcp.fd = -1;
+    tcp.closeAtMs = -1;
+    tcp.cutFrameAtMs = -1;
+    tcp.closeWhenFlushed = false;
+    tcp.stopReadingAtMs = -1;
+    tcp.reading = true;
+    tcp.endSession();
+    log(nowMs, LinkId::Tcp, "ev", "", why);
 }
 
-void Simulator::OnAccept(int64_t nowMs) {
+void Simulator::onAccept(int64_t nowMs) {
     std::string peer;
-    const int fd = AcceptClient(tcpListen_, peer);
+    const int fd = AcceptClient(tcpListen, peer);
     if (fd < 0) return;
-    tcp_.fd = fd;
-    ++tcp_.generation;
-    ++counts_.connections;
+    tcp.fd = fd;
+    ++tcp.generation;
+    ++counters.connections;
     auto after = [nowMs](double seconds) { return seconds > 0 ? nowMs + static_cast<int64_t>(seconds * 1000) : -1; };
-    tcp_.closeAtMs = after(options_.faults.closeAfterSeconds);
-    tcp_.cutFrameAtMs = after(options_.faults.closeMidFrameSeconds);
-    tcp_.stopReadingAtMs = after(options_.faults.stopReadingSeconds);
-    Log(nowMs, LinkId::Tcp, "ev", "", "client connected from " + peer);
+    tcp.closeAtMs = after(options.faults.closeAfterSeconds);
+    tcp.cutFrameAtMs = after(options.faults.closeMidFrameSeconds);
+    tcp.stopReadingAtMs = after(options.faults.stopReadingSeconds);
+    log(nowMs, LinkId::Tcp, "ev", "", "client connected from " + peer);
 }
 
-void Simulator::OnStreamInput(StreamLink& l, int64_t nowMs) {
+void Simulator::onStreamInput(StreamLink& l, int64_t nowMs) {
     uint8_t buf[4096];
     for (;;) {
         const ssize_t n = l.id == LinkId::Tcp ? recv(l.fd, buf, sizeof buf, MSG_DONTWAIT) : read(l.fd, buf, sizeof buf);
         if (n > 0) {
             std::span<const uint8_t> data(buf, static_cast<size_t>(n));
-            if (l.id == LinkId::Modem && !modem_.Online()) {
-                OnModemCommand(l, data, nowMs);
+            if (l.id == LinkId::Modem && !modem.online()) {
+                onModemCommand(l, data, nowMs);
                 continue;
             }
             std::vector<ParseEvent> events;
-            l.parser.Feed(data, events);
-            for (const auto& e : events) OnParseEvent(l.id, e, nowMs, std::nullopt);
+            l.parser.feed(data, events);
+            for (const auto& e : events) onParseEvent(l.id, e, nowMs, std::nullopt);
             if (l.fd < 0 || l.hung) return;
             continue;
         }
@@ -193,31 +192,31 @@ void Simulator::OnStreamInput(StreamLink& l, int64_t nowMs) {
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
         // End of stream or an error: the other side has gone.
         if (l.id == LinkId::Tcp)
-            CloseTcp(nowMs, "client disconnected");
+            closeTcp(nowMs, "client disconnected");
         else
-            HangUp(l, nowMs);
+            hangUp(l, nowMs);
         return;
     }
 }
 
-void Simulator::OnModemCommand(StreamLink& l, std::span<const uint8_t> data, int64_t nowMs) {
-    Log(nowMs, l.id, "rx", Hex(data),
+void Simulator::onModemCommand(StreamLink& l, std::span<const uint8_t> data, int64_t nowMs) {
+    log(nowMs, l.id, "rx", Hex(data),
         "modem command text \"" + Printable(std::string(data.begin(), data.end())) + "\"");
-    const std::string reply = modem_.Feed(data);
-    if (auto aborted = modem_.TakeAbortedDial()) {
-        dialDueMs_ = -1;
-        ++counts_.dialsAborted;
-        Log(nowMs, l.id, "ev", Hex(std::span<const uint8_t>(&aborted->byte, 1)),
+    const std::string reply = modem.feed(data);
+    if (auto aborted = modem.takeAbortedDial()) {
+        dialDueMs = -1;
+        ++counters.dialsAborted;
+        log(nowMs, l.id, "ev", Hex(std::span<const uint8_t>(&aborted->byte, 1)),
             "dial to " + aborted->number + " aborted by a byte received while dialling");
     }
-    if (!reply.empty()) SendRaw(l.id, ToBytes(reply), "modem \"" + Printable(reply) + "\"", nowMs);
-    if (modem_.DialPending() && dialDueMs_ < 0) {
-        dialDueMs_ = nowMs + options_.modemDelayMs;
-        Log(nowMs, l.id, "ev", "", "dialling " + modem_.DialPending()->number);
+    if (!reply.empty()) sendRaw(l.id, ToBytes(reply), "modem \"" + Printable(reply) + "\"", nowMs);
+    if (modem.dialPending() && dialDueMs < 0) {
+        dialDueMs = nowMs + options.modemDelayMs;
+        log(nowMs, l.id, "ev", "", "dialling " + modem.dialPending()->number);
     }
 }
 
-void Simulator::OnDatagrams(int fd, int64_t nowMs) {
+void Simulator::onDatagrams(int fd, int64_t nowMs) {
     uint8_t buf[2048];
     for (;;) {
         sockaddr_in from{};
@@ -230,7 +229,7 @@ void Simulator::OnDatagrams(int fd, int64_t nowMs) {
         }
         const size_t size = std::min(static_cast<size_t>(n), sizeof buf);
         std::span<const uint8_t> data(buf, size);
-        const std::string& password = udp_.password;
+        const std::string& password = udp.password;
         const size_t expected = 8 + password.size();
         std::string why;
         if (static_cast<size_t>(n) != expected)
@@ -239,104 +238,102 @@ void Simulator::OnDatagrams(int fd, int64_t nowMs) {
                              [](char a, uint8_t b) { return static_cast<uint8_t>(a) == b; }))
             why = "wrong password";
         if (!why.empty()) {
-            ++counts_.refusedDatagrams;
-            Log(nowMs, LinkId::Udp, "ev", Hex(data), "refused datagram from " + AddressText(from) + ": " + why);
+            ++counters.refusedDatagrams;
+            log(nowMs, LinkId::Udp, "ev", Hex(data), "refused datagram from " + AddressText(from) + ": " + why);
             continue;
         }
         Request r;
         if (!IsRequestType(buf[0])) {
-            counts_.skippedBytes += 8;
-            Log(nowMs, LinkId::Udp, "rx", Hex(data.first(8)), "not a request, skipped");
+            counters.skippedBytes += 8;
+            log(nowMs, LinkId::Udp, "rx", Hex(data.first(8)), "not a request, skipped");
             continue;
         }
         if (!ParseRequest(data.first(8), r)) {
-            OnParseEvent(LinkId::Udp, {ParseEvent::kBadXor, r, 8, {}}, nowMs, from);
+            onParseEvent(LinkId::Udp, {ParseEvent::kBadXor, r, 8, {}}, nowMs, from);
             continue;
         }
-        if (!udp_.peer || AddressText(*udp_.peer) != AddressText(from))
-            Log(nowMs, LinkId::Udp, "ev", "",
+        if (!udp.peer || AddressText(*udp.peer) != AddressText(from))
+            log(nowMs, LinkId::Udp, "ev", "",
                 "peer " + AddressText(from) +
-                    (udp_.answerFd >= 0
-                         ? " [fault udp-other-port: answered from port " + std::to_string(udp_.answerPort) + ", not " +
-                               std::to_string(udp_.port) + "]"
-                         : ""));
-        udp_.peer = from;
-        udp_.heardMs = nowMs;
-        OnRequest(LinkId::Udp, r, nowMs, from);
+                    (udp.answerFd >= 0 ? " [fault udp-other-port: answered from port " +
+                                             std::to_string(udp.answerPort) + ", not " + std::to_string(udp.port) + "]"
+                                       : ""));
+        udp.peer = from;
+        udp.heardMs = nowMs;
+        onRequest(LinkId::Udp, r, nowMs, from);
     }
 }
 
-void Simulator::RunLinkTimers(int64_t nowMs) {
-    if (tcp_.fd >= 0 && tcp_.reading && tcp_.stopReadingAtMs >= 0 && nowMs >= tcp_.stopReadingAtMs) {
-        tcp_.reading = false;
-        ++counts_.faults["stop-reading"];
-        Log(nowMs, LinkId::Tcp, "ev", "", "[fault stop-reading: nothing more read from the client]");
+void Simulator::runLinkTimers(int64_t nowMs) {
+    if (tcp.fd >= 0 && tcp.reading && tcp.stopReadingAtMs >= 0 && nowMs >= tcp.stopReadingAtMs) {
+        tcp.reading = false;
+        ++counters.faults["stop-reading"];
+        log(nowMs, LinkId::Tcp, "ev", "", "[fault stop-reading: nothing more read from the client]");
     }
-    if (tcp_.fd >= 0 && tcp_.closeAtMs >= 0 && nowMs >= tcp_.closeAtMs) {
-        ++counts_.faults["close-after"];
-        CloseTcp(nowMs, "[fault close-after: connection closed]");
+    if (tcp.fd >= 0 && tcp.closeAtMs >= 0 && nowMs >= tcp.closeAtMs) {
+        ++counters.faults["close-after"];
+        closeTcp(nowMs, "[fault close-after: connection closed]");
     }
-    if (udp_.peer && nowMs - udp_.heardMs > kUdpPeerForgetMs) {
-        Log(nowMs, LinkId::Udp, "ev", "", "peer " + AddressText(*udp_.peer) + " silent, no longer sent status");
-        udp_.peer.reset();
+    if (udp.peer && nowMs - udp.heardMs > kUdpPeerForgetMs) {
+        log(nowMs, LinkId::Udp, "ev", "", "peer " + AddressText(*udp.peer) + " silent, no longer sent status");
+        udp.peer.reset();
     }
-    if (dialDueMs_ >= 0 && nowMs >= dialDueMs_) {
-        dialDueMs_ = -1;
-        const std::string number = modem_.DialPending() ? modem_.DialPending()->number : "";
-        const std::string answer = modem_.Answer();
+    if (dialDueMs >= 0 && nowMs >= dialDueMs) {
+        dialDueMs = -1;
+        const std::string number = modem.dialPending() ? modem.dialPending()->number : "";
+        const std::string answer = modem.answer();
         if (answer.empty())
-            Log(nowMs, LinkId::Modem, "ev", "", "no answer from " + number);
+            log(nowMs, LinkId::Modem, "ev", "", "no answer from " + number);
         else
-            SendRaw(LinkId::Modem, ToBytes(answer), "modem \"" + Printable(answer) + "\"", nowMs);
-        if (modem_.Online()) {
-            ++modemLink_.generation;
-            modemLink_.parser.Reset();
-            Log(nowMs, LinkId::Modem, "ev", "", "connected to " + number + ", speaking the protocol");
+            sendRaw(LinkId::Modem, ToBytes(answer), "modem \"" + Printable(answer) + "\"", nowMs);
+        if (modem.online()) {
+            ++modemLink.generation;
+            modemLink.parser.reset();
+            log(nowMs, LinkId::Modem, "ev", "", "connected to " + number + ", speaking the protocol");
         }
     }
-    for (StreamLink* l : {&pty_, &modemLink_}) {
+    for (StreamLink* l : {&pty, &modemLink}) {
         if (l->fd < 0 || !l->hung || nowMs < l->recheckMs) continue;
         if (PtyHungUp(l->fd)) {
             l->recheckMs = nowMs + kPtyRecheckMs;
         } else {
             l->hung = false;
-            Log(nowMs, l->id, "ev", "", "port opened by the other side");
+            log(nowMs, l->id, "ev", "", "port opened by the other side");
         }
     }
 }
 
-void Simulator::FlushAll(int64_t nowMs) {
-    for (StreamLink* l : {&tcp_, &pty_, &modemLink_}) {
+void Simulator::flushAll(int64_t nowMs) {
+    for (StreamLink* l : {&tcp, &pty, &modemLink}) {
         if (l->fd < 0 || l->hung) continue;
         const auto via = l->id == LinkId::Tcp ? Outbox::Via::Socket : Outbox::Via::Terminal;
-        const auto result = l->out.Flush(l->fd, nowMs, via);
+        const auto result = l->out.flush(l->fd, nowMs, via);
         l->blocked = result == Outbox::Result::Blocked;
         if (result == Outbox::Result::Failed) {
             if (l->id == LinkId::Tcp)
-                CloseTcp(nowMs, "client gone (write failed)");
+                closeTcp(nowMs, "client gone (write failed)");
             else
-                HangUp(*l, nowMs);
-        } else if (l->id == LinkId::Tcp && tcp_.closeWhenFlushed && tcp_.out.Empty()) {
-            CloseTcp(nowMs, "[fault close-mid-frame: connection closed in the middle of a frame]");
+                hangUp(*l, nowMs);
+        } else if (l->id == LinkId::Tcp && tcp.closeWhenFlushed && tcp.out.empty()) {
+            closeTcp(nowMs, "[fault close-mid-frame: connection closed in the middle of a frame]");
         }
     }
-    if (udp_.fd >= 0)
-        udp_.blocked = udp_.out.Flush(udp_.sendFd(), nowMs, Outbox::Via::Datagram) == Outbox::Result::Blocked;
+    if (udp.fd >= 0) udp.blocked = udp.out.flush(udp.sendFd(), nowMs, Outbox::Via::Datagram) == Outbox::Result::Blocked;
 }
 
-int64_t Simulator::LinkWakeMs() const {
+int64_t Simulator::linkWakeMs() const {
     int64_t next = -1;
     auto consider = [&next](int64_t t) {
         if (t >= 0 && (next < 0 || t < next)) next = t;
     };
-    consider(tcp_.fd >= 0 ? tcp_.closeAtMs : -1);
-    consider(tcp_.fd >= 0 && tcp_.reading ? tcp_.stopReadingAtMs : -1);
-    consider(dialDueMs_);
-    for (const StreamLink* l : {&pty_, &modemLink_})
+    consider(tcp.fd >= 0 ? tcp.closeAtMs : -1);
+    consider(tcp.fd >= 0 && tcp.reading ? tcp.stopReadingAtMs : -1);
+    consider(dialDueMs);
+    for (const StreamLink* l : {&pty, &modemLink})
         if (l->fd >= 0 && l->hung) consider(l->recheckMs);
-    for (const StreamLink* l : {&tcp_, &pty_, &modemLink_})
-        if (l->fd >= 0 && !l->hung && !l->blocked) consider(l->out.NextDueMs());
-    if (!udp_.blocked) consider(udp_.out.NextDueMs());
+    for (const StreamLink* l : {&tcp, &pty, &modemLink})
+        if (l->fd >= 0 && !l->hung && !l->blocked) consider(l->out.nextDueMs());
+    if (!udp.blocked) consider(udp.out.nextDueMs());
     return next;
 }
 

@@ -36,9 +36,9 @@ struct StreamLink {
     // The session is over: what waited to go out or to be parsed is dropped,
     // and replies scheduled for it are no longer sent.
     void endSession() {
-        out.Clear();
+        out.clear();
         blocked = false;
-        parser.Reset();
+        parser.reset();
         ++generation;
     }
 };
