@@ -253,29 +253,13 @@ void Simulator::run() {
         for (int i = 0; i < network.size(); ++i) log(now, LinkId::Sim, "ev", "", network.describe(network.at(i)));
         nextStatusMs = now;
     }
+    std::vector<pollfd> fds;
+    std::vector<Source> sources;
     while (!stopping) {
         int64_t now = elapsedMs();
         runTimers(now);
         flushAll(now);
-
-        std::vector<pollfd> fds;
-        enum Source { kWake, kListen, kTcp, kUdp, kUdpAnswer, kPty, kModem };
-        std::vector<Source> sources;
-        auto add = [&](int fd, short events, Source s) {
-            fds.push_back({fd, events, 0});
-            sources.push_back(s);
-        };
-        add(wake[0], POLLIN, kWake);
-        if (tcpListen >= 0 && tcp.fd < 0) add(tcpListen, POLLIN, kListen);
-        if (tcp.fd >= 0)
-            add(tcp.fd, static_cast<short>((tcp.reading ? POLLIN : POLLRDHUP) | (tcp.blocked ? POLLOUT : 0)), kTcp);
-        if (udp.fd >= 0)
-            add(udp.fd, static_cast<short>(POLLIN | (udp.blocked && udp.answerFd < 0 ? POLLOUT : 0)), kUdp);
-        if (udp.answerFd >= 0) add(udp.answerFd, static_cast<short>(POLLIN | (udp.blocked ? POLLOUT : 0)), kUdpAnswer);
-        if (pty.fd >= 0 && !pty.hung) add(pty.fd, static_cast<short>(POLLIN | (pty.blocked ? POLLOUT : 0)), kPty);
-        if (modemLink.fd >= 0 && !modemLink.hung)
-            add(modemLink.fd, static_cast<short>(POLLIN | (modemLink.blocked ? POLLOUT : 0)), kModem);
-
+        watchList(fds, sources);
         const int timeout = static_cast<int>(std::clamp<int64_t>(nextWakeMs(now) - now, 0, 1000));
         const int ready = poll(fds.data(), fds.size(), timeout);
         if (ready < 0) {
@@ -284,39 +268,59 @@ void Simulator::run() {
             break;
         }
         now = elapsedMs();
-        for (size_t i = 0; i < fds.size(); ++i) {
-            const short ev = fds[i].revents;
-            if (!ev) continue;
-            switch (sources[i]) {
-                case kWake: {
-                    char drain[16];
-                    while (read(wake[0], drain, sizeof drain) > 0) {}
-                    break;
-                }
-                case kListen: onAccept(now); break;
-                case kTcp:
-                    if (!tcp.reading) {
-                        if (ev & (POLLRDHUP | POLLHUP | POLLERR))
-                            closeTcp(now, "client disconnected, its last bytes unread");
-                    } else if (ev & (POLLIN | POLLHUP | POLLERR)) {
-                        onStreamInput(tcp, now);
-                    }
-                    if (tcp.fd >= 0 && (ev & POLLOUT)) tcp.blocked = false;
-                    break;
-                case kUdp:
-                case kUdpAnswer:
-                    if (ev & POLLIN) onDatagrams(sources[i] == kUdp ? udp.fd : udp.answerFd, now);
-                    if (ev & POLLOUT) udp.blocked = false;
-                    break;
-                case kPty:
-                case kModem: {
-                    StreamLink& l = sources[i] == kPty ? pty : modemLink;
-                    if (ev & POLLIN) onStreamInput(l, now);
-                    if (!l.hung && (ev & (POLLHUP | POLLERR))) hangUp(l, now);
-                    if (!l.hung && (ev & POLLOUT)) l.blocked = false;
-                    break;
-                }
+        for (size_t i = 0; i < fds.size(); ++i)
+            if (fds[i].revents) onReady(sources[i], fds[i].revents, now);
+    }
+}
+
+void Simulator::watchList(std::vector<pollfd>& fds, std::vector<Source>& sources) const {
+    fds.clear();
+    sources.clear();
+    auto add = [&](int fd, short events, Source s) {
+        fds.push_back({fd, events, 0});
+        sources.push_back(s);
+    };
+    add(wake[0], POLLIN, Source::Wake);
+    if (tcpListen >= 0 && tcp.fd < 0) add(tcpListen, POLLIN, Source::Listen);
+    if (tcp.fd >= 0)
+        add(tcp.fd, static_cast<short>((tcp.reading ? POLLIN : POLLRDHUP) | (tcp.blocked ? POLLOUT : 0)), Source::Tcp);
+    if (udp.fd >= 0)
+        add(udp.fd, static_cast<short>(POLLIN | (udp.blocked && udp.answerFd < 0 ? POLLOUT : 0)), Source::Udp);
+    if (udp.answerFd >= 0)
+        add(udp.answerFd, static_cast<short>(POLLIN | (udp.blocked ? POLLOUT : 0)), Source::UdpAnswer);
+    if (pty.fd >= 0 && !pty.hung) add(pty.fd, static_cast<short>(POLLIN | (pty.blocked ? POLLOUT : 0)), Source::Pty);
+    if (modemLink.fd >= 0 && !modemLink.hung)
+        add(modemLink.fd, static_cast<short>(POLLIN | (modemLink.blocked ? POLLOUT : 0)), Source::Modem);
+}
+
+void Simulator::onReady(Source source, short ev, int64_t nowMs) {
+    switch (source) {
+        case Source::Wake: {
+            char drain[16];
+            while (read(wake[0], drain, sizeof drain) > 0) {}
+            break;
+        }
+        case Source::Listen: onAccept(nowMs); break;
+        case Source::Tcp:
+            if (!tcp.reading) {
+                if (ev & (POLLRDHUP | POLLHUP | POLLERR)) closeTcp(nowMs, "client disconnected, its last bytes unread");
+            } else if (ev & (POLLIN | POLLHUP | POLLERR)) {
+                onStreamInput(tcp, nowMs);
             }
+            if (tcp.fd >= 0 && (ev & POLLOUT)) tcp.blocked = false;
+            break;
+        case Source::Udp:
+        case Source::UdpAnswer:
+            if (ev & POLLIN) onDatagrams(source == Source::Udp ? udp.fd : udp.answerFd, nowMs);
+            if (ev & POLLOUT) udp.blocked = false;
+            break;
+        case Source::Pty:
+        case Source::Modem: {
+            StreamLink& l = source == Source::Pty ? pty : modemLink;
+            if (ev & POLLIN) onStreamInput(l, nowMs);
+            if (!l.hung && (ev & (POLLHUP | POLLERR))) hangUp(l, nowMs);
+            if (!l.hung && (ev & POLLOUT)) l.blocked = false;
+            break;
         }
     }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <netinet/in.h>
+#include <poll.h>
 
 #include <atomic>
 #include <chrono>
@@ -80,6 +81,11 @@ private:
     void runLineFaults(int64_t nowMs);
     void sendScheduled(int64_t nowMs);
     int64_t nextWakeMs(int64_t nowMs) const;
+    // What poll() waits on: the wake-up pipe, the listener while no client is
+    // connected, and every link that can be read or waits to be written.
+    enum class Source { Wake, Listen, Tcp, Udp, UdpAnswer, Pty, Modem };
+    void watchList(std::vector<pollfd>& fds, std::vector<Source>& sources) const;
+    void onReady(Source source, short events, int64_t nowMs);
 
     // Requests and replies.
     void onParseEvent(LinkId link, const ParseEvent& e, int64_t nowMs, std::optional<sockaddr_in> to);
