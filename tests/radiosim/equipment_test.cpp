@@ -33,79 +33,79 @@ TEST(Modem, AByteDuringTheDialAbortsItUnlessLenient) {
         std::vector<std::string> args = {"--modem", "--modem-delay", "400", "--status-interval", "0", "--reports", "0"};
         args.insert(args.end(), c.extra.begin(), c.extra.end());
         RunningSim s(args);
-        ASSERT_TRUE(s.Ok());
-        StreamClient m(OpenPtySlave(s.Sim().ModemPath()));
-        m.Send(std::string("ATDT5551234\r"));
-        ASSERT_TRUE(s.WaitForLine({"modem ev - dialling 5551234"}));
-        m.Send(ReadOf(s.Sim().Net().At(1).serial));  // a poll frame sent too early
-        const std::string text = m.ReadText(milliseconds(5000), c.answer);
+        ASSERT_TRUE(s.ok());
+        StreamClient m(OpenPtySlave(s.sim().modemPath()));
+        m.send(std::string("ATDT5551234\r"));
+        ASSERT_TRUE(s.waitForLine({"modem ev - dialling 5551234"}));
+        m.send(ReadOf(s.sim().net().at(1).serial));  // a poll frame sent too early
+        const std::string text = m.readText(milliseconds(5000), c.answer);
         EXPECT_EQ(text.rfind("ATDT5551234\r\r\n" + std::string(c.answer), 0), 0u) << text;
-        EXPECT_EQ(s.WaitForLine({"modem ev F8 dial to 5551234 aborted by a byte"}, milliseconds(c.aborted ? 5000 : 600))
+        EXPECT_EQ(s.waitForLine({"modem ev F8 dial to 5551234 aborted by a byte"}, milliseconds(c.aborted ? 5000 : 600))
                       .has_value(),
                   c.aborted);
         if (c.aborted) {
             // Back in command mode: the call never came up.
-            m.Send(std::string("\rAT\r"));
-            EXPECT_NE(m.ReadText(milliseconds(5000), "OK\r\n").find("\r\nOK\r\n"), std::string::npos);
-            s.StopAndJoin();
-            EXPECT_EQ(s.Sim().Counts().dialsAborted, 1u);
-            EXPECT_TRUE(s.WaitForLine({"connected to"}, milliseconds(0)) == std::nullopt);
+            m.send(std::string("\rAT\r"));
+            EXPECT_NE(m.readText(milliseconds(5000), "OK\r\n").find("\r\nOK\r\n"), std::string::npos);
+            s.stopAndJoin();
+            EXPECT_EQ(s.sim().counts().dialsAborted, 1u);
+            EXPECT_TRUE(s.waitForLine({"connected to"}, milliseconds(0)) == std::nullopt);
         }
     }
 }
 
 TEST(TcpLink, CloseMidFrameLeavesTheClientHalfAFrame) {
     RunningSim s({"--tcp", "0", "--status-interval", "200", "--reports", "0", "--close-mid-frame", "0.5"});
-    ASSERT_TRUE(s.Ok());
-    StreamClient c(ConnectTcp(s.Sim().TcpPort()));
+    ASSERT_TRUE(s.ok());
+    StreamClient c(ConnectTcp(s.sim().tcpPort()));
     int whole = 0;
-    while (c.NextFrame(milliseconds(5000))) ++whole;  // until the end of the stream
+    while (c.nextFrame(milliseconds(5000))) ++whole;  // until the end of the stream
     EXPECT_GE(whole, 1);
-    ASSERT_FALSE(c.Pending().empty()) << "the stream ended between frames";
-    EXPECT_LT(c.Pending().size(), 14u);
-    EXPECT_EQ(c.Pending()[0], 0xF0);
-    ASSERT_TRUE(s.WaitForLine({"tcp ev - [fault close-mid-frame: connection closed in the middle of a frame]"}));
+    ASSERT_FALSE(c.pending().empty()) << "the stream ended between frames";
+    EXPECT_LT(c.pending().size(), 14u);
+    EXPECT_EQ(c.pending()[0], 0xF0);
+    ASSERT_TRUE(s.waitForLine({"tcp ev - [fault close-mid-frame: connection closed in the middle of a frame]"}));
     // The next client is served whole again until its own time is up.
-    StreamClient next(ConnectTcp(s.Sim().TcpPort()));
-    auto status = next.NextOfType(0xF0);
+    StreamClient next(ConnectTcp(s.sim().tcpPort()));
+    auto status = next.nextOfType(0xF0);
     ASSERT_TRUE(status);
     EXPECT_EQ(XorOf(*status), 0);
 }
 
 TEST(TcpLink, StopReadingFillsTheClientsWindowWhileFramesKeepComing) {
     RunningSim s({"--tcp", "0", "--status-interval", "200", "--reports", "0", "--stop-reading", "0.3"});
-    ASSERT_TRUE(s.Ok());
-    StreamClient c(ConnectTcp(s.Sim().TcpPort()));
-    ASSERT_TRUE(s.WaitForLine({"[fault stop-reading: nothing more read from the client]"}));
-    fcntl(c.Fd(), F_SETFL, fcntl(c.Fd(), F_GETFL) | O_NONBLOCK);
-    const Bytes request = ReadOf(s.Sim().Net().At(1).serial);
+    ASSERT_TRUE(s.ok());
+    StreamClient c(ConnectTcp(s.sim().tcpPort()));
+    ASSERT_TRUE(s.waitForLine({"[fault stop-reading: nothing more read from the client]"}));
+    fcntl(c.fd(), F_SETFL, fcntl(c.fd(), F_GETFL) | O_NONBLOCK);
+    const Bytes request = ReadOf(s.sim().net().at(1).serial);
     Bytes burst;
     for (int i = 0; i < 512; ++i) burst.insert(burst.end(), request.begin(), request.end());
     size_t written = 0;
     bool full = false;
     while (!full && written < (64u << 20)) {
-        const ssize_t n = send(c.Fd(), burst.data(), burst.size(), MSG_NOSIGNAL);
+        const ssize_t n = send(c.fd(), burst.data(), burst.size(), MSG_NOSIGNAL);
         if (n > 0) written += static_cast<size_t>(n);
         full = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
         if (!full && n <= 0) break;
     }
     EXPECT_TRUE(full) << written << " bytes went in and the window never filled";
-    EXPECT_TRUE(c.NextOfType(0xF0)) << "status frames still go out";
-    s.StopAndJoin();
-    EXPECT_EQ(s.Sim().Counts().requests.count("read"), 0u);
+    EXPECT_TRUE(c.nextOfType(0xF0)) << "status frames still go out";
+    s.stopAndJoin();
+    EXPECT_EQ(s.sim().counts().requests.count("read"), 0u);
 }
 
 TEST(UdpLink, OtherPortAnswersFromASecondPort) {
     RunningSim s({"--udp", "0", "--udp-other-port", "--status-interval", "0", "--reports", "0"});
-    ASSERT_TRUE(s.Ok());
-    ASSERT_NE(s.Sim().UdpAnswerPort(), s.Sim().UdpPort());
-    EXPECT_EQ(s.Sim().StartupLines().at(1), "udp-answers 127.0.0.1:" + std::to_string(s.Sim().UdpAnswerPort()));
+    ASSERT_TRUE(s.ok());
+    ASSERT_NE(s.sim().udpAnswerPort(), s.sim().udpPort());
+    EXPECT_EQ(s.sim().startupLines().at(1), "udp-answers 127.0.0.1:" + std::to_string(s.sim().udpAnswerPort()));
     const int fd = socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = htons(s.Sim().UdpPort());
+    to.sin_port = htons(s.sim().udpPort());
     to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    Bytes datagram = ReadOf(s.Sim().Net().At(2).serial);
+    Bytes datagram = ReadOf(s.sim().net().at(2).serial);
     datagram.insert(datagram.end(), 4, 0xFF);
     sendto(fd, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     pollfd p{fd, POLLIN, 0};
@@ -117,8 +117,8 @@ TEST(UdpLink, OtherPortAnswersFromASecondPort) {
     close(fd);
     ASSERT_GT(n, 0);
     EXPECT_EQ(buf[0], 0xF8);
-    EXPECT_EQ(ntohs(from.sin_port), s.Sim().UdpAnswerPort());
-    EXPECT_TRUE(s.WaitForLine({"[fault udp-other-port: answered from port"}));
+    EXPECT_EQ(ntohs(from.sin_port), s.sim().udpAnswerPort());
+    EXPECT_TRUE(s.waitForLine({"[fault udp-other-port: answered from port"}));
 }
 
 TEST(Network, ChainGivesPathsUpToItsLengthInRepliesAndTraces) {
@@ -126,31 +126,32 @@ TEST(Network, ChainGivesPathsUpToItsLengthInRepliesAndTraces) {
         SCOPED_TRACE(length);
         RunningSim s({"--tcp", "0", "--chain", std::to_string(length), "--status-interval", "0", "--reports", "0",
                       "--trace", "40"});
-        ASSERT_TRUE(s.Ok());
-        Network& net = s.Sim().Net();
+        ASSERT_TRUE(s.ok());
+        Network& net = s.sim().net();
         int deepest = -1;
         std::set<size_t> depths;
-        for (int i = 1; i < net.Size(); ++i) {
-            depths.insert(net.At(i).path.size());
-            if (net.At(i).path.size() == static_cast<size_t>(length)) deepest = i;
+        for (int i = 1; i < net.size(); ++i) {
+            depths.insert(net.at(i).path.size());
+            if (net.at(i).path.size() == static_cast<size_t>(length)) deepest = i;
         }
         ASSERT_GT(deepest, 0);
-        EXPECT_EQ(net.At(deepest).role, Role::Slave);
+        EXPECT_EQ(net.at(deepest).role, Role::Slave);
         for (int d = 0; d <= length; ++d) EXPECT_EQ(depths.count(static_cast<size_t>(d)), 1u) << "no path of " << d;
-        StreamClient c(ConnectTcp(s.Sim().TcpPort()));
-        c.Send(ReadOf(net.At(deepest).serial));
-        auto reply = c.NextOfType(0xF8);
+        StreamClient c(ConnectTcp(s.sim().tcpPort()));
+        c.send(ReadOf(net.at(deepest).serial));
+        auto reply = c.nextOfType(0xF8);
         ASSERT_TRUE(reply);
         EXPECT_EQ(XorOf(*reply), 0);
         const Diagnostics d = ReadDiagnostics(*reply);
         ASSERT_EQ(d.hops, length);
         for (int k = 0; k < length; ++k)
-            EXPECT_EQ(d.hopSerials[static_cast<size_t>(k)], net.At(net.At(deepest).path[static_cast<size_t>(k)]).serial);
+            EXPECT_EQ(d.hopSerials[static_cast<size_t>(k)],
+                      net.at(net.at(deepest).path[static_cast<size_t>(k)]).serial);
         // Trace frames carry the same hop records.
         std::optional<Bytes> trace;
         const auto deadline = Clock::now() + milliseconds(20000);
         while (Clock::now() < deadline && !(trace && ReadDiagnostics(*trace).hops == length))
-            trace = c.NextOfType(0xFB, milliseconds(2000));
+            trace = c.nextOfType(0xFB, milliseconds(2000));
         ASSERT_TRUE(trace);
         EXPECT_EQ(ReadDiagnostics(*trace).hops, length);
         EXPECT_EQ(XorOf(*trace), 0);
@@ -159,14 +160,14 @@ TEST(Network, ChainGivesPathsUpToItsLengthInRepliesAndTraces) {
 
 TEST(Network, ShortTrafficSerialsComeIn20And16BitForms) {
     RunningSim s({"--tcp", "0", "--status-interval", "0", "--reports", "40", "--short-traffic-serials", "100"});
-    ASSERT_TRUE(s.Ok());
-    Network& net = s.Sim().Net();
-    const uint32_t top = net.Master().serial & 0xF00000;
-    StreamClient c(ConnectTcp(s.Sim().TcpPort()));
+    ASSERT_TRUE(s.ok());
+    Network& net = s.sim().net();
+    const uint32_t top = net.master().serial & 0xF00000;
+    StreamClient c(ConnectTcp(s.sim().tcpPort()));
     bool twenty = false, sixteen = false;
     const auto deadline = Clock::now() + milliseconds(20000);
     while (Clock::now() < deadline && !(twenty && sixteen)) {
-        auto f = c.NextOfType(0xF5, milliseconds(2000));
+        auto f = c.nextOfType(0xF5, milliseconds(2000));
         if (!f) continue;
         ASSERT_EQ(XorOf(*f), 0);
         const uint32_t serial = Serial3(*f, 1);
@@ -175,13 +176,13 @@ TEST(Network, ShortTrafficSerialsComeIn20And16BitForms) {
             sixteen = true;
         } else {
             // With the master's top bits back it names a radio of the network.
-            EXPECT_NE(net.FindBySerial(serial | top), nullptr) << serial;
+            EXPECT_NE(net.findBySerial(serial | top), nullptr) << serial;
             twenty = true;
         }
     }
     EXPECT_TRUE(twenty);
     EXPECT_TRUE(sixteen);
-    EXPECT_TRUE(s.WaitForLine({"[fault short-serial: sent as", "low 16 bits, names no radio]"}));
+    EXPECT_TRUE(s.waitForLine({"[fault short-serial: sent as", "low 16 bits, names no radio]"}));
 }
 
 }  // namespace

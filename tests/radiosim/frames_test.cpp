@@ -61,15 +61,15 @@ TEST(FrameEncoding, DiagnosticsReplyPlacesHopRecordsBeforeTheDirectDistance) {
 // can take apart, with values in their plausible ranges.
 TEST(NetworkReplies, EveryRadioOfALargeNetworkAnswersAPlausibleRead) {
     Network net(NetworkConfig{2047, -1, 7});
-    ASSERT_EQ(net.Size(), 2048);
+    ASSERT_EQ(net.size(), 2048);
     int relayed = 0, twoHops = 0, newType = 0, window = 0, shareMasterTop = 0;
     std::set<uint32_t> serials;
-    for (int i = 1; i < net.Size(); ++i) {
-        const Radio& radio = net.At(i);
+    for (int i = 1; i < net.size(); ++i) {
+        const Radio& radio = net.at(i);
         ASSERT_TRUE(serials.insert(radio.serial).second) << "duplicate serial " << radio.serial;
         Request req;
         ASSERT_TRUE(ParseRequest(EncodeRequest(kReadRequest, radio.serial, 0x0D, 0x80), req));
-        Outcome o = net.Answer(req, 1000 + i);
+        Outcome o = net.answer(req, 1000 + i);
         ASSERT_TRUE(o.reply);
         const Bytes& f = *o.reply;
         ASSERT_EQ(XorOf(f), 0);
@@ -83,7 +83,7 @@ TEST(NetworkReplies, EveryRadioOfALargeNetworkAnswersAPlausibleRead) {
         for (uint32_t hop : d.hopSerials) {
             EXPECT_GE(hop, 2000000u);
             EXPECT_LE(hop, 9150000u);
-            EXPECT_EQ(net.FindBySerial(hop)->role, Role::Repeater);
+            EXPECT_EQ(net.findBySerial(hop)->role, Role::Repeater);
         }
         const long distance = test::DistanceRaw(d.distanceWord);
         EXPECT_GT(distance, 4000);  // beyond the display offset of 4 km
@@ -97,7 +97,7 @@ TEST(NetworkReplies, EveryRadioOfALargeNetworkAnswersAPlausibleRead) {
         twoHops += d.hops == 2;
         newType += radio.serial > 9110000;
         window += radio.serial > 2410000 && radio.serial < 2420000;
-        shareMasterTop += (radio.serial & 0xF00000) == (net.Master().serial & 0xF00000);
+        shareMasterTop += (radio.serial & 0xF00000) == (net.master().serial & 0xF00000);
     }
     EXPECT_GT(relayed, 100);
     EXPECT_GT(twoHops, 10);
@@ -108,27 +108,27 @@ TEST(NetworkReplies, EveryRadioOfALargeNetworkAnswersAPlausibleRead) {
 
 TEST(NetworkReplies, DefaultNetworkHasThreeRepeatersAndEveryKindOfPath) {
     Network net(NetworkConfig{});
-    ASSERT_EQ(net.Size(), 13);
-    EXPECT_EQ(net.Master().role, Role::Master);
+    ASSERT_EQ(net.size(), 13);
+    EXPECT_EQ(net.master().role, Role::Master);
     int repeaters = 0;
     std::set<size_t> pathLengths;
-    for (int i = 1; i < net.Size(); ++i) {
-        repeaters += net.At(i).role == Role::Repeater;
-        if (net.At(i).role == Role::Slave) pathLengths.insert(net.At(i).path.size());
+    for (int i = 1; i < net.size(); ++i) {
+        repeaters += net.at(i).role == Role::Repeater;
+        if (net.at(i).role == Role::Slave) pathLengths.insert(net.at(i).path.size());
     }
     EXPECT_EQ(repeaters, 3);
     EXPECT_EQ(pathLengths, (std::set<size_t>{0, 1, 2}));
     // The same seed gives the same network.
     Network again(NetworkConfig{});
-    for (int i = 0; i < net.Size(); ++i) EXPECT_EQ(net.At(i).serial, again.At(i).serial);
+    for (int i = 0; i < net.size(); ++i) EXPECT_EQ(net.at(i).serial, again.at(i).serial);
 }
 
 TEST(NetworkReplies, FrequencyCounterStepsGiveTheRadiosOffsetToTheProgramsFormula) {
     Network net(NetworkConfig{12, -1, 3});
-    for (int i = 1; i < net.Size(); ++i) {
-        Radio& r = net.At(i);
-        const auto a = ReadDiagnostics(net.DiagnosticsOf(r, kReadReply, 0x0D80, 0, 10000));
-        const auto b = ReadDiagnostics(net.DiagnosticsOf(r, kReadReply, 0x0D80, 0, 12000));
+    for (int i = 1; i < net.size(); ++i) {
+        Radio& r = net.at(i);
+        const auto a = ReadDiagnostics(net.diagnosticsOf(r, kReadReply, 0x0D80, 0, 10000));
+        const auto b = ReadDiagnostics(net.diagnosticsOf(r, kReadReply, 0x0D80, 0, 12000));
         int diff = b.frequencyCounter - a.frequencyCounter;
         if (diff > 127) diff -= 256;
         if (diff < -128) diff += 256;
@@ -142,15 +142,15 @@ TEST(NetworkReplies, FrequencyCounterStepsGiveTheRadiosOffsetToTheProgramsFormul
 
 TEST(NetworkReplies, PollByNumberCountsFromOneAndWraps) {
     Network net(NetworkConfig{12, -1, 1});
-    EXPECT_EQ(net.ByNumber(1).index, 1);
-    EXPECT_EQ(net.ByNumber(12).index, 12);
-    EXPECT_EQ(net.ByNumber(13).index, 1);
-    EXPECT_EQ(net.ByNumber(0).index, 12);
+    EXPECT_EQ(net.byNumber(1).index, 1);
+    EXPECT_EQ(net.byNumber(12).index, 12);
+    EXPECT_EQ(net.byNumber(13).index, 1);
+    EXPECT_EQ(net.byNumber(0).index, 12);
     Request req;
     ASSERT_TRUE(ParseRequest(EncodeNumberPoll(14), req));
-    const Outcome o = net.Answer(req, 100);
+    const Outcome o = net.answer(req, 100);
     ASSERT_TRUE(o.reply);
-    EXPECT_EQ(ReadDiagnostics(*o.reply).serial, net.At(2).serial);
+    EXPECT_EQ(ReadDiagnostics(*o.reply).serial, net.at(2).serial);
     EXPECT_EQ(ReadDiagnostics(*o.reply).address, 0x0D80);
 }
 
@@ -159,27 +159,27 @@ TEST(NetworkReplies, UnsolicitedFramesAreWellFormed) {
     std::set<uint8_t> sequences;
     bool twentyBit = false;
     for (int t = 1; t <= 60; ++t) {
-        const auto status = net.MasterStatus(t * 500, t % 2 == 0);
+        const auto status = net.masterStatus(t * 500, t % 2 == 0);
         ASSERT_EQ(status.frame.size(), 14u);
         EXPECT_EQ(XorOf(status.frame), 0);
-        EXPECT_EQ(Serial3(status.frame, 1), net.Master().serial);
+        EXPECT_EQ(Serial3(status.frame, 1), net.master().serial);
         EXPECT_EQ((status.frame[7] & 0x80) != 0, t % 2 == 0);
 
-        auto link = net.LinkReport(t * 500);
+        auto link = net.linkReport(t * 500);
         ASSERT_TRUE(link);
         EXPECT_EQ(XorOf(link->frame), 0);
         uint32_t serial = Serial3(link->frame, 1);
         if (link->frame[0] == 0xF4) {
             twentyBit = true;
-            serial += net.Master().serial & 0xF00000;
+            serial += net.master().serial & 0xF00000;
         }
-        EXPECT_NE(net.FindBySerial(serial), nullptr);
+        EXPECT_NE(net.findBySerial(serial), nullptr);
         sequences.insert(link->frame[5]);
 
-        auto traffic = net.TrafficReport(t * 500);
+        auto traffic = net.trafficReport(t * 500);
         ASSERT_TRUE(traffic);
         EXPECT_EQ(XorOf(traffic->frame), 0);
-        EXPECT_NE(net.FindBySerial(Serial3(traffic->frame, 1)), nullptr);
+        EXPECT_NE(net.findBySerial(Serial3(traffic->frame, 1)), nullptr);
     }
     EXPECT_TRUE(twentyBit);
     EXPECT_GT(sequences.size(), 10u);  // the nibbles advance

@@ -35,8 +35,8 @@ TEST(NetworkFile, OneTwentyCharacterLinePerRadioInNetworkOrder) {
     const auto lines = CrLfLines(NetworkFileText(net, std::nullopt));
     ASSERT_EQ(lines.size(), 12u);  // the master is not listed
     int repeatersSeen = 0;
-    for (int i = 1; i < net.Size(); ++i) {
-        const Radio& r = net.At(i);
+    for (int i = 1; i < net.size(); ++i) {
+        const Radio& r = net.at(i);
         const std::string& line = lines[static_cast<size_t>(i - 1)];
         ASSERT_EQ(line.size(), 20u) << line;
         char serial[16];

@@ -13,7 +13,7 @@ using test::FromHex;
 
 std::vector<ParseEvent> FeedAll(RequestParser& p, const Bytes& bytes) {
     std::vector<ParseEvent> out;
-    p.Feed(bytes, out);
+    p.feed(bytes, out);
     return out;
 }
 
@@ -21,13 +21,13 @@ TEST(RequestParser, PartialRequestWaitsForTheRest) {
     RequestParser p;
     const Bytes req = FromHex("F8 FF FF 01 00 0D 80 74");
     EXPECT_TRUE(FeedAll(p, Bytes(req.begin(), req.begin() + 3)).empty());
-    EXPECT_EQ(p.Waiting(), 3u);
+    EXPECT_EQ(p.waiting(), 3u);
     const auto events = FeedAll(p, Bytes(req.begin() + 3, req.end()));
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].kind, ParseEvent::kRequest);
-    EXPECT_TRUE(events[0].request.ByNumber());
-    EXPECT_EQ(events[0].request.Number(), 1);
-    EXPECT_EQ(events[0].request.Address(), 0x0D80);
+    EXPECT_TRUE(events[0].request.byNumber());
+    EXPECT_EQ(events[0].request.number(), 1);
+    EXPECT_EQ(events[0].request.address(), 0x0D80);
 }
 
 TEST(RequestParser, KeepAliveStrayBytesAndBadXorAreToldApart) {
@@ -44,8 +44,8 @@ TEST(RequestParser, KeepAliveStrayBytesAndBadXorAreToldApart) {
     EXPECT_EQ(events[1].count, 3u);
     EXPECT_EQ(events[2].kind, ParseEvent::kBadXor);
     EXPECT_EQ(events[3].kind, ParseEvent::kRequest);
-    EXPECT_EQ(events[3].request.Serial(), 0x123456u);
-    EXPECT_EQ(events[3].request.Value(), 9);
+    EXPECT_EQ(events[3].request.serial(), 0x123456u);
+    EXPECT_EQ(events[3].request.value(), 9);
 }
 
 TEST(RequestParser, AStrayTypeByteCostsOnlyItselfNotTheRequestAfterIt) {
@@ -57,7 +57,7 @@ TEST(RequestParser, AStrayTypeByteCostsOnlyItselfNotTheRequestAfterIt) {
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].kind, ParseEvent::kBadXor);
     EXPECT_EQ(events[1].kind, ParseEvent::kRequest);
-    EXPECT_EQ(events[1].request.Serial(), 0x2468ACu);
+    EXPECT_EQ(events[1].request.serial(), 0x2468ACu);
 }
 
 TEST(RequestParser, ACarriageReturnInsideARequestIsData) {
@@ -78,12 +78,12 @@ TEST(Options, PasswordsAndRepeatableOptionsAreRead) {
         << error;
     EXPECT_EQ(o.udp->host, "127.0.0.1");
     EXPECT_EQ(o.udp->port, 5001);
-    EXPECT_EQ(o.PasswordBytes(), "SECR");
+    EXPECT_EQ(o.passwordBytes(), "SECR");
     EXPECT_EQ(o.faults.silenced, (std::vector<uint32_t>{2415000, 9120000}));
     EXPECT_EQ(o.faults.busyAtSeconds, 0) << "busy from the start unless told otherwise";
     Options none;
     ASSERT_EQ(ParseOptions({"--pty"}, none, error), ParseResult::Run);
-    EXPECT_EQ(none.PasswordBytes(), std::string(4, '\xFF'));
+    EXPECT_EQ(none.passwordBytes(), std::string(4, '\xFF'));
 }
 
 TEST(Options, BadInputIsRefusedWithAMessage) {
@@ -122,33 +122,33 @@ TEST(Options, BadInputIsRefusedWithAMessage) {
 TEST(HayesModem, EchoesTheCommandThenAnswersByNumber) {
     HayesModem modem(ModemNumbers{{"5551234"}, {"5550000"}, {"5559999"}, {"5550001"}});
     const std::string cmd = "ATDT555-1234\r";
-    EXPECT_EQ(modem.Feed(Bytes(cmd.begin(), cmd.end())), cmd);
-    ASSERT_TRUE(modem.DialPending());
-    EXPECT_EQ(modem.DialPending()->number, "5551234");
-    EXPECT_FALSE(modem.Online());
-    EXPECT_EQ(modem.Answer(), "\r\nCONNECT 115200\r\n");
-    EXPECT_TRUE(modem.Online());
-    modem.Hangup();
-    EXPECT_FALSE(modem.Online());
+    EXPECT_EQ(modem.feed(Bytes(cmd.begin(), cmd.end())), cmd);
+    ASSERT_TRUE(modem.dialPending());
+    EXPECT_EQ(modem.dialPending()->number, "5551234");
+    EXPECT_FALSE(modem.online());
+    EXPECT_EQ(modem.answer(), "\r\nCONNECT 115200\r\n");
+    EXPECT_TRUE(modem.online());
+    modem.hangup();
+    EXPECT_FALSE(modem.online());
 
-    EXPECT_EQ(*modem.Classify("5550000").answer, "BUSY");
-    EXPECT_EQ(*modem.Classify("5559999").answer, "NO DIALTONE");
-    EXPECT_FALSE(modem.Classify("5550001").answer);
-    EXPECT_EQ(*modem.Classify("1234").answer, "BUSY") << "numbers not up are busy";
+    EXPECT_EQ(*modem.classify("5550000").answer, "BUSY");
+    EXPECT_EQ(*modem.classify("5559999").answer, "NO DIALTONE");
+    EXPECT_FALSE(modem.classify("5550001").answer);
+    EXPECT_EQ(*modem.classify("1234").answer, "BUSY") << "numbers not up are busy";
 
     const std::string at = "AT\r";
-    EXPECT_EQ(modem.Feed(Bytes(at.begin(), at.end())), "AT\r\r\nOK\r\n");
+    EXPECT_EQ(modem.feed(Bytes(at.begin(), at.end())), "AT\r\r\nOK\r\n");
 }
 
 TEST(HayesModem, EveryNumberIsUpWhenNoneIsListedAndCommandsMaySpanReads) {
     HayesModem modem(ModemNumbers{{}, {"911"}, {}, {}});
-    EXPECT_FALSE(modem.Classify("911").connects);
-    modem.Feed(FromHex("41 54 44"));  // "ATD"
-    EXPECT_FALSE(modem.DialPending());
-    modem.Feed(FromHex("54 34 32 0D"));  // "T42\r"
-    ASSERT_TRUE(modem.DialPending());
-    EXPECT_EQ(modem.DialPending()->number, "42");
-    EXPECT_TRUE(modem.DialPending()->connects);
+    EXPECT_FALSE(modem.classify("911").connects);
+    modem.feed(FromHex("41 54 44"));  // "ATD"
+    EXPECT_FALSE(modem.dialPending());
+    modem.feed(FromHex("54 34 32 0D"));  // "T42\r"
+    ASSERT_TRUE(modem.dialPending());
+    EXPECT_EQ(modem.dialPending()->number, "42");
+    EXPECT_TRUE(modem.dialPending()->connects);
 }
 
 }  // namespace

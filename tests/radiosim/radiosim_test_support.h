@@ -100,79 +100,81 @@ inline long DistanceRaw(uint16_t word) { return std::lround(69.444444 * (5632 - 
 // A byte stream client over any fd, cutting the stream into reply frames.
 class StreamClient {
 public:
-    explicit StreamClient(int fd) : fd_(fd) {}
+    explicit StreamClient(int fd) : descriptor(fd) {}
     ~StreamClient() {
-        if (fd_ >= 0) close(fd_);
+        if (descriptor >= 0) close(descriptor);
     }
     StreamClient(const StreamClient&) = delete;
     StreamClient& operator=(const StreamClient&) = delete;
 
-    int Fd() const { return fd_; }
-    void Send(const Bytes& b) const { ASSERT_EQ(write(fd_, b.data(), b.size()), static_cast<ssize_t>(b.size())); }
-    void Send(const std::string& s) const { Send(Bytes(s.begin(), s.end())); }
+    int fd() const { return descriptor; }
+    void send(const Bytes& b) const {
+        ASSERT_EQ(write(descriptor, b.data(), b.size()), static_cast<ssize_t>(b.size()));
+    }
+    void send(const std::string& s) const { send(Bytes(s.begin(), s.end())); }
 
     // Reads what arrives within the time; false on end of stream.
-    bool ReadSome(milliseconds wait) {
-        pollfd p{fd_, POLLIN, 0};
+    bool readSome(milliseconds wait) {
+        pollfd p{descriptor, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(wait.count())) <= 0) return true;
         uint8_t buf[4096];
-        const ssize_t n = read(fd_, buf, sizeof buf);
+        const ssize_t n = read(descriptor, buf, sizeof buf);
         if (n <= 0) return false;
-        pending_.insert(pending_.end(), buf, buf + n);
+        buffered.insert(buffered.end(), buf, buf + n);
         return true;
     }
 
-    // Next whole frame; stray bytes before it are collected in Skipped().
-    std::optional<Bytes> NextFrame(milliseconds timeout = milliseconds(5000)) {
+    // Next whole frame; stray bytes before it are collected in skipped().
+    std::optional<Bytes> nextFrame(milliseconds timeout = milliseconds(5000)) {
         const auto deadline = Clock::now() + timeout;
         for (;;) {
-            while (!pending_.empty() && ReplyLength(pending_) == 0) {
-                skipped_.push_back(pending_.front());
-                pending_.erase(pending_.begin());
+            while (!buffered.empty() && ReplyLength(buffered) == 0) {
+                skippedBytes.push_back(buffered.front());
+                buffered.erase(buffered.begin());
             }
-            const int len = ReplyLength(pending_);
-            if (len > 0 && pending_.size() >= static_cast<size_t>(len)) {
-                Bytes f(pending_.begin(), pending_.begin() + len);
-                pending_.erase(pending_.begin(), pending_.begin() + len);
+            const int len = ReplyLength(buffered);
+            if (len > 0 && buffered.size() >= static_cast<size_t>(len)) {
+                Bytes f(buffered.begin(), buffered.begin() + len);
+                buffered.erase(buffered.begin(), buffered.begin() + len);
                 return f;
             }
             const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return std::nullopt;
-            if (!ReadSome(left)) return std::nullopt;
+            if (!readSome(left)) return std::nullopt;
         }
     }
 
     // Next frame of the given type, passing over status and reports.
-    std::optional<Bytes> NextOfType(uint8_t type, milliseconds timeout = milliseconds(5000)) {
+    std::optional<Bytes> nextOfType(uint8_t type, milliseconds timeout = milliseconds(5000)) {
         const auto deadline = Clock::now() + timeout;
         for (;;) {
             const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
             if (left.count() <= 0) return std::nullopt;
-            auto f = NextFrame(left);
+            auto f = nextFrame(left);
             if (!f) return std::nullopt;
             if ((*f)[0] == type) return f;
         }
     }
 
     // Everything that arrives within the time, as text (modem answers).
-    std::string ReadText(milliseconds wait, const std::string& until) {
+    std::string readText(milliseconds wait, const std::string& until) {
         const auto deadline = Clock::now() + wait;
-        std::string text(pending_.begin(), pending_.end());
+        std::string text(buffered.begin(), buffered.end());
         while (text.find(until) == std::string::npos && Clock::now() < deadline) {
-            if (!ReadSome(milliseconds(50))) break;
-            text.assign(pending_.begin(), pending_.end());
+            if (!readSome(milliseconds(50))) break;
+            text.assign(buffered.begin(), buffered.end());
         }
-        pending_.clear();
+        buffered.clear();
         return text;
     }
 
-    const Bytes& Skipped() const { return skipped_; }
-    const Bytes& Pending() const { return pending_; }  // read, not yet a whole frame
+    const Bytes& skipped() const { return skippedBytes; }
+    const Bytes& pending() const { return buffered; }  // read, not yet a whole frame
 
 private:
-    int fd_;
-    Bytes pending_;
-    Bytes skipped_;
+    int descriptor;
+    Bytes buffered;
+    Bytes skippedBytes;
 };
 
 inline int ConnectTcp(uint16_t port) {
@@ -201,31 +203,31 @@ inline int OpenPtySlave(const std::string& path) {
 
 class UdpClient {
 public:
-    explicit UdpClient(uint16_t port) : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {
-        to_.sin_family = AF_INET;
-        to_.sin_port = htons(port);
-        to_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    explicit UdpClient(uint16_t port) : fd(socket(AF_INET, SOCK_DGRAM, 0)) {
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     }
-    ~UdpClient() { close(fd_); }
-    void Send(const Bytes& b) const {
-        sendto(fd_, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&to_), sizeof to_);
+    ~UdpClient() { close(fd); }
+    void send(const Bytes& b) const {
+        sendto(fd, b.data(), b.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
     // Next datagram that starts with the given type.
-    std::optional<Bytes> ReceiveOfType(uint8_t type, milliseconds timeout) const {
+    std::optional<Bytes> receiveOfType(uint8_t type, milliseconds timeout) const {
         const auto deadline = Clock::now() + timeout;
         for (;;) {
             const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p{fd, POLLIN, 0};
             if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) return std::nullopt;
             uint8_t buf[2048];
-            const ssize_t n = recv(fd_, buf, sizeof buf, 0);
+            const ssize_t n = recv(fd, buf, sizeof buf, 0);
             if (n > 0 && buf[0] == type) return Bytes(buf, buf + n);
         }
     }
 
 private:
-    int fd_;
-    sockaddr_in to_{};
+    int fd;
+    sockaddr_in to{};
 };
 
 // A simulator serving on a thread, with its log kept for the test.
@@ -238,42 +240,42 @@ public:
             ADD_FAILURE() << error;
             return;
         }
-        sim_ = std::make_unique<Simulator>(options, [this](const std::string& line) {
-            std::lock_guard lock(mutex_);
-            lines_.push_back(line);
-            changed_.notify_all();
+        simulator = std::make_unique<Simulator>(options, [this](const std::string& line) {
+            std::lock_guard lock(mutex);
+            logLines.push_back(line);
+            changed.notify_all();
         });
-        if (!sim_->Open(error)) {
+        if (!simulator->open(error)) {
             ADD_FAILURE() << error;
-            sim_.reset();
+            simulator.reset();
             return;
         }
-        thread_ = std::thread([this] { sim_->Run(); });
+        thread = std::thread([this] { simulator->run(); });
     }
-    ~RunningSim() { StopAndJoin(); }
+    ~RunningSim() { stopAndJoin(); }
 
-    bool Ok() const { return sim_ != nullptr; }
-    Simulator& Sim() { return *sim_; }
+    bool ok() const { return simulator != nullptr; }
+    Simulator& sim() { return *simulator; }
 
-    void StopAndJoin() {
-        if (thread_.joinable()) {
-            sim_->Stop();
-            thread_.join();
+    void stopAndJoin() {
+        if (thread.joinable()) {
+            simulator->stop();
+            thread.join();
         }
     }
 
-    std::vector<std::string> Lines() {
-        std::lock_guard lock(mutex_);
-        return lines_;
+    std::vector<std::string> lines() {
+        std::lock_guard lock(mutex);
+        return logLines;
     }
 
     // First log line containing every piece of text; waits for it.
-    std::optional<std::string> WaitForLine(const std::vector<std::string>& pieces,
+    std::optional<std::string> waitForLine(const std::vector<std::string>& pieces,
                                            milliseconds timeout = milliseconds(5000)) {
-        std::unique_lock lock(mutex_);
+        std::unique_lock lock(mutex);
         std::optional<std::string> found;
-        changed_.wait_for(lock, timeout, [&] {
-            for (const auto& l : lines_) {
+        changed.wait_for(lock, timeout, [&] {
+            for (const auto& l : logLines) {
                 bool all = true;
                 for (const auto& p : pieces) all = all && l.find(p) != std::string::npos;
                 if (all) {
@@ -287,11 +289,11 @@ public:
     }
 
 private:
-    std::unique_ptr<Simulator> sim_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::string> lines_;
+    std::unique_ptr<Simulator> simulator;
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::string> logLines;
 };
 
 }  // namespace radiosim::test

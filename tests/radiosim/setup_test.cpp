@@ -22,7 +22,7 @@ Request Write(uint32_t serial, uint8_t value) { return Make(kWriteRequest, seria
 Request Store(uint32_t serial, int row) { return Make(kStoreRequest, serial, RowAddress(row) >> 8, RowAddress(row) & 0xFF); }
 
 int ValueOf(Network& net, uint32_t serial, int row, int64_t now) {
-    const Outcome o = net.Answer(Read(serial, row), now);
+    const Outcome o = net.answer(Read(serial, row), now);
     if (!o.reply) return -1;
     return (*o.reply)[0] == kMasterRead ? (*o.reply)[6] : ReadDiagnostics(*o.reply).value;
 }
@@ -42,9 +42,9 @@ TEST(SetupTable, AddressesWrapBelowTheBase) {
 
 TEST(SetupMemory, StartingValuesSuitEachRoleAndType) {
     Network net(NetworkConfig{40, -1, 11});
-    EXPECT_EQ(ValueOf(net, net.Master().serial, kModemMode, 0), 2);
-    for (int i = 1; i < net.Size(); ++i) {
-        const Radio& r = net.At(i);
+    EXPECT_EQ(ValueOf(net, net.master().serial, kModemMode, 0), 2);
+    for (int i = 1; i < net.size(); ++i) {
+        const Radio& r = net.at(i);
         const uint32_t s = r.serial;
         EXPECT_EQ(ValueOf(net, s, kModemMode, 0), r.role == Role::Repeater ? 7 : 3);
         EXPECT_EQ(ValueOf(net, s, kBaudRate, 0), 4);
@@ -63,11 +63,11 @@ TEST(SetupMemory, StartingValuesSuitEachRoleAndType) {
 
 TEST(SetupMemory, WriteTakesTheLastReadAddressAndOnlyAStoreCommitsIt) {
     Network net(NetworkConfig{12, -1, 2});
-    const Radio& radio = net.At(5);
+    const Radio& radio = net.at(5);
     const uint32_t s = radio.serial;
     const int before = ValueOf(net, s, 10, 0);  // Max Packet Size, now the last read
 
-    const Outcome w = net.Answer(Write(s, 12), 10);
+    const Outcome w = net.answer(Write(s, 12), 10);
     ASSERT_TRUE(w.reply);
     const auto ack = ReadDiagnostics(*w.reply);
     EXPECT_EQ((*w.reply)[0], kWriteReply);
@@ -77,52 +77,52 @@ TEST(SetupMemory, WriteTakesTheLastReadAddressAndOnlyAStoreCommitsIt) {
     EXPECT_EQ(ValueOf(net, s, 10, 20), before) << "a write alone changes nothing";
 
     // A store for another address commits nothing.
-    EXPECT_FALSE(net.Answer(Store(s, 11), 30).reply);
+    EXPECT_FALSE(net.answer(Store(s, 11), 30).reply);
     EXPECT_EQ(ValueOf(net, s, 10, 40), before);
 
-    EXPECT_FALSE(net.Answer(Store(s, 10), 50).reply);
+    EXPECT_FALSE(net.answer(Store(s, 10), 50).reply);
     EXPECT_EQ(ValueOf(net, s, 10, 60), 12);
     // Repeated stores, as the program sends them, are harmless.
-    EXPECT_FALSE(net.Answer(Store(s, 10), 70).reply);
+    EXPECT_FALSE(net.answer(Store(s, 10), 70).reply);
     EXPECT_EQ(ValueOf(net, s, 10, 80), 12);
 }
 
 TEST(SetupMemory, AWriteNeverStoredIsLostWhenTheRadioResets) {
     Network net(NetworkConfig{12, -1, 2});
-    const uint32_t s = net.At(3).serial;
+    const uint32_t s = net.at(3).serial;
     const int before = ValueOf(net, s, 17, 0);
-    ASSERT_TRUE(net.Answer(Write(s, 5), 1000).reply);
-    EXPECT_EQ(net.NextPendingDeadline(30000), 31000);
-    EXPECT_TRUE(net.ExpirePendingWrites(30999, 30000).empty());
-    const auto resets = net.ExpirePendingWrites(31000, 30000);
+    ASSERT_TRUE(net.answer(Write(s, 5), 1000).reply);
+    EXPECT_EQ(net.nextPendingDeadline(30000), 31000);
+    EXPECT_TRUE(net.expirePendingWrites(30999, 30000).empty());
+    const auto resets = net.expirePendingWrites(31000, 30000);
     ASSERT_EQ(resets.size(), 1u);
     EXPECT_NE(resets[0].find(std::to_string(s)), std::string::npos);
-    EXPECT_EQ(net.NextPendingDeadline(30000), -1);
-    net.Answer(Store(s, 17), 31001);
+    EXPECT_EQ(net.nextPendingDeadline(30000), -1);
+    net.answer(Store(s, 17), 31001);
     EXPECT_EQ(ValueOf(net, s, 17, 31002), before);
 }
 
 TEST(SetupMemory, MasterAnswersWithEchoFrames) {
     Network net(NetworkConfig{12, -1, 4});
-    const uint32_t m = net.Master().serial;
-    const Outcome read = net.Answer(Read(m, 3), 0);
+    const uint32_t m = net.master().serial;
+    const Outcome read = net.answer(Read(m, 3), 0);
     ASSERT_TRUE(read.reply);
     EXPECT_EQ(*read.reply, EncodeMasterEcho(kMasterRead, m, 0x0D95, ValueOf(net, m, 3, 0)));
-    const Outcome write = net.Answer(Write(m, 0x93), 10);
+    const Outcome write = net.answer(Write(m, 0x93), 10);
     ASSERT_TRUE(write.reply);
     EXPECT_EQ(*write.reply, EncodeMasterEcho(kMasterWrite, m, 0x0D95, 0x93));
-    net.Answer(Store(m, 3), 20);
+    net.answer(Store(m, 3), 20);
     EXPECT_EQ(ValueOf(net, m, 3, 30), 0x93);
 }
 
 TEST(SetupMemory, UnknownRadiosAndSilencedRadiosDoNotAnswer) {
     Network net(NetworkConfig{12, -1, 2});
-    EXPECT_FALSE(net.Answer(Read(1234567, 0), 0).reply);
-    net.silenced.insert(net.At(4).serial);
-    const Outcome o = net.Answer(Read(net.At(4).serial, 0), 0);
+    EXPECT_FALSE(net.answer(Read(1234567, 0), 0).reply);
+    net.silenced.insert(net.at(4).serial);
+    const Outcome o = net.answer(Read(net.at(4).serial, 0), 0);
     EXPECT_FALSE(o.reply);
     EXPECT_TRUE(o.silenced);
-    EXPECT_TRUE(net.Answer(Read(net.At(5).serial, 0), 0).reply);
+    EXPECT_TRUE(net.answer(Read(net.at(5).serial, 0), 0).reply);
 }
 
 }  // namespace

@@ -4,19 +4,19 @@
 
 namespace radiosim {
 
-uint8_t Eeprom::Get(uint16_t address) const {
-    auto it = std::lower_bound(cells_.begin(), cells_.end(), address,
-                               [](const auto& c, uint16_t a) { return c.first < a; });
-    return it != cells_.end() && it->first == address ? it->second : 0xFF;
+uint8_t Eeprom::get(uint16_t address) const {
+    auto it =
+        std::lower_bound(cells.begin(), cells.end(), address, [](const auto& c, uint16_t a) { return c.first < a; });
+    return it != cells.end() && it->first == address ? it->second : 0xFF;
 }
 
-void Eeprom::Set(uint16_t address, uint8_t value) {
-    auto it = std::lower_bound(cells_.begin(), cells_.end(), address,
-                               [](const auto& c, uint16_t a) { return c.first < a; });
-    if (it != cells_.end() && it->first == address)
+void Eeprom::set(uint16_t address, uint8_t value) {
+    auto it =
+        std::lower_bound(cells.begin(), cells.end(), address, [](const auto& c, uint16_t a) { return c.first < a; });
+    if (it != cells.end() && it->first == address)
         it->second = value;
     else
-        cells_.insert(it, {address, value});
+        cells.insert(it, {address, value});
 }
 
 Eeprom DefaultEeprom(Role role, uint32_t serial, int radioId, const NetworkSettings& net, std::mt19937& rng) {
@@ -69,32 +69,32 @@ Eeprom DefaultEeprom(Role role, uint32_t serial, int radioId, const NetworkSetti
 
     Eeprom e;
     const int rows = RowCount(serial);
-    for (int row = 0; row < rows; ++row) e.Set(RowAddress(row), values[row]);
+    for (int row = 0; row < rows; ++row) e.set(RowAddress(row), values[row]);
     return e;
 }
 
-uint8_t SetupMemory::Read(uint16_t address) {
-    lastRead_ = address;
-    return eeprom_.Get(address);
+uint8_t SetupMemory::read(uint16_t address) {
+    lastRead = address;
+    return eeprom.get(address);
 }
 
-uint16_t SetupMemory::Write(uint8_t value, int64_t nowMs) {
-    pending_ = PendingWrite{lastRead_, value, nowMs};
-    return lastRead_;
+uint16_t SetupMemory::write(uint8_t value, int64_t nowMs) {
+    pendingWrite = PendingWrite{lastRead, value, nowMs};
+    return lastRead;
 }
 
-std::optional<PendingWrite> SetupMemory::Store(uint16_t address) {
-    if (!pending_ || pending_->address != address) return std::nullopt;
-    auto done = pending_;
-    eeprom_.Set(done->address, done->value);
-    pending_.reset();
+std::optional<PendingWrite> SetupMemory::store(uint16_t address) {
+    if (!pendingWrite || pendingWrite->address != address) return std::nullopt;
+    auto done = pendingWrite;
+    eeprom.set(done->address, done->value);
+    pendingWrite.reset();
     return done;
 }
 
-std::optional<PendingWrite> SetupMemory::Reset() {
-    auto lost = pending_;
-    pending_.reset();
-    lastRead_ = kEepromBase;
+std::optional<PendingWrite> SetupMemory::reset() {
+    auto lost = pendingWrite;
+    pendingWrite.reset();
+    lastRead = kEepromBase;
     return lost;
 }
 

@@ -17,12 +17,12 @@ enum class Role { Master, Slave, Repeater };
 // reads as erased (0xFF), as an untouched EEPROM cell would.
 class Eeprom {
 public:
-    uint8_t Get(uint16_t address) const;
-    void Set(uint16_t address, uint8_t value);
-    size_t Size() const { return cells_.size(); }
+    uint8_t get(uint16_t address) const;
+    void set(uint16_t address, uint8_t value);
+    size_t size() const { return cells.size(); }
 
 private:
-    std::vector<std::pair<uint16_t, uint8_t>> cells_;  // sorted by address
+    std::vector<std::pair<uint16_t, uint8_t>> cells;  // sorted by address
 };
 
 // Values shared by every radio of one network.
@@ -47,24 +47,24 @@ struct PendingWrite {
 class SetupMemory {
 public:
     SetupMemory() = default;
-    explicit SetupMemory(Eeprom eeprom) : eeprom_(std::move(eeprom)) {}
+    explicit SetupMemory(Eeprom eeprom) : eeprom(std::move(eeprom)) {}
 
-    uint8_t Read(uint16_t address);
+    uint8_t read(uint16_t address);
     // Returns the address the value is pending for.
-    uint16_t Write(uint8_t value, int64_t nowMs);
+    uint16_t write(uint8_t value, int64_t nowMs);
     // Commits the pending value if it is for this address; the committed write, if any.
-    std::optional<PendingWrite> Store(uint16_t address);
+    std::optional<PendingWrite> store(uint16_t address);
     // A reset loses what was not stored; returns the lost write.
-    std::optional<PendingWrite> Reset();
+    std::optional<PendingWrite> reset();
 
-    uint16_t LastReadAddress() const { return lastRead_; }
-    const std::optional<PendingWrite>& Pending() const { return pending_; }
-    const Eeprom& Memory() const { return eeprom_; }
+    uint16_t lastReadAddress() const { return lastRead; }
+    const std::optional<PendingWrite>& pending() const { return pendingWrite; }
+    const Eeprom& memory() const { return eeprom; }
 
 private:
-    Eeprom eeprom_;
-    uint16_t lastRead_ = kEepromBase;
-    std::optional<PendingWrite> pending_;
+    Eeprom eeprom;
+    uint16_t lastRead = kEepromBase;
+    std::optional<PendingWrite> pendingWrite;
 };
 
 }  // namespace radiosim

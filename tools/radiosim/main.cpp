@@ -15,7 +15,7 @@ namespace {
 radiosim::Simulator* running = nullptr;
 
 void OnSignal(int) {
-    if (running) running->Stop();
+    if (running) running->stop();
 }
 
 }  // namespace
@@ -56,14 +56,13 @@ int main(int argc, char** argv) {
         std::fputc('\n', log);
         std::fflush(log);
     });
-    if (!sim.Open(error)) {
+    if (!sim.open(error)) {
         std::fprintf(stderr, "corvane-radiosim: %s\n", error.c_str());
         return 2;
     }
 
     if (!options.networkFile.empty()) {
-        const std::string text =
-            NetworkFileText(sim.Net(), ProgramAddress(options, sim.TcpPort(), sim.UdpPort()));
+        const std::string text = NetworkFileText(sim.net(), ProgramAddress(options, sim.tcpPort(), sim.udpPort()));
         if (!WriteNetworkFile(options.networkFile, text, error)) {
             std::fprintf(stderr, "corvane-radiosim: %s\n", error.c_str());
             return 2;
@@ -78,13 +77,13 @@ int main(int argc, char** argv) {
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
 
-    for (const auto& line : sim.StartupLines()) std::printf("%s\n", line.c_str());
+    for (const auto& line : sim.startupLines()) std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 
-    sim.Run();
+    sim.run();
     running = nullptr;
 
-    if (options.summary) std::fputs(sim.Summary().c_str(), stdout);
+    if (options.summary) std::fputs(sim.summary().c_str(), stdout);
     std::fflush(stdout);
     if (log != stdout) std::fclose(log);
     return 0;

@@ -20,18 +20,18 @@ bool Listed(const std::vector<std::string>& list, const std::string& number) {
 
 }  // namespace
 
-DialOutcome HayesModem::Classify(const std::string& dialled) const {
+DialOutcome HayesModem::classify(const std::string& dialled) const {
     DialOutcome d;
     d.number = Normalised(dialled);
     if (d.number.empty()) {
         d.answer = "NO DIALTONE";
-    } else if (Listed(numbers_.noDialtone, d.number)) {
+    } else if (Listed(numbers.noDialtone, d.number)) {
         d.answer = "NO DIALTONE";
-    } else if (Listed(numbers_.busy, d.number)) {
+    } else if (Listed(numbers.busy, d.number)) {
         d.answer = "BUSY";
-    } else if (Listed(numbers_.silent, d.number)) {
+    } else if (Listed(numbers.silent, d.number)) {
         d.answer.reset();
-    } else if (numbers_.up.empty() || Listed(numbers_.up, d.number)) {
+    } else if (numbers.up.empty() || Listed(numbers.up, d.number)) {
         d.answer = "CONNECT 115200";
         d.connects = true;
     } else {
@@ -40,35 +40,35 @@ DialOutcome HayesModem::Classify(const std::string& dialled) const {
     return d;
 }
 
-std::string HayesModem::Feed(std::span<const uint8_t> bytes) {
+std::string HayesModem::feed(std::span<const uint8_t> bytes) {
     std::string out;
     for (uint8_t b : bytes) {
-        if (online_) break;
-        if (dial_) {
-            if (lenientDial_) continue;
+        if (connected) break;
+        if (dial) {
+            if (lenientDial) continue;
             // Any byte during a dial hangs up: the byte itself is dropped and
             // what follows is command text again.
-            aborted_ = AbortedDial{dial_->number, b};
-            dial_.reset();
-            line_.clear();
+            aborted = AbortedDial{dial->number, b};
+            dial.reset();
+            typed.clear();
             out += Framed("NO CARRIER");
             continue;
         }
         out += static_cast<char>(b);  // echo, as with E1
         if (b == '\r') {
             std::string line;
-            line.swap(line_);
-            out += Command(line);
+            line.swap(typed);
+            out += command(line);
         } else if (b == '\n') {
             continue;
-        } else if (line_.size() < 80) {
-            line_ += static_cast<char>(b);
+        } else if (typed.size() < 80) {
+            typed += static_cast<char>(b);
         }
     }
     return out;
 }
 
-std::string HayesModem::Command(const std::string& raw) {
+std::string HayesModem::command(const std::string& raw) {
     std::string line = raw;
     while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
     if (line.size() < 2 || std::toupper(static_cast<unsigned char>(line[0])) != 'A' ||
@@ -80,26 +80,26 @@ std::string HayesModem::Command(const std::string& raw) {
         if (at < rest.size() && (std::toupper(static_cast<unsigned char>(rest[at])) == 'T' ||
                                  std::toupper(static_cast<unsigned char>(rest[at])) == 'P'))
             ++at;
-        dial_ = Classify(rest.substr(at));
+        dial = classify(rest.substr(at));
         return "";
     }
     return Framed("OK");
 }
 
-std::string HayesModem::Answer() {
-    if (!dial_) return "";
-    DialOutcome d = *dial_;
-    dial_.reset();
+std::string HayesModem::answer() {
+    if (!dial) return "";
+    DialOutcome d = *dial;
+    dial.reset();
     if (!d.answer) return "";
-    online_ = d.connects;
+    connected = d.connects;
     return Framed(*d.answer);
 }
 
-void HayesModem::Hangup() {
-    online_ = false;
-    dial_.reset();
-    aborted_.reset();
-    line_.clear();
+void HayesModem::hangup() {
+    connected = false;
+    dial.reset();
+    aborted.reset();
+    typed.clear();
 }
 
 }  // namespace radiosim

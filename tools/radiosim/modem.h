@@ -32,35 +32,35 @@ public:
     // A real modem gives up a dial on any byte received meanwhile; a lenient
     // one keeps dialling and ignores such bytes.
     HayesModem(ModemNumbers numbers, bool lenientDial = false)
-        : numbers_(std::move(numbers)), lenientDial_(lenientDial) {}
+        : numbers(std::move(numbers)), lenientDial(lenientDial) {}
 
     // Bytes received while not connected. Returns what the modem sends back
     // at once (the echo, and results of commands other than a dial); a dial
-    // command sets DialPending.
-    std::string Feed(std::span<const uint8_t> bytes);
+    // command sets dialPending().
+    std::string feed(std::span<const uint8_t> bytes);
 
     // The dial waiting for its answer, which the caller delivers after the
-    // dialling delay with Answer().
-    const std::optional<DialOutcome>& DialPending() const { return dial_; }
-    std::string Answer();  // the framed result text; connects when the number is up
-    // The dial the last Feed aborted, once; the caller stops waiting for it.
-    std::optional<AbortedDial> TakeAbortedDial() { return std::exchange(aborted_, std::nullopt); }
+    // dialling delay with answer().
+    const std::optional<DialOutcome>& dialPending() const { return dial; }
+    std::string answer();  // the framed result text; connects when the number is up
+    // The dial the last feed() aborted, once; the caller stops waiting for it.
+    std::optional<AbortedDial> takeAbortedDial() { return std::exchange(aborted, std::nullopt); }
 
-    bool Online() const { return online_; }
-    void Hangup();
+    bool online() const { return connected; }
+    void hangup();
 
-    DialOutcome Classify(const std::string& number) const;
+    DialOutcome classify(const std::string& number) const;
     static std::string Framed(const std::string& text) { return "\r\n" + text + "\r\n"; }
 
 private:
-    std::string Command(const std::string& line);
+    std::string command(const std::string& line);
 
-    ModemNumbers numbers_;
-    std::string line_;
-    std::optional<DialOutcome> dial_;
-    std::optional<AbortedDial> aborted_;
-    bool online_ = false;
-    bool lenientDial_ = false;
+    ModemNumbers numbers;
+    std::string typed;  // the command line so far
+    std::optional<DialOutcome> dial;
+    std::optional<AbortedDial> aborted;
+    bool connected = false;
+    bool lenientDial = false;
 };
 
 }  // namespace radiosim

@@ -30,7 +30,7 @@ struct Wander {
     double base = 0;
     double spread = 0;  // long-run standard deviation
     double tau = 600;   // seconds to forget a disturbance
-    void Advance(double seconds, std::mt19937& rng);
+    void advance(double seconds, std::mt19937& rng);
 };
 
 struct Radio {
@@ -78,49 +78,50 @@ class Network {
 public:
     explicit Network(const NetworkConfig& config);
 
-    int Size() const { return static_cast<int>(radios_.size()); }  // master included
-    const Radio& At(int index) const { return radios_.at(static_cast<size_t>(index)); }
-    Radio& At(int index) { return radios_.at(static_cast<size_t>(index)); }
-    const Radio& Master() const { return radios_.front(); }
-    Radio* FindBySerial(uint32_t serial);
+    int size() const { return static_cast<int>(radios.size()); }  // master included
+    const Radio& at(int index) const { return radios.at(static_cast<size_t>(index)); }
+    Radio& at(int index) { return radios.at(static_cast<size_t>(index)); }
+    const Radio& master() const { return radios.front(); }
+    Radio* findBySerial(uint32_t serial);
+    bool hasSerial(uint32_t serial) const { return bySerial.count(serial) != 0; }
     // The n-th radio (1-based, wrapping) for the by-number poll.
-    Radio& ByNumber(uint8_t n);
+    Radio& byNumber(uint8_t n);
 
     // Behaviour switches the fault options set.
     std::set<uint32_t> silenced;
     bool ignoreStores = false;
     double shortTrafficSerialsPercent = 0;
 
-    Outcome Answer(const Request& request, int64_t nowMs);
+    Outcome answer(const Request& request, int64_t nowMs);
 
-    Unsolicited MasterStatus(int64_t nowMs, bool busy);
-    std::optional<Unsolicited> LinkReport(int64_t nowMs);
-    std::optional<Unsolicited> TrafficReport(int64_t nowMs);
-    std::optional<Unsolicited> Trace(int64_t nowMs);
+    Unsolicited masterStatus(int64_t nowMs, bool busy);
+    std::optional<Unsolicited> linkReport(int64_t nowMs);
+    std::optional<Unsolicited> trafficReport(int64_t nowMs);
+    std::optional<Unsolicited> trace(int64_t nowMs);
 
     // Radios whose write has waited longer than timeoutMs for its store
     // reset and lose it. Returns a description per reset.
-    std::vector<std::string> ExpirePendingWrites(int64_t nowMs, int64_t timeoutMs);
-    int64_t NextPendingDeadline(int64_t timeoutMs) const;  // -1: none
+    std::vector<std::string> expirePendingWrites(int64_t nowMs, int64_t timeoutMs);
+    int64_t nextPendingDeadline(int64_t timeoutMs) const;  // -1: none
 
     // The frame a radio sends in answer to a read, with the given value.
-    Bytes DiagnosticsOf(Radio& r, uint8_t type, uint16_t address, uint8_t value, int64_t nowMs);
-    uint16_t ReportedDistance(const Radio& r) const;
-    std::string Describe(const Radio& r) const;
+    Bytes diagnosticsOf(Radio& r, uint8_t type, uint16_t address, uint8_t value, int64_t nowMs);
+    uint16_t reportedDistance(const Radio& r) const;
+    std::string describe(const Radio& r) const;
 
 private:
-    void Build(const NetworkConfig& config);
-    void Advance(Radio& r, int64_t nowMs);
-    uint8_t FrequencyCounter(const Radio& r, int64_t nowMs) const;
-    Radio* RandomSlave();
+    void build(const NetworkConfig& config);
+    void advance(Radio& r, int64_t nowMs);
+    uint8_t frequencyCounter(const Radio& r, int64_t nowMs) const;
+    Radio* randomSlave();
 
-    std::mt19937 rng_;
-    std::vector<Radio> radios_;
-    std::unordered_map<uint32_t, int> bySerial_;
-    std::vector<int> repeaters_;  // radio index of repeater number k at k-1
-    uint8_t slot_ = 0;
-    uint8_t masterNibble_ = 0, slaveNibble_ = 0;
-    uint8_t lastSequence_ = 0;
+    std::mt19937 rng;
+    std::vector<Radio> radios;
+    std::unordered_map<uint32_t, int> bySerial;
+    std::vector<int> repeaters;  // radio index of repeater number k at k-1
+    uint8_t slot = 0;
+    uint8_t masterNibble = 0, slaveNibble = 0;
+    uint8_t lastSequence = 0;
 };
 
 }  // namespace radiosim

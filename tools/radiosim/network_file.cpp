@@ -35,8 +35,8 @@ std::string NetworkFileText(const Network& network, const std::optional<NetworkA
         text += "IP ADDRESS " + address->host + "\r\n";
         text += "PORT NUMBER " + std::to_string(address->port) + "\r\n";
     }
-    for (int i = 1; i < network.Size(); ++i) {
-        const Radio& r = network.At(i);
+    for (int i = 1; i < network.size(); ++i) {
+        const Radio& r = network.at(i);
         // The network numbers at most kMaxRepeaters, so every number fits the file.
         const int repeater = r.role == Role::Repeater ? r.repeaterNumber : 0;
         char line[32];

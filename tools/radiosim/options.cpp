@@ -12,7 +12,7 @@
 
 namespace radiosim {
 
-std::string Options::PasswordBytes() const {
+std::string Options::passwordBytes() const {
     if (password.empty()) return std::string(4, '\xFF');
     return password.substr(0, 4);
 }

@@ -65,7 +65,7 @@ struct Options {
     FaultOptions faults;
 
     // The bytes that follow the request frame in every datagram.
-    std::string PasswordBytes() const;
+    std::string passwordBytes() const;
 };
 
 enum class ParseResult { Run, Help, Error };

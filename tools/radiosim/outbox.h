@@ -18,18 +18,18 @@ public:
 
     // Queues a chunk; returns the bytes dropped to keep the queue bounded
     // (a reader that stopped reading must not grow it for ever).
-    size_t Push(Bytes bytes, int64_t notBeforeMs, std::optional<sockaddr_in> to = std::nullopt);
+    size_t push(Bytes bytes, int64_t notBeforeMs, std::optional<sockaddr_in> to = std::nullopt);
 
     enum class Result { Idle, Waiting, Blocked, Failed };
     enum class Via { Terminal, Socket, Datagram };
     // Writes what is due.
-    Result Flush(int fd, int64_t nowMs, Via via);
+    Result flush(int fd, int64_t nowMs, Via via);
 
     // Time at which the next chunk is due, or -1 when empty.
-    int64_t NextDueMs() const { return chunks_.empty() ? -1 : chunks_.front().notBeforeMs; }
-    bool Empty() const { return chunks_.empty(); }
-    size_t Size() const { return total_; }
-    void Clear();
+    int64_t nextDueMs() const { return chunks.empty() ? -1 : chunks.front().notBeforeMs; }
+    bool empty() const { return chunks.empty(); }
+    size_t size() const { return total; }
+    void clear();
 
 private:
     struct Chunk {
@@ -37,9 +37,9 @@ private:
         int64_t notBeforeMs;
         std::optional<sockaddr_in> to;
     };
-    std::deque<Chunk> chunks_;
-    size_t offset_ = 0;  // into the front chunk, after a short write
-    size_t total_ = 0;
+    std::deque<Chunk> chunks;
+    size_t offset = 0;  // into the front chunk, after a short write
+    size_t total = 0;
 };
 
 }  // namespace radiosim

@@ -13,51 +13,51 @@ bool ParseRequest(std::span<const uint8_t> frame, Request& out) {
     return XorOf(frame) == 0;
 }
 
-void RequestParser::FlushSkipped(std::vector<ParseEvent>& out) {
-    if (skipped_ == 0) return;
-    out.push_back({ParseEvent::kSkipped, {}, skipped_, std::move(skippedHead_)});
-    skipped_ = 0;
-    skippedHead_.clear();
+void RequestParser::flushSkipped(std::vector<ParseEvent>& out) {
+    if (skipped == 0) return;
+    out.push_back({ParseEvent::kSkipped, {}, skipped, std::move(skippedHead)});
+    skipped = 0;
+    skippedHead.clear();
 }
 
-void RequestParser::Feed(std::span<const uint8_t> bytes, std::vector<ParseEvent>& out) {
+void RequestParser::feed(std::span<const uint8_t> bytes, std::vector<ParseEvent>& out) {
     // Skipped bytes are reported once per feed at the latest, so the log
     // shows them close to when they came.
     struct Flush {
         RequestParser& p;
         std::vector<ParseEvent>& out;
-        ~Flush() { p.FlushSkipped(out); }
+        ~Flush() { p.flushSkipped(out); }
     } flushAtEnd{*this, out};
     for (uint8_t b : bytes) {
-        if (used_ == 0) {
+        if (used == 0) {
             if (IsRequestType(b)) {
-                buf_[used_++] = b;
+                buf[used++] = b;
             } else if (b == 0x0D) {
-                FlushSkipped(out);
+                flushSkipped(out);
                 out.push_back({ParseEvent::kKeepAlive, {}, 1, {}});
             } else {
-                if (skippedHead_.size() < 32) skippedHead_.push_back(b);
-                ++skipped_;
+                if (skippedHead.size() < 32) skippedHead.push_back(b);
+                ++skipped;
             }
             continue;
         }
-        buf_[used_++] = b;
-        if (used_ < 8) continue;
+        buf[used++] = b;
+        if (used < 8) continue;
 
-        FlushSkipped(out);
+        flushSkipped(out);
         Request r;
-        if (ParseRequest(std::span<const uint8_t>(buf_, 8), r)) {
+        if (ParseRequest(std::span<const uint8_t>(buf, 8), r)) {
             out.push_back({ParseEvent::kRequest, r, 8, {}});
-            used_ = 0;
+            used = 0;
             continue;
         }
         out.push_back({ParseEvent::kBadXor, r, 8, {}});
         // Resynchronise on a later type byte inside the rejected frame, if
         // there is one, so a stray byte before a good request costs only itself.
         size_t next = 1;
-        while (next < 8 && !IsRequestType(buf_[next])) ++next;
-        used_ = 8 - next;
-        std::memmove(buf_, buf_ + next, used_);
+        while (next < 8 && !IsRequestType(buf[next])) ++next;
+        used = 8 - next;
+        std::memmove(buf, buf + next, used);
     }
 }
 

@@ -12,13 +12,13 @@ namespace radiosim {
 struct Request {
     uint8_t bytes[8] = {};
 
-    uint8_t Type() const { return bytes[0]; }
-    bool ByNumber() const { return bytes[1] == 0xFF && bytes[2] == 0xFF; }
-    uint8_t Number() const { return bytes[3]; }
-    uint32_t Serial() const { return (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) | bytes[3]; }
-    uint16_t Address() const { return static_cast<uint16_t>((bytes[5] << 8) | bytes[6]); }
-    uint8_t Value() const { return bytes[5]; }  // a write carries its value in both data bytes
-    std::span<const uint8_t> Span() const { return bytes; }
+    uint8_t type() const { return bytes[0]; }
+    bool byNumber() const { return bytes[1] == 0xFF && bytes[2] == 0xFF; }
+    uint8_t number() const { return bytes[3]; }
+    uint32_t serial() const { return (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) | bytes[3]; }
+    uint16_t address() const { return static_cast<uint16_t>((bytes[5] << 8) | bytes[6]); }
+    uint8_t value() const { return bytes[5]; }  // a write carries its value in both data bytes
+    std::span<const uint8_t> span() const { return bytes; }
 };
 
 bool IsRequestType(uint8_t b);
@@ -37,17 +37,17 @@ struct ParseEvent {
 // A lone carriage return between requests is the program's keep-alive.
 class RequestParser {
 public:
-    void Feed(std::span<const uint8_t> bytes, std::vector<ParseEvent>& out);
-    void Reset() { used_ = 0; }
-    size_t Waiting() const { return used_; }
+    void feed(std::span<const uint8_t> bytes, std::vector<ParseEvent>& out);
+    void reset() { used = 0; }
+    size_t waiting() const { return used; }
 
 private:
-    void FlushSkipped(std::vector<ParseEvent>& out);
+    void flushSkipped(std::vector<ParseEvent>& out);
 
-    uint8_t buf_[8] = {};
-    size_t used_ = 0;
-    size_t skipped_ = 0;
-    Bytes skippedHead_;
+    uint8_t buf[8] = {};
+    size_t used = 0;
+    size_t skipped = 0;
+    Bytes skippedHead;
 };
 
 }  // namespace radiosim
