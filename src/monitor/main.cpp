@@ -74,6 +74,7 @@ struct ErrorCounts {
     std::mutex lock;
     MonitorCounters counts;
     std::function<void(const std::string&)> fileFailed = [](const std::string&) {};
+    const std::string* workFolder = nullptr;  // the program's, for the file's full name
 
     static void Record(void* self, ProtocolError::Kind kind, int code, int value) {
         auto* errors = static_cast<ErrorCounts*>(self);
@@ -84,7 +85,9 @@ struct ErrorCounts {
         // Files are written on the main thread; say which and why.
         if (kind != ProtocolError::Kind::Failure) return;
         if (value == logtext::kSnapshotFileError)
-            errors->fileFailed("cannot write " + WorkPath("Current.log") + ": " + std::strerror(code));
+            errors->fileFailed("cannot write " +
+                               WorkPath(errors->workFolder ? *errors->workFolder : std::string(), "Current.log") +
+                               ": " + std::strerror(code));
         else if (const char* file = logtext::FileWriteKind(value))
             errors->fileFailed(std::string("cannot write a ") + file + " file: " + std::strerror(code));
     }
@@ -205,6 +208,7 @@ int main(int argc, char** argv) {
     FrameCounter frames;
     ErrorCounts errors;
     errors.fileFailed = [](const std::string& text) { Event(text); };
+    errors.workFolder = &program.log.workFolder;
     program.frameObserver = &frames;
     program.errors.observer = &ErrorCounts::Record;
     program.errors.observerContext = &errors;
