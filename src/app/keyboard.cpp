@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/change_parameter.h"
+#include "app/file_commands.h"
 #include "app/menu_commands.h"
 #include "app/window_proc.h"
 #include "engine/poll_cycle.h"
@@ -104,7 +106,7 @@ void OnKeyDown(Program& program, Host& host, int virtualKey) {
             break;
         case key::letterF:
             if (display.screenNumber == screen::screen2) {
-                WriteSettingsReport(program.network, program.setup, program.errors, &host,
+                WriteSettingsReport(program.log.workFolder, program.network, program.setup, program.errors, &host,
                                     SelectedRadioInTable(program.network));
                 return;
             }

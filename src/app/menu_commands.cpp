@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "app/change_parameter.h"
+#include "app/file_commands.h"
+#include "app/link_commands.h"
 #include "app/window_proc.h"
 #include "engine/poll_cycle.h"
 #include "engine/remote_setup.h"
@@ -91,7 +94,7 @@ void SaveRadioSettings(Program& program, Host& host) {
     const int radio = SelectedRadioInTable(program.network);
     program.setup.setupParamCount = SetupParamCountForSerial(program.network.radios[radio].serialNumber);
     Repaint(host);
-    WriteSettingsReport(program.network, program.setup, program.errors, &host, radio);
+    WriteSettingsReport(program.log.workFolder, program.network, program.setup, program.errors, &host, radio);
 }
 
 void SaveAllRadioSettings(Program& program, Host& host) {
@@ -104,7 +107,8 @@ void SaveAllRadioSettings(Program& program, Host& host) {
         program.network.selectedRadio = r;
         // Each report lists its own radio's rows, not those of the last Screen2 paint.
         program.setup.setupParamCount = SetupParamCountForSerial(program.network.radios[r].serialNumber);
-        if (!WriteSettingsReport(program.network, program.setup, program.errors, shownTo, r)) shownTo = nullptr;
+        if (!WriteSettingsReport(program.log.workFolder, program.network, program.setup, program.errors, shownTo, r))
+            shownTo = nullptr;
     }
 }
 

@@ -25,7 +25,7 @@ void Build(Program& program, uint8_t type, unsigned serial, uint8_t byte5, uint8
 
 // The sequence is abandoned; polling goes on in the former random or sequential
 // mode, also while the message box stands: it opens after the tick has returned.
-BuildOutcome Abort(Program& program, Host& host, TickGuard& tick, const std::string& message) {
+BuildOutcome Abort(Program& program, TickWindow& host, TickGuard& tick, const std::string& message) {
     PollState& poll = program.poll;
     poll.pollMode = Abandoned(poll.pollMode);
     poll.pendingAddress = -1;
@@ -37,7 +37,7 @@ BuildOutcome Abort(Program& program, Host& host, TickGuard& tick, const std::str
 
 }  // namespace
 
-BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick) {
+BuildOutcome BuildWriteSequenceRequest(Program& program, TickWindow& host, TickGuard& tick) {
     PollState& poll = program.poll;
     if (!poll.pollMode.remoteWrite()) return BuildOutcome::nothing;
     const PollStage stage = poll.pollMode.stage();

@@ -23,10 +23,11 @@ std::string DatedName(const LocalTime& t, const char* extension) {
 // the file and the reason.
 bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where, std::string& failure) {
     std::string reason;
-    const int code = WriteFileAtomically(name, text, reason);
+    const int code = WriteFileAtomically(program.log.workFolder, name, text, reason);
+    if (program.log.fileObserver != nullptr) program.log.fileObserver(program.log.fileObserverContext, name, code);
     if (code == 0) return true;
     RecordFailure(program.errors, code, where);
-    failure = "Could not write " + WorkPath(name) + ": " + reason;
+    failure = "Could not write " + WorkPath(program.log.workFolder, name) + ": " + reason;
     return false;
 }
 
@@ -41,7 +42,7 @@ bool RunHasReplies(const RadioNetwork& network) {
 
 // "Current.log" is rewritten every minute on its own: a failure goes to the status
 // bar, and the next minute tries again.
-bool WriteCurrentLog(Program& program, Host* host) {
+bool WriteCurrentLog(Program& program, TickWindow* host) {
     LogState& log = program.log;
     std::string failure;
     const bool written =
@@ -55,14 +56,15 @@ bool WriteCurrentLog(Program& program, Host* host) {
 // The user asked for this file: a failure is shown once and not tried again, so
 // the file never turns up later under another minute's name. The box opens after
 // the tick, which goes on polling meanwhile.
-void WriteRequestedFile(Program& program, Host* host, const std::string& name, const std::string& text, int where) {
+void WriteRequestedFile(Program& program, TickWindow* host, const std::string& name, const std::string& text,
+                        int where) {
     std::string failure;
     if (!WriteLogFile(program, name, text, where, failure) && host != nullptr) host->postMessageBox(failure, "Error");
 }
 
 }  // namespace
 
-void LoggingStep(Program& program, Host* host) {
+void LoggingStep(Program& program, TickWindow* host) {
     LogState& log = program.log;
     const LocalTime now = program.clock->now();
     const int minute = now.minute;

@@ -1,101 +1,31 @@
 // corvane-monitor: the program's engine without a window, for unattended sites.
-#include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <functional>
-#include <iostream>
 #include <memory>
-#include <mutex>
 
-
-#include "app/window_proc.h"
-#include "files/file_safety.h"
-#include "files/log_files.h"
-#include "files/log_text.h"
-#include "files/network_file.h"
-#include "link/links.h"
-#include "model/program.h"
-#include "monitor/headless_host.h"
-#include "monitor/link_supervisor.h"
 #include "monitor/log_line.h"
 #include "monitor/metrics.h"
 #include "monitor/modbus_door.h"
 #include "monitor/monitor_options.h"
-#include "monitor/monitor_view.h"
+#include "monitor/site_monitor.h"
 #include "monitor/web_server.h"
-#include "protocol/frame_assembler.h"
 
 namespace {
 
 std::atomic<bool> stopRequested{false};
-std::atomic<bool> reloadRequested{false};
+SiteMonitor* reloading = nullptr;
 
 void OnStopSignal(int) { stopRequested = true; }
-void OnReloadSignal(int) { reloadRequested = true; }
-
-// Rows of the terminal, 24 when it does not say.
-int TerminalRows() {
-    winsize size{};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_row > 6) return size.ws_row;
-    return 24;
+void OnReloadSignal(int) {
+    if (reloading != nullptr) reloading->requestReload();
 }
-
-using SteadyClock = std::chrono::steady_clock;
-
-double SteadySeconds() {
-    return std::chrono::duration<double>(SteadyClock::now().time_since_epoch()).count();
-}
-
-double EpochSeconds() {
-    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
-}
-
-// Counts reply frames by type and every byte read as a frame type (a sign of life).
-class FrameCounter : public FrameObserver {
-public:
-    void typeByte(uint8_t) override { ++bytesSeen; }
-    void frameRead(std::span<const uint8_t> frame, uint8_t) override {
-        if (!frame.empty() && frame[0] >= 0xF0 && frame[0] <= 0xFB) ++framesByType[frame[0] - 0xF0];
-    }
-    int64_t bytesSeen = 0;
-    std::array<int64_t, 12> framesByType{};
-};
-
-// Faults and link failures come from link threads too.
-struct ErrorCounts {
-    std::mutex lock;
-    MonitorCounters counts;
-    std::function<void(const std::string&)> fileFailed = [](const std::string&) {};
-
-    static void Record(void* self, ProtocolError::Kind kind, int code, int value) {
-        auto* errors = static_cast<ErrorCounts*>(self);
-        {
-            std::lock_guard<std::mutex> hold(errors->lock);
-            CountErrorRecord(errors->counts, kind, code, value);
-        }
-        // Files are written on the main thread; say which and why.
-        if (kind != ProtocolError::Kind::Failure) return;
-        if (value == logtext::kSnapshotFileError)
-            errors->fileFailed("cannot write " + WorkPath("Current.log") + ": " + std::strerror(code));
-        else if (const char* file = logtext::FileWriteKind(value))
-            errors->fileFailed(std::string("cannot write a ") + file + " file: " + std::strerror(code));
-    }
-    void copyInto(MonitorCounters& counters) {
-        std::lock_guard<std::mutex> hold(lock);
-        counters.errorsByCode = counts.errorsByCode;
-        counters.fileWriteFailures = counts.fileWriteFailures;
-        counters.linkFailures = counts.linkFailures;
-    }
-};
 
 // One line per event with its level, flushed at once; the journal gets the level
 // as the line's priority and stamps the time itself.
@@ -104,11 +34,6 @@ void Event(LogLevel level, const std::string& text) {
     std::fputs(LogLine(level, text, journal, std::time(nullptr)).c_str(), stdout);
     std::fflush(stdout);
 }
-
-// The journal hears of an alarm change once it has lasted 30 s; changes are written
-// every 10 s, as one summary line when there are more than 20 (a sweep longer than
-// the alarm time flips most radios in and out of alarm).
-constexpr EventPolicy kJournalPolicy{30, 10, 20};
 
 int Fail(const std::string& text) {
     const bool journal = IsJournalStream(STDERR_FILENO, std::getenv("JOURNAL_STREAM"));
@@ -129,45 +54,18 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    SystemClock clock;
-    std::unique_ptr<Program> owned = CreateProgram(clock);
-    Program& program = *owned;
-    HeadlessHost host;
-    host.notice = [](const std::string& text) { Event(LogLevel::warning, text); };
-    host.phoneNumber = options.dialNumber;
-    host.udpPassword = options.password;
-    WindowProc(program, host, msg::create, 0, 0);
-
-    if (!options.networkFile.empty()) {
-        std::vector<std::string> warnings;
-        if (!ReadNetworkFile(program, options.networkFile, error, warnings))
-            return Fail("cannot read " + options.networkFile + ": " + error);
-        // What the window shows in its warning box, one line each.
-        for (const std::string& warning : warnings) Event(LogLevel::warning, warning);
-    }
-    if (options.link == MonitorLink::tcp || options.link == MonitorLink::udp) {
-        if (!options.host.empty()) program.link.ipAddressText = options.host;
-        if (!options.port.empty()) program.link.portText = options.port;
-        if (program.link.ipAddressText.empty() || program.link.portText.empty())
-            return Fail(options.networkFile + " holds no IP ADDRESS and PORT NUMBER for --" + MonitorLinkName(options.link));
-    }
-    // As the window: reading a network file switches to sequential polling; --mode decides when given.
-    if (options.hasMode)
-        program.poll.pollMode = PollPhase::polling(options.sequential ? PollOrder::sequential : PollOrder::random);
-    if (options.hasInterval) program.poll.pollInterval = static_cast<float>(options.intervalSeconds);
-    program.display.alarmTimeSeconds = static_cast<float>(options.alarmTimeSeconds);
-    // SIGHUP reads the file again after the work folder has become the current one.
-    std::string networkPath = options.networkFile;
-    if (!networkPath.empty()) {
-        std::error_code ignored;
-        const auto absolute = std::filesystem::absolute(networkPath, ignored);
-        if (!ignored) networkPath = absolute.string();
-    }
+    auto board = std::make_shared<MetricsBoard>(1);
+    SiteMonitor::Settings settings;
+    settings.options = options;
+    settings.journal = [](LogLevel level, const std::string& text) { Event(level, text); };
+    settings.terminal = isatty(STDOUT_FILENO) == 1;
+    settings.board = board;
+    SiteMonitor site(settings);
+    if (!site.prepare(error)) return Fail(error);
 
     if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
         return Fail("cannot use the work folder " + options.workDir + ": " + std::strerror(errno));
 
-    auto board = std::make_shared<MetricsBoard>(1);
     // --- metrics serving ---
     WebServer web;
     if (!options.metricsAddress.empty()) {
@@ -197,6 +95,7 @@ int main(int argc, char** argv) {
         Event(LogLevel::info, "modbus at " + host + ":" + std::to_string(modbus.port()) + ", unit 1");
     }
 
+    reloading = &site;
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
@@ -206,199 +105,9 @@ int main(int argc, char** argv) {
     sigaction(SIGHUP, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    FrameCounter frames;
-    ErrorCounts errors;
-    errors.fileFailed = [](const std::string& text) { Event(LogLevel::error, text); };
-    program.frameObserver = &frames;
-    program.errors.observer = &ErrorCounts::Record;
-    program.errors.observerContext = &errors;
-    StartProgram(program);
-
-    const bool terminal = isatty(STDOUT_FILENO) == 1;
-    LinkSupervisor supervisor(program, host, options);
-    EventTracker tracker(kJournalPolicy);
-    MonitorCounters counters;
-    PollWatch pollWatch;
-    const std::string linkName = MonitorLinkName(options.link);
-
-    auto published = std::make_shared<MonitorSnapshot>();
-    std::shared_ptr<MonitorSnapshot> spare;
-    auto publish = [&](bool up, const std::string& state) {
-        // Reuse the older snapshot unless a scrape still reads it.
-        std::shared_ptr<MonitorSnapshot> next =
-            spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<MonitorSnapshot>();
-        counters.framesByType = frames.framesByType;
-        errors.copyInto(counters);
-        pollWatch.observe(program, SteadySeconds());
-        TakeSnapshot(program, EpochSeconds(), *next, &pollWatch);
-        next->linkName = linkName;
-        next->linkUp = up;
-        next->linkState = state;
-        next->counters = counters;
-        board->publish(0, next);
-        spare = std::move(published);
-        published = std::move(next);
-    };
-
-    // A sweep longer than the alarm time puts radios in alarm between their replies.
-    bool sweepTooLong = false;
-    auto checkSweep = [&] {
-        const SweepEstimate sweep = EstimateSweep(program);
-        if (sweep.exceedsAlarmTime && !sweepTooLong) Event(LogLevel::warning, SweepWarningText(sweep));
-        sweepTooLong = sweep.exceedsAlarmTime;
-    };
-    checkSweep();
-
-    // The file as at start; the link stays as it is (a new address counts from the next connect).
-    auto reload = [&] {
-        if (networkPath.empty()) {
-            Event(LogLevel::warning, "SIGHUP: no network file to read again");
-            return;
-        }
-        std::string problem;
-        if (!ReadNetworkFile(program, networkPath, problem)) {
-            Event(LogLevel::warning, "SIGHUP: " + problem + "; the radios stay as they were");
-            return;
-        }
-        if (!options.host.empty()) program.link.ipAddressText = options.host;
-        if (!options.port.empty()) program.link.portText = options.port;
-        if (options.hasMode)
-            program.poll.pollMode = PollPhase::polling(options.sequential ? PollOrder::sequential : PollOrder::random);
-        Event(LogLevel::info, "SIGHUP: read " + options.networkFile + " again: " + std::to_string(program.network.radioCount) +
-              " radios");
-        if (!problem.empty()) Event(LogLevel::warning, problem);
-        checkSweep();
-    };
-
-    bool up = false;
-    bool everUp = false;
-    int attempt = 0;
-    double retryAt = 0;
-    std::string state = "connecting";
-    const double start = SteadySeconds();
-    double nextTick = start;
-    double nextDraw = start;
-    ChangedSummary errorLines(EventTracker::ErrorSummary(MonitorSnapshot{}), 60);
-    int64_t forgottenLogged = 0;  // radios forgotten, as far as the log has told
-    double nextForgottenLine = start;
-    int exitCode = 0;
-    // Closing as the window closes: the link first, then the last Current.log.
-    auto shutDown = [&](int code) {
-        WindowProc(program, host, msg::destroy, 0, 0);
-        StopProgram(program, host);
-        program.log.lastLogMinute = -1;
-        LoggingStep(program, &host);
-        program.errors.observer = nullptr;
-        program.frameObserver = nullptr;
-        publish(false, "stopped");
-        if (!terminal || code == 0) Event(code == 0 ? LogLevel::info : LogLevel::error, "stopped");
-        std::fflush(stdout);
-        // The exporter's web server notices a stop only after its socket time-out (up
-        // to 2 s). Its threads hold nothing that needs closing: the link is closed and
-        // the log written, so the process ends without waiting for them.
-        std::_Exit(code);
-    };
-    host.whileWaiting = [&] {
-        // A stop during the modem's answer (up to a minute) does not wait for it.
-        if (stopRequested) shutDown(0);
-        publish(false, "dialling");
-    };
-
-    while (!stopRequested) {
-        if (reloadRequested.exchange(false)) reload();
-        const double now = SteadySeconds();
-        if (options.durationSeconds > 0 && now - start >= options.durationSeconds) break;
-
-        if (!up && now >= retryAt) {
-            std::string reason;
-            if (supervisor.open(reason)) {
-                up = true;
-                attempt = 0;
-                if (everUp) ++counters.reconnects;
-                everUp = true;
-                state = "up";
-                Event(LogLevel::info, "link " + linkName + " up");
-            } else {
-                ++attempt;
-                if (options.reconnectSeconds <= 0) {
-                    Event(LogLevel::error, "link " + linkName + " down: " + reason + "; giving up");
-                    exitCode = 3;
-                    break;
-                }
-                const double delay = LinkSupervisor::RetryDelay(options.reconnectSeconds, attempt);
-                retryAt = SteadySeconds() + delay;
-                state = "down: " + reason;
-                Event(LogLevel::warning,
-                      "link " + linkName + " down: " + reason + "; next try in " + std::to_string(int(delay + 0.5)) + " s");
-            }
-        }
-
-        if (up) {
-            WindowProc(program, host, msg::timer, 1, 0);
-            std::string reason;
-            if (supervisor.wentDown(frames.bytesSeen, SteadySeconds(), reason)) {
-                supervisor.close();
-                up = false;
-                state = "down: " + reason;
-                if (options.reconnectSeconds <= 0) {
-                    Event(LogLevel::error, "link " + linkName + " down: " + reason + "; giving up");
-                    exitCode = 3;
-                    break;
-                }
-                attempt = 1;
-                retryAt = SteadySeconds() + LinkSupervisor::RetryDelay(options.reconnectSeconds, attempt);
-                Event(LogLevel::warning, "link " + linkName + " down: " + reason + "; next try in " +
-                      std::to_string(int(options.reconnectSeconds + 0.5)) + " s");
-            }
-        } else {
-            // Current.log keeps its minute while the link is away.
-            LoggingStep(program, &host);
-        }
-
-        checkSweep();
-        publish(up, state);
-        if (terminal) {
-            if (now >= nextDraw) {
-                nextDraw = now + 1;
-                std::string text = "\x1b[H\x1b[2J" + LiveTableText(*published, TerminalRows() - 4, true);
-                std::fputs(text.c_str(), stdout);
-                std::fflush(stdout);
-            }
-        } else {
-            for (const std::string& line : tracker.changes(*published)) Event(LevelOfChange(line), line);
-            // A flood forgets radios by the thousand: one line at most every 10 s.
-            if (published->radiosForgotten > forgottenLogged && now >= nextForgottenLine) {
-                nextForgottenLine = now + 10;
-                Event(LogLevel::warning,
-                      std::to_string(published->radiosForgotten - forgottenLogged) +
-                      " radios heard on the air but never answering their own poll forgotten to make room in a "
-                      "full table (last " +
-                      std::to_string(published->lastForgottenSerial) + ", " +
-                      std::to_string(published->radiosForgotten) + " in all)");
-                forgottenLogged = published->radiosForgotten;
-            }
-            // The fault summary only when it changed, at most once a minute.
-            if (const std::string summary = EventTracker::ErrorSummary(*published); errorLines.take(summary, now))
-                Event(LogLevel::warning, summary);
-        }
-
-        // Wait for the next 100 ms step, taking datagrams in as they come.
-        nextTick += 0.1;
-        for (;;) {
-            const double left = nextTick - SteadySeconds();
-            if (left <= 0 || stopRequested) break;
-            const int fd = host.udpSocket();
-            if (up && fd >= 0 && program.link.linkKind == kLinkUdp) {
-                pollfd waiter{fd, POLLIN, 0};
-                if (poll(&waiter, 1, static_cast<int>(left * 1000) + 1) > 0 && (waiter.revents & POLLIN))
-                    WindowProc(program, host, msg::udpSocket, 0, 0);
-            } else {
-                usleep(static_cast<useconds_t>(left * 1e6));
-            }
-        }
-        // A stalled machine does not make the ticks race to catch up.
-        if (SteadySeconds() - nextTick > 1) nextTick = SteadySeconds();
-    }
-
-    shutDown(exitCode);
+    const int exitCode = site.run(stopRequested);
+    std::fflush(stdout);
+    // The link is closed and the log written; the web server and the Modbus door
+    // hold nothing that needs closing, so the process ends without waiting for them.
+    std::_Exit(exitCode);
 }

@@ -69,7 +69,6 @@ struct Desktop : ::testing::Test {
     std::unique_ptr<ShellSettings> settings;
     std::unique_ptr<MainWindow> window;
     QString previousFolder = QDir::currentPath();
-    std::string previousWorkFolder = WorkFolder();
 
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
@@ -80,7 +79,6 @@ struct Desktop : ::testing::Test {
     void TearDown() override {
         close();
         QDir::setCurrent(previousFolder);
-        SetWorkFolder(previousWorkFolder);  // the next test's files must not go to a deleted folder
     }
     void open() {
         program = CreateProgram(clock);
@@ -102,7 +100,9 @@ struct Desktop : ::testing::Test {
         other->network.radioCount = 1;
         other->network.radios[1].serialNumber = 123456;
         std::string error;
-        EXPECT_TRUE(WriteNetworkFile(other->network, other->link, other->errors, path.toStdString(), error)) << error;
+        EXPECT_TRUE(WriteNetworkFile(other->log.workFolder, other->network, other->link, other->errors,
+                                     path.toStdString(), error))
+            << error;
         return path;
     }
 };
@@ -137,7 +137,7 @@ TEST_F(Desktop, OpeningOrSavingANetworkFileMakesItsFolderTheWorkFolder) {
     EXPECT_EQ(QString::fromStdString(program->network.networkFileName), site);
     EXPECT_EQ(QDir::currentPath(), dir.filePath("north"));
     EXPECT_EQ(settings->workFolder(), dir.filePath("north"));
-    EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("north"));  // where Current.log is written
+    EXPECT_EQ(QString::fromStdString(program->log.workFolder), dir.filePath("north"));  // where Current.log is written
 
     // The answer is given as the dialog's own selection, not as keystrokes: the
     // offscreen platform does not route typed text into the dialog's name field.
@@ -158,7 +158,7 @@ TEST_F(Desktop, OpeningOrSavingANetworkFileMakesItsFolderTheWorkFolder) {
     EXPECT_TRUE(QFileInfo::exists(saved));
     EXPECT_EQ(QString::fromStdString(program->network.networkFileName), saved);
     EXPECT_EQ(QDir::currentPath(), dir.filePath("south"));
-    EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("south"));
+    EXPECT_EQ(QString::fromStdString(program->log.workFolder), dir.filePath("south"));
 }
 
 TEST(CommandLineArguments, OneNetworkFileAndTheKnownOptions) {
