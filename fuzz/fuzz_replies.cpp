@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     p.display.screenNumber = data[0] % 5;
     p.network.selectedRadio = data[1] & 0x07;
     p.setup.setupParamCount = (data[1] & 0x08) ? 34 : 39;
-    p.poll.pollMode = data[1] >> 4 << 2;  // 0, 4, ... 60: every setup stage
+    p.poll.pollMode = PollPhase::fromNumber(data[1] >> 4 << 2);  // 0, 4, ... 60: every setup stage
     p.poll.currentRadio = data[1] & 0x03;
     p.poll.writeAddress = 0x0D80;
     p.poll.pendingAddress = 0x0D80;
