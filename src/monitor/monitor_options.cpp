@@ -1,14 +1,13 @@
 #include "monitor/monitor_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
 #include <map>
-#include <algorithm>
+#include <set>
 
-namespace {
-
-bool ParseSeconds(const std::string& text, double low, double high, double& out) {
+bool ParseMonitorSeconds(const std::string& text, double low, double high, double& out) {
     double value = 0;
     const char* end = text.data() + text.size();
     auto [stop, ec] = std::from_chars(text.data(), end, value);
@@ -17,8 +16,7 @@ bool ParseSeconds(const std::string& text, double low, double high, double& out)
     return true;
 }
 
-// "HOST:PORT", ":PORT" or "PORT"; the host may be empty (taken from the network file).
-bool ParseHostPort(const std::string& text, std::string& host, std::string& port) {
+bool ParseMonitorHostPort(const std::string& text, std::string& host, std::string& port) {
     host.clear();
     port.clear();
     if (text.empty()) return true;
@@ -32,7 +30,11 @@ bool ParseHostPort(const std::string& text, std::string& host, std::string& port
     return ec == std::errc() && stop == port.data() + port.size() && value >= 1 && value <= 65535;
 }
 
-}  // namespace
+bool ValidNetworkName(const std::string& name) {
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+}
 
 const char* MonitorUsage() {
     return R"(Usage: corvane-monitor LINK [OPTIONS]
@@ -60,6 +62,12 @@ OPTIONS:
   --modbus ADDRESS:PORT      serve the radios' health as read-only Modbus TCP
                              registers, unit 1 (e.g. 127.0.0.1:502; port 0: any free port)
   --modbus-allow ADDR[,ADDR] only these client addresses may read them (repeatable)
+  --name NAME                the network's label in the metrics ([a-z0-9_-], default "default")
+
+MANY NETWORKS:
+  corvane-monitor --config FILE.yml [--duration SECONDS]
+                             polls every network the file lists, each on its own
+                             (see "Many networks" in the README); no other option goes with it
 
 SIGHUP reads the network file again (names, repeaters, address) and keeps the link.
 )";
@@ -79,52 +87,116 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
     bool serial = false, com = false, tcp = false, udp = false, dial = false;
     using Setter = std::function<bool(const std::string&)>;
     auto seconds = [](double& target, double low, double high) {
-        return Setter([&target, low, high](const std::string& v) { return ParseSeconds(v, low, high, target); });
+        return Setter([&target, low, high](const std::string& v) { return ParseMonitorSeconds(v, low, high, target); });
     };
     const std::map<std::string, std::pair<Setter, const char*>> valued = {
-        {"--serial", {[&](const std::string& v) { serial = true; o.device = v; return !v.empty(); }, "a device path"}},
-        {"--com", {[&](const std::string& v) {
-                       com = true;
-                       return v.size() == 1 && v[0] >= '1' && v[0] <= '8' && ((o.comPort = v[0] - '0'), true);
-                   }, "a port number from 1 to 8"}},
-        {"--tcp", {[&](const std::string& v) { tcp = true; return ParseHostPort(v, o.host, o.port); }, "HOST:PORT"}},
-        {"--udp", {[&](const std::string& v) { udp = true; return ParseHostPort(v, o.host, o.port); }, "HOST:PORT"}},
-        {"--password", {[&](const std::string& v) { o.hasPassword = true; o.password = v; return true; }, "text"}},
-        {"--dial", {[&](const std::string& v) { dial = true; o.dialNumber = v; return !v.empty(); }, "a phone number"}},
-        {"--network", {[&](const std::string& v) { o.networkFile = v; return !v.empty(); }, "a file name"}},
-        {"--mode", {[&](const std::string& v) {
-                        o.hasMode = true;
-                        o.sequential = v == "sequential";
-                        return v == "sequential" || v == "random";
-                    }, "random or sequential"}},
-        {"--interval", {[&](const std::string& v) { o.hasInterval = true; return ParseSeconds(v, 0, 3600, o.intervalSeconds); },
-                        "seconds, 0 to 3600"}},
+        {"--serial",
+         {[&](const std::string& v) {
+              serial = true;
+              o.device = v;
+              return !v.empty();
+          },
+          "a device path"}},
+        {"--com",
+         {[&](const std::string& v) {
+              com = true;
+              return v.size() == 1 && v[0] >= '1' && v[0] <= '8' && ((o.comPort = v[0] - '0'), true);
+          },
+          "a port number from 1 to 8"}},
+        {"--tcp",
+         {[&](const std::string& v) {
+              tcp = true;
+              return ParseMonitorHostPort(v, o.host, o.port);
+          },
+          "HOST:PORT"}},
+        {"--udp",
+         {[&](const std::string& v) {
+              udp = true;
+              return ParseMonitorHostPort(v, o.host, o.port);
+          },
+          "HOST:PORT"}},
+        {"--password",
+         {[&](const std::string& v) {
+              o.hasPassword = true;
+              o.password = v;
+              return true;
+          },
+          "text"}},
+        {"--dial",
+         {[&](const std::string& v) {
+              dial = true;
+              o.dialNumber = v;
+              return !v.empty();
+          },
+          "a phone number"}},
+        {"--network",
+         {[&](const std::string& v) {
+              o.networkFile = v;
+              return !v.empty();
+          },
+          "a file name"}},
+        {"--mode",
+         {[&](const std::string& v) {
+              o.hasMode = true;
+              o.sequential = v == "sequential";
+              return v == "sequential" || v == "random";
+          },
+          "random or sequential"}},
+        {"--interval",
+         {[&](const std::string& v) {
+              o.hasInterval = true;
+              return ParseMonitorSeconds(v, 0, 3600, o.intervalSeconds);
+          },
+          "seconds, 0 to 3600"}},
         {"--alarm-time", {seconds(o.alarmTimeSeconds, 1, 86400), "seconds, 1 to 86400"}},
-        {"--metrics", {[&](const std::string& v) {
-                           std::string h, p;
-                           o.metricsAddress = v;
-                           return v.find(':') != std::string::npos && ParseHostPort(v, h, p) && !p.empty();
-                       }, "ADDRESS:PORT"}},
-        {"--work", {[&](const std::string& v) { o.workDir = v; return !v.empty(); }, "a folder"}},
+        {"--metrics",
+         {[&](const std::string& v) {
+              std::string h, p;
+              o.metricsAddress = v;
+              return v.find(':') != std::string::npos && ParseMonitorHostPort(v, h, p) && !p.empty();
+          },
+          "ADDRESS:PORT"}},
+        {"--work",
+         {[&](const std::string& v) {
+              o.workDir = v;
+              return !v.empty();
+          },
+          "a folder"}},
         {"--reconnect", {seconds(o.reconnectSeconds, 0, 86400), "seconds, 0 to 86400"}},
         {"--duration", {seconds(o.durationSeconds, 0.001, 1e9), "seconds, above 0"}},
-        {"--modbus", {[&](const std::string& v) {
-                          std::string h, p;
-                          o.modbusAddress = v;
-                          return v.find(':') != std::string::npos && ParseHostPort(v, h, p) && !h.empty() &&
-                                 !p.empty();
-                      }, "ADDRESS:PORT"}},
-        {"--modbus-allow", {[&](const std::string& v) {
-                                size_t from = 0;
-                                while (from <= v.size()) {
-                                    const size_t comma = std::min(v.find(',', from), v.size());
-                                    if (comma == from) return false;
-                                    o.modbusAllowed.push_back(v.substr(from, comma - from));
-                                    from = comma + 1;
-                                }
-                                return true;
-                            }, "client addresses separated by commas"}},
+        {"--modbus",
+         {[&](const std::string& v) {
+              std::string h, p;
+              o.modbusAddress = v;
+              return v.find(':') != std::string::npos && ParseMonitorHostPort(v, h, p) && !h.empty() && !p.empty();
+          },
+          "ADDRESS:PORT"}},
+        {"--modbus-allow",
+         {[&](const std::string& v) {
+              size_t from = 0;
+              while (from <= v.size()) {
+                  const size_t comma = std::min(v.find(',', from), v.size());
+                  if (comma == from) return false;
+                  o.modbusAllowed.push_back(v.substr(from, comma - from));
+                  from = comma + 1;
+              }
+              return true;
+          },
+          "client addresses separated by commas"}},
+        {"--name",
+         {[&](const std::string& v) {
+              o.networkName = v;
+              return ValidNetworkName(v);
+          },
+          "a name of a-z, 0-9, _ and - (at most 64)"}},
+        {"--config",
+         {[&](const std::string& v) {
+              o.configFile = v;
+              return !v.empty();
+          },
+          "a file name"}},
     };
+    std::set<std::string> given;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -169,6 +241,16 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
             error = name + " " + value + ": expected " + found->second.second;
             return false;
         }
+        given.insert(name);
+    }
+    if (!o.configFile.empty()) {
+        // The file says everything about its networks; only the run's length may be added.
+        for (const std::string& name : given) {
+            if (name == "--config" || name == "--duration") continue;
+            error = name + " cannot be used with --config (the file " + o.configFile + " says it)";
+            return false;
+        }
+        return true;
     }
     const int links = int(serial && !dial) + int(com) + int(tcp) + int(udp) + int(dial);
     if (links != 1) {
