@@ -24,8 +24,9 @@ std::vector<prometheus::MetricFamily> FleetCollectable::Collect() const {
         const auto snapshot = current(k);
         if (!snapshot) continue;
         for (prometheus::MetricFamily& family : RenderMetrics(*snapshot)) {
-            for (prometheus::ClientMetric& metric : family.metric)
-                metric.label.insert(metric.label.begin(), {"network", names[k]});
+            if (!names[k].empty())
+                for (prometheus::ClientMetric& metric : family.metric)
+                    metric.label.insert(metric.label.begin(), {"network", names[k]});
             const auto [at, fresh] = byName.emplace(family.name, out.size());
             if (fresh) {
                 out.push_back(std::move(family));

@@ -14,6 +14,7 @@
 // families of one name, so each name has one HELP and TYPE.
 class FleetCollectable : public prometheus::Collectable {
 public:
+    // An empty name leaves that network's series without the label.
     explicit FleetCollectable(std::vector<std::string> networkNames);
     void publish(size_t network, std::shared_ptr<const MonitorSnapshot> snapshot);
     std::shared_ptr<const MonitorSnapshot> current(size_t network) const;

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -15,6 +16,7 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include <prometheus/exposer.h>
 
@@ -25,6 +27,8 @@
 #include "files/network_file.h"
 #include "link/links.h"
 #include "model/program.h"
+#include "monitor/fleet_config.h"
+#include "monitor/fleet_metrics.h"
 #include "monitor/headless_host.h"
 #include "monitor/link_supervisor.h"
 #include "monitor/metrics.h"
@@ -36,10 +40,10 @@
 namespace {
 
 std::atomic<bool> stopRequested{false};
-std::atomic<bool> reloadRequested{false};
+std::atomic<int> reloadGeneration{0};  // each network reads its file again when this moves
 
 void OnStopSignal(int) { stopRequested = true; }
-void OnReloadSignal(int) { reloadRequested = true; }
+void OnReloadSignal(int) { ++reloadGeneration; }
 
 // Rows of the terminal, 24 when it does not say.
 int TerminalRows() {
@@ -117,151 +121,159 @@ int Fail(const std::string& text) {
     return 2;
 }
 
-}  // namespace
+// One network: its program, link supervision, snapshots and journal lines.
+class NetworkSite {
+public:
+    NetworkSite(const MonitorOptions& options, std::string prefix) : options(options), prefix(std::move(prefix)) {}
 
-int main(int argc, char** argv) {
-    MonitorOptions options;
-    std::string error;
-    bool help = false;
-    if (!ParseMonitorOptions(std::vector<std::string>(argv + 1, argv + argc), options, error, help))
-        return Fail(error + " (see --help)");
-    if (help) {
-        std::fputs(MonitorUsage(), stdout);
-        return 0;
-    }
+    // Reads the network file and sets the link up; false with the reason (exit status 2).
+    bool prepare(bool enterWorkDir, std::string& error);
+    // Polls until a stop is asked for or the link is lost for good; the exit status
+    // the monitor has with this network alone.
+    int run(bool liveTable);
+    // Where each snapshot goes (the exporter and the Modbus door read it from there).
+    std::function<void(std::shared_ptr<const MonitorSnapshot>)> publishTo;
 
+private:
+    void event(const std::string& text) const { Event(prefix + text); }
+    void publish(bool up, const std::string& state);
+    void checkSweep();
+    void reload();
+    void shutDown();
+
+    const MonitorOptions& options;
+    const std::string prefix;
     SystemClock clock;
-    std::unique_ptr<Program> owned = CreateProgram(clock);
-    Program& program = *owned;
+    std::unique_ptr<Program> owned;
     HeadlessHost host;
-    host.notice = [](const std::string& text) { Event(text); };
+    std::string networkPath;
+    FrameCounter frames;
+    ErrorCounts errors;
+    MonitorCounters counters;
+    std::string linkName;
+    std::shared_ptr<MonitorSnapshot> published = std::make_shared<MonitorSnapshot>();
+    std::shared_ptr<MonitorSnapshot> spare;
+    bool sweepTooLong = false;
+    bool destroyed = false;
+};
+
+bool NetworkSite::prepare(bool enterWorkDir, std::string& error) {
+    owned = CreateProgram(clock);
+    Program& program = *owned;
+    host.notice = [this](const std::string& text) { event(text); };
     host.phoneNumber = options.dialNumber;
     host.udpPassword = options.password;
     WindowProc(program, host, msg::create, 0, 0);
 
     if (!options.networkFile.empty()) {
         std::vector<std::string> warnings;
-        if (!ReadNetworkFile(program, options.networkFile, error, warnings))
-            return Fail("cannot read " + options.networkFile + ": " + error);
+        if (!ReadNetworkFile(program, options.networkFile, error, warnings)) {
+            error = "cannot read " + options.networkFile + ": " + error;
+            return false;
+        }
         // What the window shows in its warning box, one line each.
-        for (const std::string& warning : warnings) Event(warning);
+        for (const std::string& warning : warnings) event(warning);
     }
     if (options.link == MonitorLink::tcp || options.link == MonitorLink::udp) {
         if (!options.host.empty()) program.link.ipAddressText = options.host;
         if (!options.port.empty()) program.link.portText = options.port;
-        if (program.link.ipAddressText.empty() || program.link.portText.empty())
-            return Fail(options.networkFile + " holds no IP ADDRESS and PORT NUMBER for --" + MonitorLinkName(options.link));
+        if (program.link.ipAddressText.empty() || program.link.portText.empty()) {
+            error = options.networkFile + " holds no IP ADDRESS and PORT NUMBER for --" + MonitorLinkName(options.link);
+            return false;
+        }
     }
     // As the window: reading a network file switches to sequential polling; --mode decides when given.
     if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
     if (options.hasInterval) program.poll.pollInterval = static_cast<float>(options.intervalSeconds);
     program.display.alarmTimeSeconds = static_cast<float>(options.alarmTimeSeconds);
     // SIGHUP reads the file again after the work folder has become the current one.
-    std::string networkPath = options.networkFile;
+    networkPath = options.networkFile;
     if (!networkPath.empty()) {
         std::error_code ignored;
         const auto absolute = std::filesystem::absolute(networkPath, ignored);
         if (!ignored) networkPath = absolute.string();
     }
-
-    if (!options.workDir.empty() && chdir(options.workDir.c_str()) != 0)
-        return Fail("cannot use the work folder " + options.workDir + ": " + std::strerror(errno));
-
-    auto collectable = std::make_shared<SnapshotCollectable>();
-    std::unique_ptr<prometheus::Exposer> exposer;
-    if (!options.metricsAddress.empty()) {
-        try {
-            exposer = std::make_unique<prometheus::Exposer>(options.metricsAddress, 2);
-        } catch (const std::exception& e) {
-            return Fail("cannot serve metrics on " + options.metricsAddress + ": " + e.what() +
-                        " (is the port in use?)");
+    if (!options.workDir.empty()) {
+        std::error_code problem;
+        std::filesystem::create_directories(options.workDir, problem);
+        if (enterWorkDir && chdir(options.workDir.c_str()) != 0) problem.assign(errno, std::generic_category());
+        if (problem) {
+            error = "cannot use the work folder " + options.workDir + ": " + problem.message();
+            return false;
         }
-        exposer->RegisterCollectable(collectable);
-        const auto ports = exposer->GetListeningPorts();
-        const std::string address = options.metricsAddress.substr(0, options.metricsAddress.rfind(':'));
-        Event("metrics at http://" + address + ":" + (ports.empty() ? std::string("?") : std::to_string(ports[0])) +
-              "/metrics");
     }
+    linkName = MonitorLinkName(options.link);
+    publish(false, "connecting");
+    return true;
+}
 
-    ModbusDoor modbus;
-    if (!options.modbusAddress.empty()) {
-        modbus.notice = [](const std::string& text) { Event(text); };
-        std::vector<UnitSnapshot> units = {[collectable] { return collectable->current(); }};
-        if (!modbus.start(options.modbusAddress, options.modbusAllowed, std::move(units), error)) return Fail(error);
-        std::string host, port;
-        SplitHostPort(options.modbusAddress, host, port);
-        Event("modbus at " + host + ":" + std::to_string(modbus.port()) + ", unit 1");
+void NetworkSite::publish(bool up, const std::string& state) {
+    // Reuse the older snapshot unless a scrape still reads it.
+    std::shared_ptr<MonitorSnapshot> next =
+        spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<MonitorSnapshot>();
+    counters.framesByType = frames.framesByType;
+    errors.copyInto(counters);
+    TakeSnapshot(*owned, EpochSeconds(), *next);
+    next->linkName = linkName;
+    next->linkUp = up;
+    next->linkState = state;
+    next->counters = counters;
+    if (publishTo) publishTo(next);
+    spare = std::move(published);
+    published = std::move(next);
+}
+
+// A sweep longer than the alarm time puts radios in alarm between their replies.
+void NetworkSite::checkSweep() {
+    const SweepEstimate sweep = EstimateSweep(*owned);
+    if (sweep.exceedsAlarmTime && !sweepTooLong) event("warning: " + SweepWarningText(sweep));
+    sweepTooLong = sweep.exceedsAlarmTime;
+}
+
+// The file as at start; the link stays as it is (a new address counts from the next connect).
+void NetworkSite::reload() {
+    Program& program = *owned;
+    if (networkPath.empty()) {
+        event("SIGHUP: no network file to read again");
+        return;
     }
+    std::string problem;
+    if (!ReadNetworkFile(program, networkPath, problem)) {
+        event("SIGHUP: " + problem + "; the radios stay as they were");
+        return;
+    }
+    if (!options.host.empty()) program.link.ipAddressText = options.host;
+    if (!options.port.empty()) program.link.portText = options.port;
+    if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
+    event("SIGHUP: read " + options.networkFile + " again: " + std::to_string(program.network.radioCount) + " radios");
+    if (!problem.empty()) event("warning: " + problem);
+    checkSweep();
+}
 
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    action.sa_handler = OnReloadSignal;
-    sigaction(SIGHUP, &action, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
+// Closing as the window closes: the link first, then the last Current.log.
+void NetworkSite::shutDown() {
+    Program& program = *owned;
+    if (!destroyed) WindowProc(program, host, msg::destroy, 0, 0);
+    destroyed = true;
+    StopProgram(program, host);
+    program.log.lastLogMinute = -1;
+    LoggingStep(program, &host);
+    program.errors.observer = nullptr;
+    program.frameObserver = nullptr;
+    publish(false, "stopped");
+}
 
-    FrameCounter frames;
-    ErrorCounts errors;
-    errors.fileFailed = [](const std::string& text) { Event(text); };
+int NetworkSite::run(bool liveTable) {
+    Program& program = *owned;
+    errors.fileFailed = [this](const std::string& text) { event(text); };
     program.frameObserver = &frames;
     program.errors.observer = &ErrorCounts::Record;
     program.errors.observerContext = &errors;
     StartProgram(program);
 
-    const bool terminal = isatty(STDOUT_FILENO) == 1;
     LinkSupervisor supervisor(program, host, options);
     EventTracker tracker(kJournalPolicy);
-    MonitorCounters counters;
-    const std::string linkName = MonitorLinkName(options.link);
-
-    auto published = std::make_shared<MonitorSnapshot>();
-    std::shared_ptr<MonitorSnapshot> spare;
-    auto publish = [&](bool up, const std::string& state) {
-        // Reuse the older snapshot unless a scrape still reads it.
-        std::shared_ptr<MonitorSnapshot> next =
-            spare && spare.use_count() == 1 ? std::move(spare) : std::make_shared<MonitorSnapshot>();
-        counters.framesByType = frames.framesByType;
-        errors.copyInto(counters);
-        TakeSnapshot(program, EpochSeconds(), *next);
-        next->linkName = linkName;
-        next->linkUp = up;
-        next->linkState = state;
-        next->counters = counters;
-        collectable->publish(next);
-        spare = std::move(published);
-        published = std::move(next);
-    };
-
-    // A sweep longer than the alarm time puts radios in alarm between their replies.
-    bool sweepTooLong = false;
-    auto checkSweep = [&] {
-        const SweepEstimate sweep = EstimateSweep(program);
-        if (sweep.exceedsAlarmTime && !sweepTooLong) Event("warning: " + SweepWarningText(sweep));
-        sweepTooLong = sweep.exceedsAlarmTime;
-    };
     checkSweep();
-
-    // The file as at start; the link stays as it is (a new address counts from the next connect).
-    auto reload = [&] {
-        if (networkPath.empty()) {
-            Event("SIGHUP: no network file to read again");
-            return;
-        }
-        std::string problem;
-        if (!ReadNetworkFile(program, networkPath, problem)) {
-            Event("SIGHUP: " + problem + "; the radios stay as they were");
-            return;
-        }
-        if (!options.host.empty()) program.link.ipAddressText = options.host;
-        if (!options.port.empty()) program.link.portText = options.port;
-        if (options.hasMode) program.poll.pollMode = options.sequential ? 0 : 1;
-        Event("SIGHUP: read " + options.networkFile + " again: " + std::to_string(program.network.radioCount) +
-              " radios");
-        if (!problem.empty()) Event("warning: " + problem);
-        checkSweep();
-    };
 
     bool up = false;
     bool everUp = false;
@@ -274,31 +286,23 @@ int main(int argc, char** argv) {
     double nextErrorLine = start + 60;
     int64_t forgottenLogged = 0;  // radios forgotten, as far as the log has told
     double nextForgottenLine = start;
+    int reloadsSeen = reloadGeneration.load();
     int exitCode = 0;
-    // Closing as the window closes: the link first, then the last Current.log.
-    auto shutDown = [&](int code) {
-        WindowProc(program, host, msg::destroy, 0, 0);
-        StopProgram(program, host);
-        program.log.lastLogMinute = -1;
-        LoggingStep(program, &host);
-        program.errors.observer = nullptr;
-        program.frameObserver = nullptr;
-        publish(false, "stopped");
-        if (!terminal || code == 0) Event("stopped");
-        std::fflush(stdout);
-        // The exporter's web server notices a stop only after its socket time-out (up
-        // to 2 s). Its threads hold nothing that needs closing: the link is closed and
-        // the log written, so the process ends without waiting for them.
-        std::_Exit(code);
-    };
     host.whileWaiting = [&] {
-        // A stop during the modem's answer (up to a minute) does not wait for it.
-        if (stopRequested) shutDown(0);
+        // A stop during the modem's answer (up to a minute) does not wait for it:
+        // closing as the window does ends the dialling.
+        if (stopRequested && !destroyed) {
+            WindowProc(program, host, msg::destroy, 0, 0);
+            destroyed = true;
+        }
         publish(false, "dialling");
     };
 
     while (!stopRequested) {
-        if (reloadRequested.exchange(false)) reload();
+        if (const int seen = reloadGeneration.load(); seen != reloadsSeen) {
+            reloadsSeen = seen;
+            reload();
+        }
         const double now = SteadySeconds();
         if (options.durationSeconds > 0 && now - start >= options.durationSeconds) break;
 
@@ -310,18 +314,21 @@ int main(int argc, char** argv) {
                 if (everUp) ++counters.reconnects;
                 everUp = true;
                 state = "up";
-                Event("link " + linkName + " up");
+                event("link " + linkName + " up");
+            } else if (stopRequested) {
+                break;
             } else {
                 ++attempt;
                 if (options.reconnectSeconds <= 0) {
-                    Event("link " + linkName + " down: " + reason + "; giving up");
+                    event("link " + linkName + " down: " + reason + "; giving up");
                     exitCode = 3;
                     break;
                 }
                 const double delay = LinkSupervisor::RetryDelay(options.reconnectSeconds, attempt);
                 retryAt = SteadySeconds() + delay;
                 state = "down: " + reason;
-                Event("link " + linkName + " down: " + reason + "; next try in " + std::to_string(int(delay + 0.5)) + " s");
+                event("link " + linkName + " down: " + reason + "; next try in " + std::to_string(int(delay + 0.5)) +
+                      " s");
             }
         }
 
@@ -333,13 +340,13 @@ int main(int argc, char** argv) {
                 up = false;
                 state = "down: " + reason;
                 if (options.reconnectSeconds <= 0) {
-                    Event("link " + linkName + " down: " + reason + "; giving up");
+                    event("link " + linkName + " down: " + reason + "; giving up");
                     exitCode = 3;
                     break;
                 }
                 attempt = 1;
                 retryAt = SteadySeconds() + LinkSupervisor::RetryDelay(options.reconnectSeconds, attempt);
-                Event("link " + linkName + " down: " + reason + "; next try in " +
+                event("link " + linkName + " down: " + reason + "; next try in " +
                       std::to_string(int(options.reconnectSeconds + 0.5)) + " s");
             }
         } else {
@@ -349,7 +356,7 @@ int main(int argc, char** argv) {
 
         checkSweep();
         publish(up, state);
-        if (terminal) {
+        if (liveTable) {
             if (now >= nextDraw) {
                 nextDraw = now + 1;
                 std::string text = "\x1b[H\x1b[2J" + LiveTableText(*published, TerminalRows() - 4, true);
@@ -357,11 +364,11 @@ int main(int argc, char** argv) {
                 std::fflush(stdout);
             }
         } else {
-            for (const std::string& line : tracker.changes(*published)) Event(line);
+            for (const std::string& line : tracker.changes(*published)) event(line);
             // A flood forgets radios by the thousand: one line at most every 10 s.
             if (published->radiosForgotten > forgottenLogged && now >= nextForgottenLine) {
                 nextForgottenLine = now + 10;
-                Event(std::to_string(published->radiosForgotten - forgottenLogged) +
+                event(std::to_string(published->radiosForgotten - forgottenLogged) +
                       " radios heard on the air but never answering their own poll forgotten to make room in a "
                       "full table (last " +
                       std::to_string(published->lastForgottenSerial) + ", " +
@@ -370,7 +377,7 @@ int main(int argc, char** argv) {
             }
             if (now >= nextErrorLine) {
                 nextErrorLine = now + 60;
-                Event(EventTracker::ErrorSummary(*published));
+                event(EventTracker::ErrorSummary(*published));
             }
         }
 
@@ -391,6 +398,109 @@ int main(int argc, char** argv) {
         // A stalled machine does not make the ticks race to catch up.
         if (SteadySeconds() - nextTick > 1) nextTick = SteadySeconds();
     }
+    shutDown();
+    return exitCode;
+}
 
-    shutDown(exitCode);
+}  // namespace
+
+int main(int argc, char** argv) {
+    MonitorOptions options;
+    std::string error;
+    bool help = false;
+    if (!ParseMonitorOptions(std::vector<std::string>(argv + 1, argv + argc), options, error, help))
+        return Fail(error + " (see --help)");
+    if (help) {
+        std::fputs(MonitorUsage(), stdout);
+        return 0;
+    }
+
+    // One network from the command line, or those of a config file.
+    FleetConfig fleet;
+    const bool fromFile = !options.configFile.empty();
+    if (fromFile) {
+        if (!ReadFleetConfig(options.configFile, fleet, error)) return Fail(error);
+        for (MonitorOptions& network : fleet.networks) network.durationSeconds = options.durationSeconds;
+    } else {
+        fleet.metricsAddress = options.metricsAddress;
+        fleet.modbusAddress = options.modbusAddress;
+        fleet.modbusAllowed = options.modbusAllowed;
+        fleet.networks = {options};
+    }
+    std::vector<std::string> names;
+    std::vector<std::unique_ptr<NetworkSite>> sites;
+    for (const MonitorOptions& network : fleet.networks) {
+        names.push_back(network.networkName);
+        sites.push_back(std::make_unique<NetworkSite>(network, fromFile ? network.networkName + ": " : ""));
+        if (!sites.back()->prepare(!fromFile, error)) return Fail((fromFile ? network.networkName + ": " : "") + error);
+    }
+
+    // The one network of the command line is labelled when it is named.
+    std::vector<std::string> labels = names;
+    if (!fromFile && !options.networkName.empty() && options.networkName == MonitorOptions{}.networkName)
+        labels[0].clear();
+    auto board = std::make_shared<FleetCollectable>(labels);
+    for (size_t k = 0; k < sites.size(); ++k)
+        sites[k]->publishTo = [board, k](std::shared_ptr<const MonitorSnapshot> s) { board->publish(k, std::move(s)); };
+    std::unique_ptr<prometheus::Exposer> exposer;
+    if (!fleet.metricsAddress.empty()) {
+        try {
+            exposer = std::make_unique<prometheus::Exposer>(fleet.metricsAddress, 2);
+        } catch (const std::exception& e) {
+            return Fail("cannot serve metrics on " + fleet.metricsAddress + ": " + e.what() + " (is the port in use?)");
+        }
+        exposer->RegisterCollectable(board);
+        const auto ports = exposer->GetListeningPorts();
+        const std::string address = fleet.metricsAddress.substr(0, fleet.metricsAddress.rfind(':'));
+        Event("metrics at http://" + address + ":" + (ports.empty() ? std::string("?") : std::to_string(ports[0])) +
+              "/metrics");
+    }
+
+    ModbusDoor modbus;
+    if (!fleet.modbusAddress.empty()) {
+        modbus.notice = [](const std::string& text) { Event(text); };
+        // Unit k is the k-th network.
+        std::vector<UnitSnapshot> units;
+        std::string unitsText = "unit 1";
+        for (size_t k = 0; k < names.size(); ++k) {
+            units.push_back([board, k] { return board->current(k); });
+            if (fromFile)
+                unitsText = (k == 0 ? "" : unitsText + ", ") + "unit " + std::to_string(k + 1) + " " + names[k];
+        }
+        if (!modbus.start(fleet.modbusAddress, fleet.modbusAllowed, std::move(units), error)) return Fail(error);
+        std::string host, port;
+        SplitHostPort(fleet.modbusAddress, host, port);
+        Event("modbus at " + host + ":" + std::to_string(modbus.port()) + ", " + unitsText);
+    }
+
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    action.sa_handler = OnReloadSignal;
+    sigaction(SIGHUP, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    const bool terminal = isatty(STDOUT_FILENO) == 1;
+    int exitCode = 0;
+    if (!fromFile) {
+        exitCode = sites[0]->run(terminal);
+        if (!terminal || exitCode == 0) Event("stopped");
+    } else {
+        // Each network on its own thread: one that is down, dialling or flooded holds up no other.
+        std::vector<int> codes(sites.size(), 0);
+        {
+            std::vector<std::jthread> threads;
+            for (size_t k = 0; k < sites.size(); ++k) threads.emplace_back([&, k] { codes[k] = sites[k]->run(false); });
+        }
+        // Exit 3 only when every network gave its link up.
+        exitCode = std::all_of(codes.begin(), codes.end(), [](int c) { return c == 3; }) ? 3 : 0;
+        Event("stopped");
+    }
+    std::fflush(stdout);
+    // The exporter's web server notices a stop only after its socket time-out (up
+    // to 2 s). Its threads hold nothing that needs closing: the links are closed and
+    // the logs written, so the process ends without waiting for them.
+    std::_Exit(exitCode);
 }
