@@ -104,7 +104,7 @@ void OnKeyDown(Program& program, Host& host, int virtualKey) {
             break;
         case key::letterF:
             if (display.screenNumber == screen::screen2) {
-                WriteSettingsReport(program.network, program.setup, program.errors, &host,
+                WriteSettingsReport(program.log.workFolder, program.network, program.setup, program.errors, &host,
                                     SelectedRadioInTable(program.network));
                 return;
             }

@@ -91,7 +91,7 @@ void SaveRadioSettings(Program& program, Host& host) {
     const int radio = SelectedRadioInTable(program.network);
     program.setup.setupParamCount = SetupParamCountForSerial(program.network.radios[radio].serialNumber);
     Repaint(host);
-    WriteSettingsReport(program.network, program.setup, program.errors, &host, radio);
+    WriteSettingsReport(program.log.workFolder, program.network, program.setup, program.errors, &host, radio);
 }
 
 void SaveAllRadioSettings(Program& program, Host& host) {
@@ -104,7 +104,8 @@ void SaveAllRadioSettings(Program& program, Host& host) {
         program.network.selectedRadio = r;
         // Each report lists its own radio's rows, not those of the last Screen2 paint.
         program.setup.setupParamCount = SetupParamCountForSerial(program.network.radios[r].serialNumber);
-        if (!WriteSettingsReport(program.network, program.setup, program.errors, shownTo, r)) shownTo = nullptr;
+        if (!WriteSettingsReport(program.log.workFolder, program.network, program.setup, program.errors, shownTo, r))
+            shownTo = nullptr;
     }
 }
 

@@ -34,7 +34,7 @@ void StartProgram(Program& program) {
     // The files of this run go into the folder it starts in, and what a writer
     // killed in the middle of a write left there is cleared away.
     std::string gone;
-    if (CaptureWorkFolder(gone)) RemoveOrphanTemporaries(WorkFolder());
+    if (CaptureWorkFolder(program.log.workFolder, gone)) RemoveOrphanTemporaries(program.log.workFolder);
     // The last run's "Current.log" stands until this run has heard a radio.
     program.log.keepEarlierSnapshot = true;
     StartKeepAlive({program.link, program.ring, program.errors});

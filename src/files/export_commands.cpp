@@ -30,17 +30,17 @@ void ReportFailure(Host& host, const std::string& path, const std::string& reaso
 }
 
 // A deleted work folder would start the save dialog at the root.
-bool WorkFolderStillThere(Host& host, const std::string& name, const char* title) {
+bool WorkFolderStillThere(const Program& program, Host& host, const std::string& name, const char* title) {
     std::string reason;
-    if (WorkFolderPresent(reason)) return true;
-    host.messageBox("Could not write " + WorkFolderGoneText(name, reason), title);
+    if (WorkFolderPresent(program.log.workFolder, reason)) return true;
+    host.messageBox("Could not write " + WorkFolderGoneText(program.log.workFolder, name, reason), title);
     return false;
 }
 
 void ExportGraph(Program& program, Host& host) {
     const char* title = "Export Graph";
     if (!OnGraphScreen(program, host, title)) return;
-    if (!WorkFolderStillThere(host, SuggestedName(program, "png"), title)) return;
+    if (!WorkFolderStillThere(program, host, SuggestedName(program, "png"), title)) return;
     FileDialogRequest request{title, "PNG Images|*.png|All Files|*.*", "png", SuggestedName(program, "png")};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;
@@ -60,11 +60,11 @@ void ExportHistory(Program& program, Host& host) {
         host.messageBox("Cannot export the history: " + error, title);
         return;
     }
-    if (!WorkFolderStillThere(host, SuggestedName(program, "csv"), title)) return;
+    if (!WorkFolderStillThere(program, host, SuggestedName(program, "csv"), title)) return;
     FileDialogRequest request{title, "CSV Files|*.csv|All Files|*.*", "csv", SuggestedName(program, "csv")};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;
-    if (WriteFileAtomically(path, csv, error) != 0) {
+    if (WriteFileAtomically(program.log.workFolder, path, csv, error) != 0) {
         ReportFailure(host, path, error, title);
         return;
     }

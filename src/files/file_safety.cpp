@@ -13,8 +13,8 @@
 
 namespace {
 
+// Shared by every program in the process on purpose: it keeps temporary names unique.
 std::atomic<unsigned> temporaryCounter{0};
-std::string workFolder;
 
 constexpr const char* kTemporaryMark = ".tmp.";
 
@@ -99,11 +99,16 @@ int Fail(int code, std::string& error) {
 
 }  // namespace
 
-int WriteFileAtomically(const std::string& name, std::string_view contents, std::string& error) {
+int WriteFileAtomically(const std::string& path, std::string_view contents, std::string& error) {
+    return WriteFileAtomically(std::string(), path, contents, error);
+}
+
+int WriteFileAtomically(const std::string& folder, const std::string& name, std::string_view contents,
+                        std::string& error) {
     error.clear();
     if (name.empty()) return Fail(ENOENT, error);
     if (LeavesFolder(name)) return Fail(EINVAL, error);
-    const std::string path = WorkPath(name);
+    const std::string path = WorkPath(folder, name);
 
     std::string temporaryPath;
     const int fd = CreateTemporary(path, temporaryPath);
@@ -141,11 +146,7 @@ int WriteFileAtomically(const std::string& name, std::string_view contents, std:
     return 0;
 }
 
-void SetWorkFolder(const std::string& folder) { workFolder = folder; }
-
-const std::string& WorkFolder() { return workFolder; }
-
-bool CaptureWorkFolder(std::string& error) {
+bool CaptureWorkFolder(std::string& workFolder, std::string& error) {
     char here[PATH_MAX];
     if (::getcwd(here, sizeof here) == nullptr) {
         error = std::strerror(errno);
@@ -155,12 +156,12 @@ bool CaptureWorkFolder(std::string& error) {
     return true;
 }
 
-std::string WorkPath(const std::string& path) {
+std::string WorkPath(const std::string& workFolder, const std::string& path) {
     if (workFolder.empty() || path.empty() || path.front() == '/') return path;
     return workFolder == "/" ? "/" + path : workFolder + "/" + path;
 }
 
-bool WorkFolderPresent(std::string& error) {
+bool WorkFolderPresent(const std::string& workFolder, std::string& error) {
     if (workFolder.empty()) {
         // No folder fixed: the current directory, which getcwd says is gone.
         char here[PATH_MAX];
@@ -180,9 +181,9 @@ bool WorkFolderPresent(std::string& error) {
     return true;
 }
 
-std::string WorkFolderGoneText(const std::string& name, const std::string& reason) {
+std::string WorkFolderGoneText(const std::string& workFolder, const std::string& name, const std::string& reason) {
     const std::string folder = workFolder.empty() ? std::string("(the current directory)") : workFolder;
-    return WorkPath(name) + ": the work folder " + folder + " is gone (" + reason + ")";
+    return WorkPath(workFolder, name) + ": the work folder " + folder + " is gone (" + reason + ")";
 }
 
 int RemoveOrphanTemporaries(const std::string& folder) {

@@ -23,10 +23,10 @@ std::string DatedName(const LocalTime& t, const char* extension) {
 // the file and the reason.
 bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where, std::string& failure) {
     std::string reason;
-    const int code = WriteFileAtomically(name, text, reason);
+    const int code = WriteFileAtomically(program.log.workFolder, name, text, reason);
     if (code == 0) return true;
     RecordFailure(program.errors, code, where);
-    failure = "Could not write " + WorkPath(name) + ": " + reason;
+    failure = "Could not write " + WorkPath(program.log.workFolder, name) + ": " + reason;
     return false;
 }
 

@@ -17,5 +17,6 @@ std::string SnapshotText(const RadioNetwork& network, const LogState& log, const
 std::string CsvText(const RadioNetwork& network, const LogState& log, const Clock& clock);
 std::string SettingsReportText(const RadioNetwork& network, const SetupState& setup, int radio);
 // Writes "<serial>.dat"; a failure is recorded and, with a host, shown.
-bool WriteSettingsReport(const RadioNetwork& network, const SetupState& setup, ProtocolError& errors, Host* host,
-                         int radio);
+// A relative name is written inside `folder`.
+bool WriteSettingsReport(const std::string& folder, const RadioNetwork& network, const SetupState& setup,
+                         ProtocolError& errors, Host* host, int radio);

@@ -279,16 +279,16 @@ std::string NetworkFileText(const RadioNetwork& network, const LinkState& link) 
     return out;
 }
 
-bool WriteNetworkFile(const RadioNetwork& network, const LinkState& link, ProtocolError& errors,
-                      const std::string& path, std::string& error) {
+bool WriteNetworkFile(const std::string& folder, const RadioNetwork& network, const LinkState& link,
+                      ProtocolError& errors, const std::string& path, std::string& error) {
     std::string reason;
-    const int code = WriteFileAtomically(path, NetworkFileText(network, link), reason);
+    const int code = WriteFileAtomically(folder, path, NetworkFileText(network, link), reason);
     if (code == 0) {
         error.clear();
         return true;
     }
     RecordFailure(errors, code, logtext::kNetworkFileWriteError);
-    error = "Cannot write " + WorkPath(path) + ": " + reason;
+    error = "Cannot write " + WorkPath(folder, path) + ": " + reason;
     return false;
 }
 
@@ -309,16 +309,18 @@ void CommandOpenNetworkFile(Program& program, Host& host) {
 void CommandSaveNetworkFile(Program& program, Host& host) {
     // Save replaces the chosen file without asking. A work folder deleted meanwhile leaves the dialog nowhere to start but the
     // root: refuse before offering it.
-    if (std::string reason; !WorkFolderPresent(reason)) {
+    if (std::string reason; !WorkFolderPresent(program.log.workFolder, reason)) {
         RecordFailure(program.errors, ENOENT, logtext::kNetworkFileWriteError);
-        host.messageBox("Cannot write " + WorkFolderGoneText(program.network.networkFileName, reason), "Error");
+        host.messageBox(
+            "Cannot write " + WorkFolderGoneText(program.log.workFolder, program.network.networkFileName, reason),
+            "Error");
         return;
     }
     FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false, false};
     std::string path;
     if (!host.saveFileDialog(request, path)) return;
     std::string error;
-    if (!WriteNetworkFile(program.network, program.link, program.errors, path, error)) {
+    if (!WriteNetworkFile(program.log.workFolder, program.network, program.link, program.errors, path, error)) {
         host.messageBox(error, "Error");
         return;
     }

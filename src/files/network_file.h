@@ -16,8 +16,9 @@ bool ReadNetworkFile(Program& program, const std::string& path, std::string& err
 // The same, with the warnings in `error`, one a line, as the window shows them.
 bool ReadNetworkFile(Program& program, const std::string& path, std::string& error);
 std::string NetworkFileText(const RadioNetwork& network, const LinkState& link);
-bool WriteNetworkFile(const RadioNetwork& network, const LinkState& link, ProtocolError& errors,
-                      const std::string& path, std::string& error);
+// A relative path is written inside `folder`.
+bool WriteNetworkFile(const std::string& folder, const RadioNetwork& network, const LinkState& link,
+                      ProtocolError& errors, const std::string& path, std::string& error);
 
 void CommandOpenNetworkFile(Program& program, Host& host);  // 3073
 void CommandSaveNetworkFile(Program& program, Host& host);  // 3075

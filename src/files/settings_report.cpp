@@ -79,14 +79,14 @@ std::string SettingsReportText(const RadioNetwork& network, const SetupState& se
     return out;
 }
 
-bool WriteSettingsReport(const RadioNetwork& network, const SetupState& setup, ProtocolError& errors, Host* host,
-                         int radio) {
+bool WriteSettingsReport(const std::string& folder, const RadioNetwork& network, const SetupState& setup,
+                         ProtocolError& errors, Host* host, int radio) {
     if (!InTable(network, radio)) return false;
     const std::string name = ReportFileName(network.radios[radio]);
     std::string reason;
-    const int code = WriteFileAtomically(name, SettingsReportText(network, setup, radio), reason);
+    const int code = WriteFileAtomically(folder, name, SettingsReportText(network, setup, radio), reason);
     if (code == 0) return true;
     RecordFailure(errors, code, logtext::kReportFileError);
-    if (host != nullptr) host->messageBox("Could not write " + WorkPath(name) + ": " + reason, "Error");
+    if (host != nullptr) host->messageBox("Could not write " + WorkPath(folder, name) + ": " + reason, "Error");
     return false;
 }

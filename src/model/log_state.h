@@ -12,4 +12,7 @@ struct LogState {
     bool keepEarlierSnapshot = false;
     // The last "Current.log" write failed; the status bar says so until one works.
     bool currentLogFailing = false;
+    // The folder this program's files go into (relative names resolve against it);
+    // empty: the current directory at the time.
+    std::string workFolder;
 };

@@ -78,6 +78,7 @@ struct ErrorCounts {
     std::mutex lock;
     MonitorCounters counts;
     std::function<void(const std::string&)> fileFailed = [](const std::string&) {};
+    const std::string* workFolder = nullptr;  // the program's, for the file's full name
 
     static void Record(void* self, ProtocolError::Kind kind, int code, int value) {
         auto* errors = static_cast<ErrorCounts*>(self);
@@ -88,7 +89,9 @@ struct ErrorCounts {
         // Files are written on the main thread; say which and why.
         if (kind != ProtocolError::Kind::Failure) return;
         if (value == logtext::kSnapshotFileError)
-            errors->fileFailed("cannot write " + WorkPath("Current.log") + ": " + std::strerror(code));
+            errors->fileFailed("cannot write " +
+                               WorkPath(errors->workFolder ? *errors->workFolder : std::string(), "Current.log") +
+                               ": " + std::strerror(code));
         else if (const char* file = logtext::FileWriteKind(value))
             errors->fileFailed(std::string("cannot write a ") + file + " file: " + std::strerror(code));
     }
@@ -155,9 +158,11 @@ private:
     std::shared_ptr<MonitorSnapshot> spare;
     bool sweepTooLong = false;
     bool destroyed = false;
+    bool enteredWorkDir = true;  // the one network of the command line works in the current folder
 };
 
 bool NetworkSite::prepare(bool enterWorkDir, std::string& error) {
+    enteredWorkDir = enterWorkDir;
     owned = CreateProgram(clock);
     Program& program = *owned;
     host.notice = [this](const std::string& text) { event(text); };
@@ -266,10 +271,16 @@ void NetworkSite::shutDown() {
 int NetworkSite::run(bool liveTable) {
     Program& program = *owned;
     errors.fileFailed = [this](const std::string& text) { event(text); };
+    errors.workFolder = &program.log.workFolder;
     program.frameObserver = &frames;
     program.errors.observer = &ErrorCounts::Record;
     program.errors.observerContext = &errors;
     StartProgram(program);
+    // A network of a config file keeps its files in its own folder, not the current one.
+    if (!enteredWorkDir) {
+        program.log.workFolder = options.workDir;
+        RemoveOrphanTemporaries(options.workDir);
+    }
 
     LinkSupervisor supervisor(program, host, options);
     EventTracker tracker(kJournalPolicy);

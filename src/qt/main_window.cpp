@@ -194,7 +194,7 @@ void MainWindow::noteNetworkFile() {
     if (shownNetworkFile.find('/') == std::string::npos || !file.exists()) return;
     const QString folder = file.absolutePath();
     // The logs, CSV files and reports of a site go beside its network file.
-    if (QDir::setCurrent(folder)) SetWorkFolder(QFile::encodeName(folder).toStdString());
+    if (QDir::setCurrent(folder)) program.log.workFolder = QFile::encodeName(folder).toStdString();
     if (!settings) return;
     settings->addRecentFile(file.absoluteFilePath());
     settings->setWorkFolder(folder);

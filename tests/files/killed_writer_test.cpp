@@ -52,10 +52,11 @@ TEST_F(KilledWriter, FilesAreAlwaysTheOldOrTheNewOneWhole) {
         {"net.RAD",
          [](Program& p) {
              std::string error;
-             WriteNetworkFile(p.network, p.link, p.errors, "net.RAD", error);
+             WriteNetworkFile(p.log.workFolder, p.network, p.link, p.errors, "net.RAD", error);
          },
          [](const Program& p) { return NetworkFileText(p.network, p.link); }},
-        {report.c_str(), [](Program& p) { WriteSettingsReport(p.network, p.setup, p.errors, nullptr, 1); },
+        {report.c_str(),
+         [](Program& p) { WriteSettingsReport(p.log.workFolder, p.network, p.setup, p.errors, nullptr, 1); },
          [](const Program& p) { return SettingsReportText(p.network, p.setup, 1); }},
     };
     std::mt19937 random(7);

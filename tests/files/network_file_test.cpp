@@ -65,7 +65,9 @@ TEST_F(NetworkFile, RoundTripsRadiosAddressAndPort) {
     program->link.ipAddressText = "192.168.1.20";
     program->link.portText = "4001";
     std::string error;
-    ASSERT_TRUE(WriteNetworkFile(program->network, program->link, program->errors, "net.RAD", error)) << error;
+    ASSERT_TRUE(
+        WriteNetworkFile(program->log.workFolder, program->network, program->link, program->errors, "net.RAD", error))
+        << error;
 
     auto other = CreateProgram(clock);
     ASSERT_TRUE(ReadNetworkFile(*other, "net.RAD", error)) << error;
@@ -260,10 +262,12 @@ TEST_F(NetworkFile, MoreRadiosThanTheTableHoldsLoadsTheFirst2047AndSaysSo) {
 TEST_F(NetworkFile, AFailedWriteKeepsTheOldFileAndSaysWhy) {
     addRadio(123456, 0, "A");
     std::string error;
-    EXPECT_FALSE(WriteNetworkFile(program->network, program->link, program->errors, "nowhere/net.RAD", error));
+    EXPECT_FALSE(WriteNetworkFile(program->log.workFolder, program->network, program->link, program->errors,
+                                  "nowhere/net.RAD", error));
     EXPECT_EQ(error, "Cannot write nowhere/net.RAD: No such file or directory");
     WriteFileBytes("blocker", "x");  // a file standing where a directory should be
-    EXPECT_FALSE(WriteNetworkFile(program->network, program->link, program->errors, "blocker/net.RAD", error));
+    EXPECT_FALSE(WriteNetworkFile(program->log.workFolder, program->network, program->link, program->errors,
+                                  "blocker/net.RAD", error));
     EXPECT_EQ(error, "Cannot write blocker/net.RAD: Not a directory");
     EXPECT_EQ(program->errors.lastValue.load(), 9005);
     EXPECT_EQ(ReadFileBytes("blocker"), "x");

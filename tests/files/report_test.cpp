@@ -18,7 +18,8 @@ TEST_F(SettingsReport, MatchesTheGoldenFileByteForByte) {
 }
 
 TEST_F(SettingsReport, IsWrittenUnderTheRadiosSerialNumber) {
-    EXPECT_TRUE(WriteSettingsReport(program->network, program->setup, program->errors, &host, 2));
+    EXPECT_TRUE(
+        WriteSettingsReport(program->log.workFolder, program->network, program->setup, program->errors, &host, 2));
     EXPECT_EQ(ReadFileBytes("2415000.dat"), GoldenBytes("report_2415000.dat"));
     EXPECT_TRUE(host.shown.empty());
 }
@@ -32,7 +33,8 @@ TEST_F(SettingsReport, TheParameterCountBoundsTheParameterLines) {
 
 TEST_F(SettingsReport, TheMastersReportWithoutAReplyIsNamedZero) {
     program->network.radios[0].serialNumber = 0;
-    EXPECT_TRUE(WriteSettingsReport(program->network, program->setup, program->errors, nullptr, 0));
+    EXPECT_TRUE(
+        WriteSettingsReport(program->log.workFolder, program->network, program->setup, program->errors, nullptr, 0));
     const std::string text = ReadFileBytes("0.dat");
     const std::string head =
         "                       Remote Radio Setup Parameters \r\n"
@@ -59,19 +61,22 @@ TEST_F(SettingsReport, ARadioBeyondTheHistoryRowsHasNoHistoryLines) {
 TEST_F(SettingsReport, ARadioOutsideTheTableIsRefused) {
     EXPECT_EQ(SettingsReportText(program->network, program->setup, 6), "");
     EXPECT_EQ(SettingsReportText(program->network, program->setup, -1), "");
-    EXPECT_FALSE(WriteSettingsReport(program->network, program->setup, program->errors, &host, 6));
+    EXPECT_FALSE(
+        WriteSettingsReport(program->log.workFolder, program->network, program->setup, program->errors, &host, 6));
     EXPECT_FALSE(FileExists("3000001.dat"));
 }
 
 TEST_F(SettingsReport, AFailedWriteIsRecordedShownAndKeepsTheOldFile) {
     ASSERT_EQ(::mkdir("2415000.dat", 0755), 0);
-    EXPECT_FALSE(WriteSettingsReport(program->network, program->setup, program->errors, &host, 2));
+    EXPECT_FALSE(
+        WriteSettingsReport(program->log.workFolder, program->network, program->setup, program->errors, &host, 2));
     EXPECT_EQ(program->errors.lastValue.load(), 9003);
     EXPECT_EQ(program->errors.lastCode.load(), EISDIR);
     EXPECT_EQ(host.messages(),
               std::vector<std::string>{"Error: Could not write 2415000.dat: Is a directory"});
 
-    EXPECT_FALSE(WriteSettingsReport(program->network, program->setup, program->errors, nullptr,
+    EXPECT_FALSE(WriteSettingsReport(program->log.workFolder, program->network, program->setup, program->errors,
+                                     nullptr,
                                      2));  // without a window: recorded only
     EXPECT_EQ(program->errors.count.load(), 2);
     EXPECT_EQ(host.messages().size(), 1u);

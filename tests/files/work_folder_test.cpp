@@ -20,7 +20,6 @@ namespace {
 class WorkFolderTest : public FileFixture {
 protected:
     WorkFolderTest() { BuildGoldenTable(); }
-    ~WorkFolderTest() override { SetWorkFolder(""); }
 };
 
 // The work folder is deleted under the running program: nothing lands elsewhere,
@@ -30,12 +29,12 @@ TEST_F(WorkFolderTest, ADeletedFolderFailsEveryWriteWithAMessage) {
     ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
     ASSERT_EQ(::chdir(folder.c_str()), 0);
     std::string error;
-    ASSERT_TRUE(CaptureWorkFolder(error));
+    ASSERT_TRUE(CaptureWorkFolder(program->log.workFolder, error));
     ASSERT_EQ(::chdir(directory.path().c_str()), 0);  // elsewhere, as after a stray chdir
-    EXPECT_EQ(WriteFileAtomically("a.txt", "x", error), 0);
+    EXPECT_EQ(WriteFileAtomically(program->log.workFolder, "a.txt", "x", error), 0);
     EXPECT_TRUE(FileExists(folder + "/a.txt"));
     EXPECT_FALSE(FileExists("a.txt"));
-    EXPECT_EQ(WriteFileAtomically("../b.txt", "x", error), EINVAL);
+    EXPECT_EQ(WriteFileAtomically(program->log.workFolder, "../b.txt", "x", error), EINVAL);
 
     std::filesystem::remove_all(folder);
     program->log.lastLogMinute = 5;

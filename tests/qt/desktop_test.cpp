@@ -100,7 +100,9 @@ struct Desktop : ::testing::Test {
         other->network.radioCount = 1;
         other->network.radios[1].serialNumber = 123456;
         std::string error;
-        EXPECT_TRUE(WriteNetworkFile(other->network, other->link, other->errors, path.toStdString(), error)) << error;
+        EXPECT_TRUE(WriteNetworkFile(other->log.workFolder, other->network, other->link, other->errors,
+                                     path.toStdString(), error))
+            << error;
         return path;
     }
 };
@@ -135,7 +137,7 @@ TEST_F(Desktop, OpeningANetworkFileMakesItsFolderTheWorkFolder) {
     EXPECT_EQ(QString::fromStdString(program->network.networkFileName), site);
     EXPECT_EQ(QDir::currentPath(), dir.filePath("north"));
     EXPECT_EQ(settings->workFolder(), dir.filePath("north"));
-    EXPECT_EQ(QString::fromStdString(WorkFolder()), dir.filePath("north"));  // where Current.log is written
+    EXPECT_EQ(QString::fromStdString(program->log.workFolder), dir.filePath("north"));  // where Current.log is written
 }
 
 TEST(CommandLineArguments, OneNetworkFileAndTheKnownOptions) {
