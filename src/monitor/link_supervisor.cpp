@@ -61,6 +61,9 @@ bool LinkSupervisor::open(std::string& reason) {
     if (options.link == MonitorLink::serial || options.link == MonitorLink::dialup) {
         if (options.comPort > 0) {
             link.commPortName = "Com" + std::to_string(options.comPort);
+        } else if (options.device.front() == '/') {
+            // A full device path is opened as it stands (several networks each have their own).
+            link.commPortName = options.device;
         } else {
             // A device path goes where the window's port mapping looks first.
             link.commPortName = "Com1";

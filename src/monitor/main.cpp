@@ -200,7 +200,7 @@ bool NetworkSite::prepare(bool enterWorkDir, std::string& error) {
     }
     if (!options.workDir.empty()) {
         std::error_code problem;
-        std::filesystem::create_directories(options.workDir, problem);
+        if (!enterWorkDir) std::filesystem::create_directories(options.workDir, problem);
         if (enterWorkDir && chdir(options.workDir.c_str()) != 0) problem.assign(errno, std::generic_category());
         if (problem) {
             error = "cannot use the work folder " + options.workDir + ": " + problem.message();
