@@ -65,6 +65,7 @@ if(TARGET corvane-monitor)
   install(FILES ${CORVANE_PACKAGING}/corvane-monitor.service DESTINATION lib/systemd/system)
   install(FILES ${CORVANE_PACKAGING}/prometheus.yml ${CORVANE_PACKAGING}/corvane-alerts.yml
       DESTINATION ${CORVANE_DOCDIR}/examples)
+  install(FILES ${CORVANE_PACKAGING}/corvane-monitor.yml DESTINATION ${CORVANE_DOCDIR}/examples)
   # /etc/default for a prefix of /usr (the package), else under the prefix
   # (~/.local/etc/default); decided at install time, when CPack's prefix is
   # known. file(INSTALL) adds DESTDIR itself.
