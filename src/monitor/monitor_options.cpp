@@ -7,7 +7,9 @@
 #include <map>
 #include <set>
 
-bool ParseMonitorSeconds(const std::string& text, double low, double high, double& out) {
+namespace {
+
+bool ParseSeconds(const std::string& text, double low, double high, double& out) {
     double value = 0;
     const char* end = text.data() + text.size();
     auto [stop, ec] = std::from_chars(text.data(), end, value);
@@ -16,7 +18,8 @@ bool ParseMonitorSeconds(const std::string& text, double low, double high, doubl
     return true;
 }
 
-bool ParseMonitorHostPort(const std::string& text, std::string& host, std::string& port) {
+// "HOST:PORT", ":PORT" or "PORT"; the host may be empty (taken from the network file).
+bool ParseHostPort(const std::string& text, std::string& host, std::string& port) {
     host.clear();
     port.clear();
     if (text.empty()) return true;
@@ -28,6 +31,16 @@ bool ParseMonitorHostPort(const std::string& text, std::string& host, std::strin
     int value = 0;
     auto [stop, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
     return ec == std::errc() && stop == port.data() + port.size() && value >= 1 && value <= 65535;
+}
+
+}  // namespace
+
+bool ParseMonitorSeconds(const std::string& text, double low, double high, double& out) {
+    return ParseSeconds(text, low, high, out);
+}
+
+bool ParseMonitorHostPort(const std::string& text, std::string& host, std::string& port) {
+    return ParseHostPort(text, host, port);
 }
 
 bool ValidNetworkName(const std::string& name) {
@@ -87,115 +100,58 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
     bool serial = false, com = false, tcp = false, udp = false, dial = false;
     using Setter = std::function<bool(const std::string&)>;
     auto seconds = [](double& target, double low, double high) {
-        return Setter([&target, low, high](const std::string& v) { return ParseMonitorSeconds(v, low, high, target); });
+        return Setter([&target, low, high](const std::string& v) { return ParseSeconds(v, low, high, target); });
     };
+    // One option a line, with what it expects.
+    // clang-format off
     const std::map<std::string, std::pair<Setter, const char*>> valued = {
-        {"--serial",
-         {[&](const std::string& v) {
-              serial = true;
-              o.device = v;
-              return !v.empty();
-          },
-          "a device path"}},
-        {"--com",
-         {[&](const std::string& v) {
-              com = true;
-              return v.size() == 1 && v[0] >= '1' && v[0] <= '8' && ((o.comPort = v[0] - '0'), true);
-          },
-          "a port number from 1 to 8"}},
-        {"--tcp",
-         {[&](const std::string& v) {
-              tcp = true;
-              return ParseMonitorHostPort(v, o.host, o.port);
-          },
-          "HOST:PORT"}},
-        {"--udp",
-         {[&](const std::string& v) {
-              udp = true;
-              return ParseMonitorHostPort(v, o.host, o.port);
-          },
-          "HOST:PORT"}},
-        {"--password",
-         {[&](const std::string& v) {
-              o.hasPassword = true;
-              o.password = v;
-              return true;
-          },
-          "text"}},
-        {"--dial",
-         {[&](const std::string& v) {
-              dial = true;
-              o.dialNumber = v;
-              return !v.empty();
-          },
-          "a phone number"}},
-        {"--network",
-         {[&](const std::string& v) {
-              o.networkFile = v;
-              return !v.empty();
-          },
-          "a file name"}},
-        {"--mode",
-         {[&](const std::string& v) {
-              o.hasMode = true;
-              o.sequential = v == "sequential";
-              return v == "sequential" || v == "random";
-          },
-          "random or sequential"}},
-        {"--interval",
-         {[&](const std::string& v) {
-              o.hasInterval = true;
-              return ParseMonitorSeconds(v, 0, 3600, o.intervalSeconds);
-          },
-          "seconds, 0 to 3600"}},
+        {"--serial", {[&](const std::string& v) { serial = true; o.device = v; return !v.empty(); }, "a device path"}},
+        {"--com", {[&](const std::string& v) {
+                       com = true;
+                       return v.size() == 1 && v[0] >= '1' && v[0] <= '8' && ((o.comPort = v[0] - '0'), true);
+                   }, "a port number from 1 to 8"}},
+        {"--tcp", {[&](const std::string& v) { tcp = true; return ParseHostPort(v, o.host, o.port); }, "HOST:PORT"}},
+        {"--udp", {[&](const std::string& v) { udp = true; return ParseHostPort(v, o.host, o.port); }, "HOST:PORT"}},
+        {"--password", {[&](const std::string& v) { o.hasPassword = true; o.password = v; return true; }, "text"}},
+        {"--dial", {[&](const std::string& v) { dial = true; o.dialNumber = v; return !v.empty(); }, "a phone number"}},
+        {"--network", {[&](const std::string& v) { o.networkFile = v; return !v.empty(); }, "a file name"}},
+        {"--mode", {[&](const std::string& v) {
+                        o.hasMode = true;
+                        o.sequential = v == "sequential";
+                        return v == "sequential" || v == "random";
+                    }, "random or sequential"}},
+        {"--interval", {[&](const std::string& v) { o.hasInterval = true; return ParseSeconds(v, 0, 3600, o.intervalSeconds); },
+                        "seconds, 0 to 3600"}},
         {"--alarm-time", {seconds(o.alarmTimeSeconds, 1, 86400), "seconds, 1 to 86400"}},
-        {"--metrics",
-         {[&](const std::string& v) {
-              std::string h, p;
-              o.metricsAddress = v;
-              return v.find(':') != std::string::npos && ParseMonitorHostPort(v, h, p) && !p.empty();
-          },
-          "ADDRESS:PORT"}},
-        {"--work",
-         {[&](const std::string& v) {
-              o.workDir = v;
-              return !v.empty();
-          },
-          "a folder"}},
+        {"--metrics", {[&](const std::string& v) {
+                           std::string h, p;
+                           o.metricsAddress = v;
+                           return v.find(':') != std::string::npos && ParseHostPort(v, h, p) && !p.empty();
+                       }, "ADDRESS:PORT"}},
+        {"--work", {[&](const std::string& v) { o.workDir = v; return !v.empty(); }, "a folder"}},
         {"--reconnect", {seconds(o.reconnectSeconds, 0, 86400), "seconds, 0 to 86400"}},
         {"--duration", {seconds(o.durationSeconds, 0.001, 1e9), "seconds, above 0"}},
-        {"--modbus",
-         {[&](const std::string& v) {
-              std::string h, p;
-              o.modbusAddress = v;
-              return v.find(':') != std::string::npos && ParseMonitorHostPort(v, h, p) && !h.empty() && !p.empty();
-          },
-          "ADDRESS:PORT"}},
-        {"--modbus-allow",
-         {[&](const std::string& v) {
-              size_t from = 0;
-              while (from <= v.size()) {
-                  const size_t comma = std::min(v.find(',', from), v.size());
-                  if (comma == from) return false;
-                  o.modbusAllowed.push_back(v.substr(from, comma - from));
-                  from = comma + 1;
-              }
-              return true;
-          },
-          "client addresses separated by commas"}},
-        {"--name",
-         {[&](const std::string& v) {
-              o.networkName = v;
-              return ValidNetworkName(v);
-          },
-          "a name of a-z, 0-9, _ and - (at most 64)"}},
-        {"--config",
-         {[&](const std::string& v) {
-              o.configFile = v;
-              return !v.empty();
-          },
-          "a file name"}},
+        {"--modbus", {[&](const std::string& v) {
+                          std::string h, p;
+                          o.modbusAddress = v;
+                          return v.find(':') != std::string::npos && ParseHostPort(v, h, p) && !h.empty() &&
+                                 !p.empty();
+                      }, "ADDRESS:PORT"}},
+        {"--modbus-allow", {[&](const std::string& v) {
+                                size_t from = 0;
+                                while (from <= v.size()) {
+                                    const size_t comma = std::min(v.find(',', from), v.size());
+                                    if (comma == from) return false;
+                                    o.modbusAllowed.push_back(v.substr(from, comma - from));
+                                    from = comma + 1;
+                                }
+                                return true;
+                            }, "client addresses separated by commas"}},
+        {"--name", {[&](const std::string& v) { o.networkName = v; return ValidNetworkName(v); },
+                    "a name of a-z, 0-9, _ and - (at most 64)"}},
+        {"--config", {[&](const std::string& v) { o.configFile = v; return !v.empty(); }, "a file name"}},
     };
+    // clang-format on
     std::set<std::string> given;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
