@@ -446,13 +446,16 @@ int main(int argc, char** argv) {
         if (!sites.back()->prepare(!fromFile, error)) return Fail((fromFile ? network.networkName + ": " : "") + error);
     }
 
+    // Each network publishes into its own; the exporter and the Modbus door read them.
+    std::vector<std::shared_ptr<SnapshotCollectable>> published;
+    for (size_t k = 0; k < sites.size(); ++k) {
+        auto source = published.emplace_back(std::make_shared<SnapshotCollectable>());
+        sites[k]->publishTo = [source](std::shared_ptr<const MonitorSnapshot> s) { source->publish(std::move(s)); };
+    }
     // The one network of the command line is labelled when it is named.
     std::vector<std::string> labels = names;
-    if (!fromFile && !options.networkName.empty() && options.networkName == MonitorOptions{}.networkName)
-        labels[0].clear();
-    auto board = std::make_shared<FleetCollectable>(labels);
-    for (size_t k = 0; k < sites.size(); ++k)
-        sites[k]->publishTo = [board, k](std::shared_ptr<const MonitorSnapshot> s) { board->publish(k, std::move(s)); };
+    if (!fromFile && options.networkName == MonitorOptions{}.networkName) labels[0].clear();
+    auto board = std::make_shared<FleetCollectable>(published, labels);
     std::unique_ptr<prometheus::Exposer> exposer;
     if (!fleet.metricsAddress.empty()) {
         try {
@@ -474,7 +477,7 @@ int main(int argc, char** argv) {
         std::vector<UnitSnapshot> units;
         std::string unitsText = "unit 1";
         for (size_t k = 0; k < names.size(); ++k) {
-            units.push_back([board, k] { return board->current(k); });
+            units.push_back([source = published[k]] { return source->current(); });
             if (fromFile)
                 unitsText = (k == 0 ? "" : unitsText + ", ") + "unit " + std::to_string(k + 1) + " " + names[k];
         }
