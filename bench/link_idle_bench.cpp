@@ -15,6 +15,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "app/link_commands.h"
 #include "app/window_proc.h"
 #include "link/links.h"
 #include "model/program.h"

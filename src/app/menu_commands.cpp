@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/link_commands.h"
 #include "app/window_proc.h"
 #include "engine/poll_cycle.h"
 #include "engine/remote_setup.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/keyboard.h"
+#include "app/link_commands.h"
 #include "app/menu_commands.h"
 #include "app/menu_table.h"
 #include "display/screens.h"

@@ -24,6 +24,7 @@ std::string DatedName(const LocalTime& t, const char* extension) {
 bool WriteLogFile(Program& program, const std::string& name, const std::string& text, int where, std::string& failure) {
     std::string reason;
     const int code = WriteFileAtomically(program.log.workFolder, name, text, reason);
+    if (program.log.fileObserver != nullptr) program.log.fileObserver(program.log.fileObserverContext, name, code);
     if (code == 0) return true;
     RecordFailure(program.errors, code, where);
     failure = "Could not write " + WorkPath(program.log.workFolder, name) + ": " + reason;

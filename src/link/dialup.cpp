@@ -4,7 +4,6 @@
 #include "link/link_internal.h"
 #include "link/links.h"
 #include "model/program.h"
-#include "platform/host.h"
 
 namespace {
 
@@ -28,6 +27,24 @@ void ReadModemReplies(Program& program, std::string& reply) {
 
 enum class DialOutcome { connected, redial, done };
 
+LinkResult Failed(const std::string& where, int code, const std::string& why, const std::string& sentence) {
+    LinkResult result;
+    result.ok = false;
+    result.error = code;
+    result.where = where;
+    result.detail = where + ": " + why;
+    result.sentence = sentence;
+    return result;
+}
+
+LinkResult Cancelled(const std::string& words) {
+    LinkResult result;
+    result.ok = false;
+    result.cancelled = true;
+    result.sentence = words;
+    return result;
+}
+
 // Marks the dialogue with the modem; cleared on every way out of it.
 class DiallingWait {
 public:
@@ -44,7 +61,7 @@ enum class ModemAnswer { connect, noDialtone, busy, silent, windowClosed, portFa
 
 // Reads the modem's replies until one is recognised or 60 seconds have passed.
 // The tests run in this order, so "CONNECT" wins when several are present.
-ModemAnswer WaitForModem(Program& program, Host& host) {
+ModemAnswer WaitForModem(Program& program, LinkQuestions& questions) {
     const int start = SecondsSinceMidnight(*program.clock);
     std::string reply;
     program.link.linkUp = 0;
@@ -59,47 +76,48 @@ ModemAnswer WaitForModem(Program& program, Host& host) {
         if (elapsed < 0) elapsed += 86400;
         if (elapsed > kDialLimitSeconds) return ModemAnswer::silent;
         program.clock->sleepMs(5);
-        host.pumpEvents();
+        questions.waiting();
         // Closing the window reaches us inside the pump: it has closed the port.
         if (program.link.windowClosing) return ModemAnswer::windowClosed;
     }
 }
 
-// One dialling attempt, from opening the port to the modem's verdict.
-DialOutcome DialOnce(Program& program, Host& host) {
+// One dialling attempt, from opening the port to the modem's verdict in `result`.
+DialOutcome DialOnce(Program& program, LinkQuestions& questions, const std::optional<std::string>& given,
+                     LinkResult& result) {
     LinkState& link = program.link;
     // The window keeps handling events (the number prompt, the "Dialing" box) while
     // the port belongs to the dialogue: no poll tick may read the modem's answer or
     // queue a request behind the dial command, where it would abort the call.
     DiallingWait dialogue(link);
     link.linkUp = 3;
-    std::string failure;
-    int fd = OpenConfiguredSerialPort(program, link.commPortName, failure);
-    if (fd < 0) {
-        host.messageBox(failure, "Error!");
-        return DialOutcome::done;
-    }
+    result = LinkResult{};
+    int fd = OpenConfiguredSerialPort(program, link.commPortName, result);
+    if (fd < 0) return DialOutcome::done;
     link.commHandle = fd;
     link.serialPortOpen = 1;
     link.portFailure = 0;
 
-    std::string number;
-    if (!host.prompt("Phone Number To Dial", number)) {
-        CloseSerialLink(program, host);
+    std::string number = given.value_or("");
+    if (!given && !questions.phoneNumber(number)) {
+        if (!CloseSerialLink(program)) questions.notice("Could not close comm port!", "Error!");
         link.serialPortOpen = 0;
+        result = Cancelled("");
         return DialOutcome::done;
     }
     StartSerialWriter(program);
     QueueSerialText(program.link, "ATDT");
     QueueSerialText(program.link, number);
     QueueSerialText(program.link, "\r");
-    host.showDialing(true);
+    questions.dialing(true);
 
-    const ModemAnswer answer = WaitForModem(program, host);
-    host.showDialing(false);
+    const ModemAnswer answer = WaitForModem(program, questions);
+    questions.dialing(false);
+    const std::string path = SerialDevicePath(link.commPortName);
     if (answer == ModemAnswer::windowClosed) {
         CloseSerialPort(program);
         link.linkUp = 0;
+        result = Cancelled("");
         return DialOutcome::done;
     }
     if (answer == ModemAnswer::connect) {
@@ -110,25 +128,27 @@ DialOutcome DialOnce(Program& program, Host& host) {
     if (answer == ModemAnswer::portFailed) {
         link.serialPortOpen = 0;
         link.linkUp = 0;
-        host.messageBox("Comm port failed!\n" + SerialDevicePath(link.commPortName) + ": " +
-                            std::strerror(link.portFailure.load()),
-                        "Error!");
+        const int code = link.portFailure.load();
+        result = Failed(path, code, std::strerror(code), "Comm port failed!\n" + path + ": " + std::strerror(code));
         return DialOutcome::done;
     }
-    CloseSerialLink(program, host);
+    if (!CloseSerialLink(program)) questions.notice("Could not close comm port!", "Error!");
     if (answer == ModemAnswer::silent) {
         link.serialPortOpen = 0;
-        host.messageBox("Connection Timed Out!", "Error!");
+        result = Failed(path, ETIMEDOUT, "the modem did not answer", "Connection Timed Out!");
         return DialOutcome::done;
     }
-    const bool redial = host.redialDialog(answer == ModemAnswer::busy ? "Phone Busy" : "No Dialtone");
+    const std::string title = answer == ModemAnswer::busy ? "Phone Busy" : "No Dialtone";
+    const bool redial = questions.redial(title);
     link.serialPortOpen = 0;
+    result = Cancelled(title);
     return redial ? DialOutcome::redial : DialOutcome::done;
 }
 
 }  // namespace
 
-void DialUp(Program& program, Host& host) {
-    while (DialOnce(program, host) == DialOutcome::redial) {
-    }
+LinkResult DialUp(Program& program, LinkQuestions& questions, const std::optional<std::string>& number) {
+    LinkResult result;
+    while (DialOnce(program, questions, number, result) == DialOutcome::redial) {}
+    return result;
 }

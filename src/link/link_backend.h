@@ -8,7 +8,6 @@
 #include "link/links.h"
 
 struct Program;
-class Host;
 
 struct LinkBackend {
     // Bytes of the master's replies waiting, and taking them.
@@ -26,7 +25,7 @@ struct LinkBackend {
     // The status line's text; empty when no link is up.
     std::string (*statusText)(const LinkState& link);
     // Closes the link.
-    void (*close)(Program& program, Host& host);
+    void (*close)(Program& program, LinkQuestions& questions);
 };
 
 // The backend of the link that is open now (the serial one when none is).

@@ -30,9 +30,9 @@ constexpr int udpForeign = 325;
 void ResetReceiveState(ReceiveRing& ring, PollState& poll);
 
 // Opens the device of `commPortName` and sets raw 115200 8N1, no flow control,
-// DTR asserted. Returns the descriptor (non-blocking) or -1 with the message
-// box text of the failure in `failure`.
-int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, std::string& failure);
+// DTR asserted. Returns the descriptor (non-blocking) or -1 with the failure in
+// `failure`.
+int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, LinkResult& failure);
 // Ring reset and writer thread for an already opened port in link.commHandle.
 void StartSerialWriter(Program& program);
 // Wakes the serial writer after bytes were queued or the ring was stopped.

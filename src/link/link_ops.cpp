@@ -9,7 +9,6 @@
 #include "link/link_internal.h"
 #include "link/links.h"
 #include "model/program.h"
-#include "platform/host.h"
 #include "protocol/ring.h"
 #include "text/typed_number.h"
 
@@ -128,11 +127,12 @@ bool Never(const Program&) { return false; }
 void Nothing(Program&) {}
 void NoKeepAlive(const LinkChannels&) {}
 
-void SerialClose(Program& program, Host& host) {
-    if (program.link.serialPortOpen) CloseSerialLink(program, host);
+void SerialClose(Program& program, LinkQuestions& questions) {
+    if (program.link.serialPortOpen && !CloseSerialLink(program))
+        questions.notice("Could not close comm port!", "Error!");
     program.link.serialPortOpen = 0;
 }
-void TcpClose(Program& program, Host&) { CloseTcpLink(program); }
+void TcpClose(Program& program, LinkQuestions&) { CloseTcpLink(program); }
 
 const LinkBackend kSerialBackend{SerialBytesAvailable, SerialReceive,   SerialSendsOnInterval, SerialSendRequest,
                                  Nothing,              SerialKeepAlive, SerialStatusText,      SerialClose};

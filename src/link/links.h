@@ -1,14 +1,64 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/link_state.h"
 #include "model/protocol_error.h"
 #include "model/receive_ring.h"
 
 struct Program;
-class Host;
+
+// How to reach the master radio.
+struct LinkDescription {
+    enum class Kind { serial, tcp, udp, dialup };
+    Kind kind = Kind::serial;
+    // Serial and dial-up: "ComN" or a device path; empty: the port the program holds.
+    std::string device;
+    // TCP and UDP: empty parts are the ones the program holds (a network file's).
+    std::string host;
+    std::string port;
+    // UDP: up to four bytes, empty for none. Dial-up: the number. Unset: asked
+    // through LinkQuestions at the point of the sequence where the window asks.
+    std::optional<std::string> password;
+    std::optional<std::string> number;
+};
+
+// What opening a link came to; the caller words it (the window in a box, the
+// monitor in its log).
+struct LinkResult {
+    bool ok = true;
+    // Ended at a question (a prompt cancelled, REDIAL declined): already put to the user.
+    bool cancelled = false;
+    int error = 0;         // errno, 0 when there is none
+    std::string where;     // the device path or "host:port"
+    std::string detail;    // "<where>: <why>", one line
+    std::string sentence;  // the window's words ("Could not open comm port!\n...")
+    explicit operator bool() const { return ok; }
+};
+
+// What a link sequence asks or shows while it runs: the window answers with its
+// dialogs, a program without one takes the defaults (cancel, nothing shown).
+class LinkQuestions {
+public:
+    virtual ~LinkQuestions() = default;
+    // Dial-up, once the port is open: the number to dial. False: cancelled.
+    virtual bool phoneNumber(std::string& /*number*/) { return false; }
+    // UDP, before the socket: the password, pre-filled. False: the old one stays.
+    virtual bool udpPassword(std::string& /*password*/) { return false; }
+    // "Phone Busy" / "No Dialtone": true dials again.
+    virtual bool redial(const std::string& /*title*/) { return false; }
+    // The modeless "Dialing" box while the modem is waited for.
+    virtual void dialing(bool /*shown*/) {}
+    // Called every few milliseconds of the modem's wait (up to a minute).
+    virtual void waiting() {}
+    // A box in the middle of a sequence that goes on after it.
+    virtual void notice(const std::string& /*text*/, const std::string& /*title*/) {}
+    // The UDP socket to watch for datagrams; -1 stops watching.
+    virtual void watchUdpSocket(int /*fd*/) {}
+};
 
 // What the link threads share with the window's thread: the link's queues and flags,
 // the receive ring and the fault counters. A thread is given these, never the program.
@@ -45,13 +95,21 @@ std::string SerialPermissionAdvice(unsigned ownerUid, unsigned ownerGid, unsigne
 // (with the remedy for a permission error).
 std::string SerialOpenFailureText(const std::string& commPortName, const std::string& path, int code);
 
-bool OpenSerialLink(Program& program, Host& host);
-void CloseSerialLink(Program& program, Host& host);
-bool OpenTcpLink(Program& program);
+// Opens the link described, closing another kind first; one that is open already
+// stays as it is. The description's device and address become the program's.
+LinkResult OpenLink(Program& program, const LinkDescription& description, LinkQuestions& questions);
+
+LinkResult OpenSerialLink(Program& program);
+// False when the port would not close ("Could not close comm port!"); linkUp keeps its value.
+bool CloseSerialLink(Program& program);
+LinkResult OpenTcpLink(Program& program);
 void CloseTcpLink(Program& program);
-void OpenUdpLink(Program& program, Host& host);
-void CloseUdpLink(Program& program, Host& host);
-void DialUp(Program& program, Host& host);
+// Opens a UDP socket towards the program's address; the link counts as UDP even
+// when the socket could not be made (no replies then).
+LinkResult OpenUdpLink(Program& program, LinkQuestions& questions, const std::optional<std::string>& password);
+void CloseUdpLink(Program& program, LinkQuestions& questions);
+// Dials until connected or done; the number is asked when not given.
+LinkResult DialUp(Program& program, LinkQuestions& questions, const std::optional<std::string>& number = {});
 
 // Keep-alive thread: started once, stopped only at exit (and by tests).
 void StartKeepAlive(const LinkChannels& channels);
@@ -64,8 +122,6 @@ uint32_t UdpPeerAddressFromText(const std::string& ipAddressText);
 
 // Message 961: read one datagram from the UDP socket and take it in.
 void OnUdpReadable(Program& program);
-// The same, drawing its readout on the window's canvas when no tick holds one.
-void OnUdpReadable(Program& program, Host& host);
 
 // After a tick has read what it can: a link whose far end went away is closed,
 // whatever is left half-read. True when a link closed.
@@ -74,15 +130,10 @@ bool CloseDeadLinks(Program& program);
 // True once after a link closed itself; the status line then needs a repaint.
 bool TakeLinkStatusChange(LinkState& link);
 
-// Closes whichever link is open (window destruction, tests).
-void CloseAllLinks(Program& program, Host& host);
-
-// Communication menu commands.
-void CommandChangeCommPort(Program& program, Host& host);    // 119
-void CommandCloseComm(Program& program, Host& host);         // 120
-void CommandOpenComm(Program& program, Host& host);          // 121
-void CommandChangeIpAddress(Program& program, Host& host);   // 129
-void CommandConnectTcp(Program& program, Host& host);        // 130
-void CommandCloseTcpUdp(Program& program, Host& host);       // 131
-void CommandConnectUdp(Program& program, Host& host);        // 150
-void CommandConnectDialup(Program& program, Host& host);     // 200
+// Closes whichever link is open (window destruction, tests); false when a serial
+// port would not close.
+bool CloseAllLinks(Program& program, LinkQuestions& questions);
+// Closes a TCP or UDP link, whichever is open; an open serial port stays open.
+void CloseNetworkLink(Program& program, LinkQuestions& questions);
+// "ComN" ports the Change Comm Port list offers.
+const std::vector<std::string>& CommPortNames();

@@ -19,7 +19,6 @@
 #include "link/link_internal.h"
 #include "link/links.h"
 #include "model/program.h"
-#include "platform/host.h"
 #include "protocol/ring.h"
 
 namespace {
@@ -177,19 +176,28 @@ void ReleaseDeviceLock(int fd) {
 
 }  // namespace
 
-int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, std::string& failure) {
+int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, LinkResult& failure) {
     const std::string path = SerialDevicePath(commPortName);
-    const auto fail = [&](int code) {
-        failure = SerialOpenFailureText(commPortName, path, code);
+    failure.where = path;  // empty: the name maps to no device
+    const auto refuse = [&](int code, const std::string& why) {
+        failure.ok = false;
+        failure.error = code;
+        failure.detail = (path.empty() ? commPortName : path) + ": " + why;
+        failure.sentence = "Could not open comm port!\n" + failure.detail;
         return -1;
     };
-    if (path.empty()) return fail(ENOENT);
-    // One program per port: a second would take the first one's replies.
-    std::string lock, holder;
-    if (!TakeDeviceLock(path, lock, holder)) {
-        failure = "Could not open comm port!\n" + path + ": " + holder;
+    const auto fail = [&](int code) {
+        refuse(code, std::strerror(code));
+        failure.sentence = SerialOpenFailureText(commPortName, path, code);
+        return -1;
+    };
+    if (path.empty()) {
+        refuse(ENOENT, "no device");
         return -1;
     }
+    // One program per port: a second would take the first one's replies.
+    std::string lock, holder;
+    if (!TakeDeviceLock(path, lock, holder)) return refuse(EBUSY, holder);
     const auto unlock = [&] {
         if (!lock.empty()) unlink(lock.c_str());
     };
@@ -199,11 +207,7 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
         const int code = errno;
         unlock();
         // A port opened exclusively by a program that takes no lock file.
-        if (code == EBUSY) {
-            failure =
-                "Could not open comm port!\n" + path + ": in use by another program (" + std::strerror(code) + ")";
-            return -1;
-        }
+        if (code == EBUSY) return refuse(code, "in use by another program (" + std::string(std::strerror(code)) + ")");
         return fail(code);
     }
 
@@ -322,29 +326,24 @@ void SerialRead(const LinkState& link, ProtocolError& errors, uint8_t* destinati
     }
 }
 
-bool OpenSerialLink(Program& program, Host& host) {
+LinkResult OpenSerialLink(Program& program) {
     LinkState& link = program.link;
-    if (link.serialPortOpen) return true;
-    std::string failure;
-    int fd = OpenConfiguredSerialPort(program, link.commPortName, failure);
-    if (fd < 0) {
-        host.messageBox(failure, "Error!");
-        return false;
-    }
+    LinkResult result;
+    if (link.serialPortOpen) return result;
+    int fd = OpenConfiguredSerialPort(program, link.commPortName, result);
+    if (fd < 0) return result;
     link.linkUp = 1;
     link.commHandle = fd;
     link.portFailure = 0;
     StartSerialWriter(program);
     link.serialPortOpen = 1;
-    return true;
+    return result;
 }
 
-void CloseSerialLink(Program& program, Host& host) {
+bool CloseSerialLink(Program& program) {
     LinkState& link = program.link;
-    if (!link.serialPortOpen && link.commHandle < 0 && !link.serialWriter.joinable()) return;
-    if (!CloseSerialPort(program)) {
-        host.messageBox("Could not close comm port!", "Error!");
-        return;  // linkUp keeps its value
-    }
+    if (!link.serialPortOpen && link.commHandle < 0 && !link.serialWriter.joinable()) return true;
+    if (!CloseSerialPort(program)) return false;  // linkUp keeps its value
     link.linkUp = 0;
+    return true;
 }

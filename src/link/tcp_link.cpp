@@ -169,7 +169,9 @@ int ConnectWithTimeout(const addrinfo& address, int timeoutMs, int& code) {
     return fd;
 }
 
-int ConnectTcp(Program& program) {
+// The connected socket, or -1 with the failure recorded and its errno in `code`.
+int ConnectTcp(Program& program, int& code) {
+    code = EINVAL;
     const long port = DecimalValue(program.link.portText);
     if (port < 1 || port > 65535) {
         RecordFailure(program.errors, EINVAL, linkerr::tcpConnect);
@@ -182,11 +184,12 @@ int ConnectTcp(Program& program) {
     int status = getaddrinfo(program.link.ipAddressText.c_str(), std::to_string(port).c_str(), &hints, &found);
     if (status != 0 || found == nullptr) {
         // Resolver codes are negative; the recorder keeps error numbers.
-        RecordFailure(program.errors, status == EAI_SYSTEM ? errno : EHOSTUNREACH, linkerr::tcpConnect);
+        code = status == EAI_SYSTEM ? errno : EHOSTUNREACH;
+        RecordFailure(program.errors, code, linkerr::tcpConnect);
         return -1;
     }
     int fd = -1;
-    int code = EHOSTUNREACH;
+    code = EHOSTUNREACH;
     for (addrinfo* a = found; a != nullptr && fd < 0; a = a->ai_next) fd = ConnectWithTimeout(*a, static_cast<int>(kTcpTimeout.count()), code);
     freeaddrinfo(found);
     if (fd < 0) {
@@ -200,8 +203,17 @@ int ConnectTcp(Program& program) {
 
 }  // namespace
 
-bool OpenTcpLink(Program& program) {
+LinkResult OpenTcpLink(Program& program) {
     LinkState& link = program.link;
+    LinkResult result;
+    result.where = link.ipAddressText + ":" + link.portText;
+    const auto fail = [&](int code) {
+        result.ok = false;
+        result.error = code;
+        result.detail = result.where + ": " + std::strerror(code);
+        result.sentence = "Could not connect to " + result.detail;
+        return result;
+    };
     if (link.serialPortOpen) {
         if (CloseSerialPort(program))
             link.linkUp = 0;
@@ -209,15 +221,17 @@ bool OpenTcpLink(Program& program) {
             RecordFailure(program.errors, EIO, linkerr::tcpConnect);
     }
     if (link.linkKind == kLinkUdp) CloseUdpSocket(program.link, program.errors);
-    if (link.linkKind == kLinkTcp) return true;
+    if (link.linkKind == kLinkTcp) return result;
 
-    int fd = ConnectTcp(program);
-    if (fd < 0) return false;
+    int code = 0;
+    int fd = ConnectTcp(program, code);
+    if (fd < 0) return fail(code);
     const int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wake < 0) {
-        RecordFailure(program.errors, errno, linkerr::tcpConnect);
+        code = errno;
+        RecordFailure(program.errors, code, linkerr::tcpConnect);
         close(fd);
-        return false;
+        return fail(code);
     }
     ResetReceiveState(program.ring, program.poll);
     link.tcpPeerClosed = false;
@@ -230,7 +244,7 @@ bool OpenTcpLink(Program& program) {
     link.tcpThread = std::jthread(TcpLinkLoop, LinkChannels{link, program.ring, program.errors}, fd, wake);
     link.linkKind = kLinkTcp;
     link.linkUp = 1;  // may be kept alive from now on, painted or not
-    return true;
+    return result;
 }
 
 void CloseTcpLink(Program& program) {

@@ -8,7 +8,6 @@
 #include "link/link_internal.h"
 #include "link/links.h"
 #include "model/program.h"
-#include "platform/host.h"
 #include "protocol/ring.h"
 #include "text/typed_number.h"
 
@@ -31,18 +30,24 @@ void CloseUdpSocket(LinkState& link, ProtocolError& errors) {
     link.linkKind = kLinkSerial;
 }
 
-void OpenUdpLink(Program& program, Host& host) {
+LinkResult OpenUdpLink(Program& program, LinkQuestions& questions, const std::optional<std::string>& password) {
     LinkState& link = program.link;
-    if (link.serialPortOpen) CloseSerialLink(program, host);
+    LinkResult result;
+    if (link.serialPortOpen && !CloseSerialLink(program)) questions.notice("Could not close comm port!", "Error!");
     if (link.linkKind == kLinkTcp) {
         CloseTcpLink(program);
         link.linkKind = kLinkSerial;
     }
-    if (link.linkKind != kLinkSerial) return;  // UDP already open
+    if (link.linkKind != kLinkSerial) return result;  // UDP already open
 
     link.udpPeerAddress = UdpPeerAddressFromText(link.ipAddressText);
-    std::string password = link.udpPassword;
-    if (host.prompt("UDP PassWord Leave Blank For None", password)) link.udpPassword = password;
+    if (password) {
+        link.udpPassword = *password;
+    } else {
+        std::string typed = link.udpPassword;
+        if (questions.udpPassword(typed)) link.udpPassword = typed;
+    }
+    int code = 0;
 
     // Reads happen only when the window reports a waiting datagram, never blocking.
     int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -52,23 +57,33 @@ void OpenUdpLink(Program& program, Host& host) {
         local.sin_addr.s_addr = htonl(INADDR_ANY);
         local.sin_port = 0;
         if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-            RecordFailure(program.errors, errno, linkerr::udpOpen);
+            code = errno;
+            RecordFailure(program.errors, code, linkerr::udpOpen);
             close(fd);
             fd = -1;
         }
     } else {
-        RecordFailure(program.errors, errno, linkerr::udpOpen);
+        code = errno;
+        RecordFailure(program.errors, code, linkerr::udpOpen);
     }
     // A socket that could not be made shows up as no replies; the link still counts as UDP.
     link.udpSocket = fd;
     link.foreignDatagrams = 0;
     ResetReceiveState(program.ring, program.poll);
-    if (fd >= 0) host.watchUdpSocket(fd);
+    if (fd >= 0) questions.watchUdpSocket(fd);
     link.linkKind = kLinkUdp;
+    if (fd < 0) {
+        result.ok = false;
+        result.error = code;
+        result.where = link.ipAddressText + ":" + link.portText;
+        result.detail = result.where + ": " + std::strerror(code);
+        result.sentence = std::string("Could not open a UDP socket: ") + std::strerror(code);
+    }
+    return result;
 }
 
-void CloseUdpLink(Program& program, Host& host) {
-    host.watchUdpSocket(-1);
+void CloseUdpLink(Program& program, LinkQuestions& questions) {
+    questions.watchUdpSocket(-1);
     CloseUdpSocket(program.link, program.errors);
 }
 
@@ -98,13 +113,4 @@ void OnUdpReadable(Program& program) {
         return;
     }
     UdpDatagramIntake(program.ring, program.poll, *program.live, datagram.data(), static_cast<int>(length));
-}
-
-void OnUdpReadable(Program& program, Host& host) {
-    // The row-1 readout is drawn straight into the window, also between ticks.
-    Canvas*& canvas = program.display.canvas;
-    const bool lent = canvas == nullptr;
-    if (lent) canvas = host.windowCanvas();
-    OnUdpReadable(program);
-    if (lent) canvas = nullptr;
 }

@@ -15,4 +15,7 @@ struct LogState {
     // The folder this program's files go into (relative names resolve against it);
     // empty: the current directory at the time.
     std::string workFolder;
+    // Told of every file the logging step writes: its name and errno (0: written). May be null.
+    void (*fileObserver)(void* context, const std::string& name, int code) = nullptr;
+    void* fileObserverContext = nullptr;
 };

@@ -1,15 +1,13 @@
 #include "monitor/link_supervisor.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <unistd.h>
+#include <filesystem>
 
-#include "link/links.h"
-#include "model/program.h"
-#include "monitor/headless_host.h"
+#include "engine/engine.h"
 
 namespace {
 
@@ -28,99 +26,67 @@ std::string DeviceProblem(const std::string& path) {
     return path + ": not a serial line or busy";
 }
 
-// "<path>: in use by ..." from the open's message box, when another program holds the port.
-std::string HeldBy(const std::string& message) {
-    const size_t line = message.find('\n');
-    if (line == std::string::npos || message.find(": in use by ", line) == std::string::npos) return {};
-    return message.substr(line + 1);
-}
+std::string WithCode(const std::string& text, int code) { return code > 0 ? text + ": " + std::strerror(code) : text; }
 
 }  // namespace
 
-LinkSupervisor::LinkSupervisor(Program& program, HeadlessHost& host, const MonitorOptions& options)
-    : program(program), host(host), options(options) {}
+LinkSupervisor::LinkSupervisor(const MonitorOptions& options) : options(options) {}
 
-std::string LinkSupervisor::deviceText() const {
-    return options.comPort > 0 ? "Com" + std::to_string(options.comPort) : options.device;
+LinkDescription LinkSupervisor::description() const {
+    LinkDescription link;
+    switch (options.link) {
+        case MonitorLink::serial: link.kind = LinkDescription::Kind::serial; break;
+        case MonitorLink::tcp: link.kind = LinkDescription::Kind::tcp; break;
+        case MonitorLink::udp: link.kind = LinkDescription::Kind::udp; break;
+        case MonitorLink::dialup: link.kind = LinkDescription::Kind::dialup; break;
+    }
+    if (options.comPort > 0) {
+        link.device = "Com" + std::to_string(options.comPort);
+    } else if (!options.device.empty()) {
+        // A relative device name is taken from the work folder, the current one.
+        std::error_code ignored;
+        const auto absolute = std::filesystem::absolute(options.device, ignored);
+        link.device = ignored ? options.device : absolute.string();
+    }
+    link.host = options.host;
+    link.port = options.port;
+    link.password = options.password;
+    link.number = options.dialNumber;
+    return link;
 }
 
-bool LinkSupervisor::linkOpenNow() const {
-    const LinkState& link = program.link;
+std::string LinkSupervisor::OpenFailureText(const MonitorOptions& options, const LinkResult& result) {
+    // A port another program holds is named with its holder.
+    const bool held = result.error == EBUSY && !result.detail.empty();
     switch (options.link) {
-        case MonitorLink::tcp: return link.linkKind == kLinkTcp;
-        case MonitorLink::udp: return link.linkKind == kLinkUdp && link.udpSocket >= 0;
-        case MonitorLink::dialup: return link.serialPortOpen == 1 && link.linkUp == 1;
-        default: return link.serialPortOpen == 1;
-    }
-}
-
-bool LinkSupervisor::open(std::string& reason) {
-    LinkState& link = program.link;
-    host.clearLastMessage();
-    lastBytes = -1;
-    if (options.link == MonitorLink::serial || options.link == MonitorLink::dialup) {
-        if (options.comPort > 0) {
-            link.commPortName = "Com" + std::to_string(options.comPort);
-        } else if (options.device.front() == '/') {
-            // A full device path is opened as it stands (several networks each have their own).
-            link.commPortName = options.device;
-        } else {
-            // A device path goes where the window's port mapping looks first.
-            link.commPortName = "Com1";
-            setenv("CORVANE_COM1", options.device.c_str(), 1);
-        }
-    }
-    switch (options.link) {
-        case MonitorLink::serial: CommandOpenComm(program, host); break;
-        case MonitorLink::tcp: CommandConnectTcp(program, host); break;
-        case MonitorLink::udp: CommandConnectUdp(program, host); break;
-        case MonitorLink::dialup: CommandConnectDialup(program, host); break;
-    }
-    if (linkOpenNow()) return true;
-
-    const int code = program.errors.lastCode.load();
-    switch (options.link) {
-        case MonitorLink::tcp:
-            reason = "cannot connect to " + link.ipAddressText + ":" + link.portText +
-                     (code > 0 ? std::string(": ") + std::strerror(code) : std::string());
-            break;
-        case MonitorLink::udp:
-            reason = "cannot open a UDP socket" + (code > 0 ? std::string(": ") + std::strerror(code) : std::string());
-            break;
+        case MonitorLink::tcp: return WithCode("cannot connect to " + result.where, result.error);
+        case MonitorLink::udp: return WithCode("cannot open a UDP socket", result.error);
         case MonitorLink::dialup:
-            reason = host.lastMessage().empty() ? "cannot open the modem " + DeviceProblem(SerialDevicePath(link.commPortName))
-                                                : "dialling " + options.dialNumber + ": " + host.lastMessage();
-            if (host.lastMessage() == "Could not open comm port!")
-                reason = "cannot open the modem " + DeviceProblem(SerialDevicePath(link.commPortName));
-            if (const std::string held = HeldBy(host.lastMessage()); !held.empty())
-                reason = "cannot open the modem " + held;
-            break;
-        default: {
-            const std::string held = HeldBy(host.lastMessage());
-            reason = "cannot open " + (options.comPort > 0 ? deviceText() + " as " : std::string()) +
-                     (held.empty() ? DeviceProblem(SerialDevicePath(link.commPortName)) : held);
-            break;
-        }
+            if (held) return "cannot open the modem " + result.detail;
+            if (result.sentence.empty()) return "cannot open the modem " + DeviceProblem(result.where);
+            return "dialling " + options.dialNumber + ": " + result.sentence;
+        default:
+            return "cannot open " +
+                   (options.comPort > 0 ? "Com" + std::to_string(options.comPort) + " as " : std::string()) +
+                   (held ? result.detail : DeviceProblem(result.where));
     }
-    close();
+}
+
+bool LinkSupervisor::open(Engine& engine, std::string& reason, LinkResult& result) {
+    lastBytes = -1;
+    result = engine.open(description());
+    if (result.ok) return true;
+    reason = OpenFailureText(options, result);
     return false;
 }
 
-void LinkSupervisor::close() {
-    CloseAllLinks(program, host);
-    program.link.linkKind = kLinkSerial;
+double LinkSupervisor::silenceLimitSeconds(const Engine& engine) const {
+    return 3.0 * engine.state().link.keepAlivePeriodMs.load() / 1000.0;
 }
 
-double LinkSupervisor::silenceLimitSeconds() const { return 3.0 * program.link.keepAlivePeriodMs.load() / 1000.0; }
-
-bool LinkSupervisor::wentDown(int64_t bytesSeen, double nowSeconds, std::string& reason) {
-    if (!linkOpenNow()) {
-        switch (options.link) {
-            case MonitorLink::tcp: reason = "the master closed the TCP connection"; break;
-            case MonitorLink::udp: reason = "the UDP socket was closed"; break;
-            case MonitorLink::dialup: reason = "the modem line hung up"; break;
-            default: reason = "the serial line hung up (adapter unplugged or port closed)"; break;
-        }
+bool LinkSupervisor::wentDown(const Engine& engine, int64_t bytesSeen, double nowSeconds, std::string& reason) {
+    if (!engine.linkOpen()) {
+        reason = engine.downReason();
         return true;
     }
     if (bytesSeen != lastBytes) {
@@ -128,8 +94,8 @@ bool LinkSupervisor::wentDown(int64_t bytesSeen, double nowSeconds, std::string&
         lastByteTime = nowSeconds;
         return false;
     }
-    if (nowSeconds - lastByteTime > silenceLimitSeconds()) {
-        reason = "nothing received for " + Seconds(silenceLimitSeconds()) + " s";
+    if (nowSeconds - lastByteTime > silenceLimitSeconds(engine)) {
+        reason = "nothing received for " + Seconds(silenceLimitSeconds(engine)) + " s";
         return true;
     }
     return false;

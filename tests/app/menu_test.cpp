@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/link_commands.h"
 #include "app/menu_commands.h"
 #include "link/links.h"
 #include "model/radio_table.h"

@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/link_commands.h"
 #include "app/window_proc.h"
 #include "link/links.h"
 #include "model/program.h"
