@@ -53,7 +53,7 @@ size_t RequestsOn(const RadioSimProcess& sim, const std::string& link) {
     return Requests(ParseSimLog(sim.logLines()), link).size();
 }
 
-TEST_F(FleetE2E, ADiallingNetworkNeitherSlowsNorHidesAnother) {
+TEST_F(FleetE2E, ANetworkDiallingOrDownNeitherSlowsNorHidesAnother) {
     RadioSimProcess north({"--pty", "--radios", "4"});
     RadioSimProcess south({"--tcp", "127.0.0.1:0", "--radios", "7"});
     // Its modem never answers: the monitor waits a minute for it, as for a far-off site.
@@ -95,6 +95,12 @@ TEST_F(FleetE2E, ADiallingNetworkNeitherSlowsNorHidesAnother) {
     EXPECT_EQ(Mbpoll(modbusPort, 1, 1, 2).registers, (std::vector<int>{4, 1}));
     EXPECT_EQ(Mbpoll(modbusPort, 3, 2, 1).registers, std::vector<int>{0});
     EXPECT_NE(Mbpoll(modbusPort, 4, 0, 1).failure.find("Target device failed to respond"), std::string::npos);
+    // South's master goes away as when its cable is pulled: north keeps its pace.
+    south.kill();
+    ASSERT_TRUE(Eventually([&] { return Mbpoll(modbusPort, 2, 2, 1).registers == std::vector<int>{0}; }, 20))
+        << Output();
+    EXPECT_GT(pace(), alone * 0.7);
+
     // Each network writes its last Current.log in its own folder.
     double seconds = 0;
     EXPECT_EQ(monitor->stop(seconds), 0);
