@@ -85,6 +85,11 @@ TEST_F(FleetE2E, ANetworkDiallingOrDownNeitherSlowsNorHidesAnother) {
     EXPECT_GT(sent.count("north") ? sent.at("north") : 0, 20);
     EXPECT_GT(sent.count("south") ? sent.at("south") : 0, 5);
     EXPECT_EQ(sent.count("east"), 1u);
+    // One family for all of them: a name typed twice makes the whole scrape invalid.
+    const std::string text = HttpGet(monitor->metricsPort(), "/metrics");
+    const size_t typed = text.find("# TYPE corvane_requests_sent_total");
+    EXPECT_NE(typed, std::string::npos);
+    EXPECT_EQ(typed, text.rfind("# TYPE corvane_requests_sent_total"));
 
     // Units in file order: radios in the table and link up, then an unknown unit.
     const size_t southRadios = SimNetwork(ParseSimLog(south.logLines())).size() - 1;
