@@ -78,13 +78,15 @@ private:
 // Rows the poll cycle and the decoders change, told to the listeners.
 class Engine::Live : public LiveListener {
 public:
-    explicit Live(std::vector<EngineListener*>& listeners) : listeners(listeners) {}
+    explicit Live(Engine& engine) : engine(engine) {}
     void radioRow(int radio) override {
-        for (EngineListener* l : listeners) l->radioUpdated(radio);
+        for (EngineListener* l : engine.listeners) l->radioUpdated(radio);
     }
+    // Told as the reply that added it is read, in order with the faults.
+    void numberRadios(int count) override { engine.tellAdded(count); }
 
 private:
-    std::vector<EngineListener*>& listeners;
+    Engine& engine;
 };
 
 // The program's observers (faults from any thread, files from the tick).
@@ -104,7 +106,7 @@ public:
     }
 };
 
-Engine::Engine(Clock& clock) : owned(std::make_unique<Program>()), live(std::make_unique<Live>(listeners)) {
+Engine::Engine(Clock& clock) : owned(std::make_unique<Program>()), live(std::make_unique<Live>(*this)) {
     Program& program = *owned;
     SetUpProgram(program, clock);
     program.live = live.get();
@@ -201,17 +203,19 @@ void Engine::tick() {
     afterTick(true);
 }
 
+void Engine::tellAdded(int count) {
+    for (int slot = radioCount + 1; slot <= count; ++slot)
+        for (EngineListener* l : listeners) l->radioAdded(slot);
+    radioCount = count;
+}
+
 void Engine::afterTick(bool wasOpen) {
     const RadioNetwork& network = owned->network;
-    if (!listeners.empty()) {
-        if (network.forgottenRadios > forgotten) {
-            for (EngineListener* l : listeners) l->radioForgotten(network.lastForgottenSerial);
-        }
-        for (int slot = radioCount + 1; slot <= network.radioCount; ++slot)
-            for (EngineListener* l : listeners) l->radioAdded(slot);
-    }
+    // Several forgotten in one tick are told as the last of them.
+    if (network.forgottenRadios > forgotten)
+        for (EngineListener* l : listeners) l->radioForgotten(network.lastForgottenSerial);
     forgotten = network.forgottenRadios;
-    radioCount = network.radioCount;
+    tellAdded(network.radioCount);
     if (wasOpen && !linkOpen()) {
         isOpen = false;
         const std::string why = downReason();

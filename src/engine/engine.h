@@ -88,6 +88,7 @@ private:
     class Live;
     class Fanout;
     void afterTick(bool wasOpen);
+    void tellAdded(int count);
 
     std::unique_ptr<Program> owned;
     std::unique_ptr<Live> live;
