@@ -66,6 +66,9 @@ if(TARGET corvane-monitor)
   install(FILES ${CORVANE_PACKAGING}/prometheus.yml ${CORVANE_PACKAGING}/corvane-alerts.yml
       DESTINATION ${CORVANE_DOCDIR}/examples)
   install(FILES ${CORVANE_PACKAGING}/corvane-monitor.yml DESTINATION ${CORVANE_DOCDIR}/examples)
+  # The Modbus register map for integrators: the document and the CSV a tag import reads.
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/MODBUS.md ${CMAKE_SOURCE_DIR}/docs/modbus-registers.csv
+      DESTINATION ${CORVANE_DOCDIR})
   # /etc/default for a prefix of /usr (the package), else under the prefix
   # (~/.local/etc/default); decided at install time, when CPack's prefix is
   # known. file(INSTALL) adds DESTDIR itself.
