@@ -48,7 +48,9 @@ if [[ -e $root/usr/bin/corvane-monitor ]]; then
   expect+=(usr/share/man/man1/corvane-monitor.1.gz usr/lib/systemd/system/corvane-monitor.service
     etc/default/corvane-monitor
     usr/share/doc/corvane-diagnostics/examples/prometheus.yml
-    usr/share/doc/corvane-diagnostics/examples/corvane-alerts.yml)
+    usr/share/doc/corvane-diagnostics/examples/corvane-alerts.yml
+    usr/share/doc/corvane-diagnostics/examples/corvane-monitor.yml
+    usr/share/doc/corvane-diagnostics/MODBUS.md usr/share/doc/corvane-diagnostics/modbus-registers.csv)
 fi
 for f in "${expect[@]}"; do [[ -s $root/$f ]] || fail "missing $f"; done
 
