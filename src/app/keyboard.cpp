@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/change_parameter.h"
+#include "app/file_commands.h"
 #include "app/menu_commands.h"
 #include "app/window_proc.h"
 #include "engine/poll_cycle.h"

@@ -2,13 +2,13 @@
 
 #include <string>
 
+#include "app/export_commands.h"
 #include "app/keyboard.h"
 #include "app/link_commands.h"
 #include "app/menu_commands.h"
 #include "app/menu_table.h"
 #include "display/screens.h"
 #include "engine/poll_cycle.h"
-#include "files/export_commands.h"
 #include "link/links.h"
 #include "model/program.h"
 #include "model/radio_table.h"

@@ -45,29 +45,17 @@ void StartRun(Program& program, const std::string& folder) {
 namespace {
 
 // The tick's window: none. Nothing is drawn; the box of a failed remote write
-// goes to the engine's questions. A tick never prompts.
-class NoWindow : public Host {
+// goes to the engine's questions.
+class NoWindow : public TickWindow {
 public:
     explicit NoWindow(EngineQuestions*& questions) : questions(questions) {}
     void invalidate(bool) override {}
     void update() override {}
     Canvas* windowCanvas() override { return nullptr; }
     void setStatusText(const std::string&) override {}
-    void messageBox(const std::string& text, const std::string& title) override {
+    void postMessageBox(const std::string& text, const std::string& title) override {
         questions->remoteWriteFailed(text, title);
     }
-    void beep() override {}
-    bool prompt(const std::string&, std::string&) override { return false; }
-    bool listDialog(const std::string&, const std::vector<std::string>&, int, std::string&) override { return false; }
-    bool subnetDialog(const std::string&, std::string&, std::string&) override { return false; }
-    bool redialDialog(const std::string&) override { return false; }
-    void showDialing(bool) override {}
-    void pumpEvents() override {}
-    bool openFileDialog(const FileDialogRequest&, std::string&) override { return false; }
-    bool saveFileDialog(const FileDialogRequest&, std::string&) override { return false; }
-    void aboutDialog() override {}
-    void watchUdpSocket(int) override {}
-    void quit(int) override {}
 
 private:
     EngineQuestions*& questions;

@@ -134,7 +134,7 @@ BuildOutcome BuildSequential(Program& program) {
 }
 
 // Building: the first rule that applies builds the next request.
-BuildOutcome BuildStep(Program& program, Host& host, TickGuard& tick) {
+BuildOutcome BuildStep(Program& program, TickWindow& host, TickGuard& tick) {
     PollState& poll = program.poll;
     if (poll.singleParamPolls > 0) return BuildSingleParameter(program);
     if (poll.pollMode == 1) return BuildRandom(program);
@@ -151,7 +151,7 @@ bool SerialOfRadio(const RadioNetwork& network, int radio, unsigned& serial) {
     return true;
 }
 
-void PollTick(Program& program, Host& host) {
+void PollTick(Program& program, TickWindow& host) {
     PollState& poll = program.poll;
     // The dial-up wait owns the port: its modem replies are not reply frames and no
     // request may go into the dialogue. The wait blocks the window, so no tick ran.

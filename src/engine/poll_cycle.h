@@ -4,9 +4,10 @@
 
 struct Program;
 class Host;
+class TickWindow;
 
 // One 100 ms timer tick: send, receive, build, log, repaint.
-void PollTick(Program& program, Host& host);
+void PollTick(Program& program, TickWindow& window);
 
 // A valid master status frame arrived on a TCP link: the moment the waiting
 // request is sent (at most once per clock second). The decoder reaches it through

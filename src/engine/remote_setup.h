@@ -4,12 +4,6 @@
 #include "model/poll_state.h"
 #include "model/radio_network.h"
 
-struct Program;
-class Host;
-
-// "Change EPROM" / key C.
-void ChangeSetupParameter(Program& program, Host& host);
-
 // The selected radio held within 0..radioCount, so a stale index (a radio deleted
 // or a new network opened meanwhile) never reaches outside the table.
 int SelectedRadioInTable(const RadioNetwork& network);

@@ -9,7 +9,7 @@
 // tick ends the guard, so none can leave either set.
 class TickGuard {
 public:
-    TickGuard(Program& program, Host& host) : program(&program) {
+    TickGuard(Program& program, TickWindow& host) : program(&program) {
         program.poll.inTimerTick = true;
         program.display.canvas = host.windowCanvas();
     }

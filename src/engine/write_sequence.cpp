@@ -31,7 +31,7 @@ void Build(Program& program, uint8_t type, unsigned serial, uint8_t byte5, uint8
 
 // The sequence is abandoned; polling goes on in the former random or sequential
 // mode, also while the message box stands: it opens after the tick has returned.
-BuildOutcome Abort(Program& program, Host& host, TickGuard& tick, const std::string& message) {
+BuildOutcome Abort(Program& program, TickWindow& host, TickGuard& tick, const std::string& message) {
     PollState& poll = program.poll;
     poll.pollMode &= 1;
     poll.pendingAddress = -1;
@@ -43,7 +43,7 @@ BuildOutcome Abort(Program& program, Host& host, TickGuard& tick, const std::str
 
 }  // namespace
 
-BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick) {
+BuildOutcome BuildWriteSequenceRequest(Program& program, TickWindow& host, TickGuard& tick) {
     PollState& poll = program.poll;
     const int mode = poll.pollMode;
     if (mode < 2 || mode >= kSequenceEnd) return BuildOutcome::nothing;

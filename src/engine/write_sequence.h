@@ -3,7 +3,7 @@
 #include "model/radio_network.h"
 
 struct Program;
-class Host;
+class TickWindow;
 class TickGuard;
 
 // What one build step of the poll cycle did.
@@ -17,7 +17,7 @@ enum class BuildOutcome {
 // Every frame goes to the target radio fixed when the change was confirmed
 // (currentRadio), whatever radio is selected meanwhile. A failure releases `tick`
 // and posts its message box, to open once the tick has returned.
-BuildOutcome BuildWriteSequenceRequest(Program& program, Host& host, TickGuard& tick);
+BuildOutcome BuildWriteSequenceRequest(Program& program, TickWindow& host, TickGuard& tick);
 
 // The serial number of table slot `radio`, or false when the slot is outside
 // 0..radioCount (a radio deleted or a new network opened meanwhile).

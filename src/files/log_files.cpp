@@ -42,7 +42,7 @@ bool RunHasReplies(const RadioNetwork& network) {
 
 // "Current.log" is rewritten every minute on its own: a failure goes to the status
 // bar, and the next minute tries again.
-bool WriteCurrentLog(Program& program, Host* host) {
+bool WriteCurrentLog(Program& program, TickWindow* host) {
     LogState& log = program.log;
     std::string failure;
     const bool written =
@@ -56,14 +56,15 @@ bool WriteCurrentLog(Program& program, Host* host) {
 // The user asked for this file: a failure is shown once and not tried again, so
 // the file never turns up later under another minute's name. The box opens after
 // the tick, which goes on polling meanwhile.
-void WriteRequestedFile(Program& program, Host* host, const std::string& name, const std::string& text, int where) {
+void WriteRequestedFile(Program& program, TickWindow* host, const std::string& name, const std::string& text,
+                        int where) {
     std::string failure;
     if (!WriteLogFile(program, name, text, where, failure) && host != nullptr) host->postMessageBox(failure, "Error");
 }
 
 }  // namespace
 
-void LoggingStep(Program& program, Host* host) {
+void LoggingStep(Program& program, TickWindow* host) {
     LogState& log = program.log;
     const LocalTime now = program.clock->now();
     const int minute = now.minute;

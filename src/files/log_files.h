@@ -8,15 +8,15 @@
 #include "platform/clock.h"
 
 struct Program;
-class Host;
+class TickWindow;
 
 // The logging step of every tick: "Current.log" each new minute, requested snapshots.
 // Failures are shown through `host` when there is one (see log_files.cpp).
-void LoggingStep(Program& program, Host* host = nullptr);
+void LoggingStep(Program& program, TickWindow* window = nullptr);
 std::string SnapshotText(const RadioNetwork& network, const LogState& log, const Clock& clock);
 std::string CsvText(const RadioNetwork& network, const LogState& log, const Clock& clock);
 std::string SettingsReportText(const RadioNetwork& network, const SetupState& setup, int radio);
-// Writes "<serial>.dat"; a failure is recorded and, with a host, shown.
-// A relative name is written inside `folder`.
+// Writes "<serial>.dat" (a relative name inside `folder`); a failure is recorded
+// and `failure` says it in the window's words. False also for a radio not in the table.
 bool WriteSettingsReport(const std::string& folder, const RadioNetwork& network, const SetupState& setup,
-                         ProtocolError& errors, Host* host, int radio);
+                         ProtocolError& errors, int radio, std::string& failure);

@@ -17,12 +17,10 @@
 #include "model/program.h"
 #include "model/protocol_error.h"
 #include "model/radio_table.h"
-#include "platform/host.h"
 #include "text/format_number.h"
 
 namespace {
 
-constexpr const char* kFilter = "Radio Files|*.RAD|All Files|*.*";
 // A radio list of 2047 lines is well under a megabyte; anything far beyond this is
 // not a network file and is refused rather than read into memory.
 constexpr size_t kLargestFile = 64u << 20;
@@ -290,40 +288,4 @@ bool WriteNetworkFile(const std::string& folder, const RadioNetwork& network, co
     RecordFailure(errors, code, logtext::kNetworkFileWriteError);
     error = "Cannot write " + WorkPath(folder, path) + ": " + reason;
     return false;
-}
-
-void CommandOpenNetworkFile(Program& program, Host& host) {
-    FileDialogRequest request{"Open Radio File", kFilter, "RAD", program.network.networkFileName, true};
-    std::string path;
-    if (!host.openFileDialog(request, path)) return;
-    std::string error;
-    if (!ReadNetworkFile(program, path, error)) {
-        host.messageBox(error, "Error");
-        return;
-    }
-    program.network.networkFileName = path;
-    if (!error.empty()) host.messageBox(error, "Warning");
-    Repaint(host);
-}
-
-void CommandSaveNetworkFile(Program& program, Host& host) {
-    // Save replaces the chosen file without asking. A work folder deleted meanwhile leaves the dialog nowhere to start but the
-    // root: refuse before offering it.
-    if (std::string reason; !WorkFolderPresent(program.log.workFolder, reason)) {
-        RecordFailure(program.errors, ENOENT, logtext::kNetworkFileWriteError);
-        host.messageBox(
-            "Cannot write " + WorkFolderGoneText(program.log.workFolder, program.network.networkFileName, reason),
-            "Error");
-        return;
-    }
-    FileDialogRequest request{"Save  File", kFilter, "RAD", program.network.networkFileName, false, false};
-    std::string path;
-    if (!host.saveFileDialog(request, path)) return;
-    std::string error;
-    if (!WriteNetworkFile(program.log.workFolder, program.network, program.link, program.errors, path, error)) {
-        host.messageBox(error, "Error");
-        return;
-    }
-    program.network.networkFileName = path;
-    Repaint(host);
 }

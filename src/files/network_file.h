@@ -7,7 +7,6 @@
 #include "model/radio_network.h"
 
 struct Program;
-class Host;
 
 // Reads a network file into the table. On a file that cannot be read the table and
 // networkFileName stay as they were and `error` names the reason. A file that loads
@@ -19,6 +18,3 @@ std::string NetworkFileText(const RadioNetwork& network, const LinkState& link);
 // A relative path is written inside `folder`.
 bool WriteNetworkFile(const std::string& folder, const RadioNetwork& network, const LinkState& link,
                       ProtocolError& errors, const std::string& path, std::string& error);
-
-void CommandOpenNetworkFile(Program& program, Host& host);  // 3073
-void CommandSaveNetworkFile(Program& program, Host& host);  // 3075

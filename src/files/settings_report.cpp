@@ -5,7 +5,6 @@
 #include "files/log_text.h"
 #include "model/derived_values.h"
 #include "model/protocol_error.h"
-#include "platform/host.h"
 #include "text/format_number.h"
 
 namespace {
@@ -80,13 +79,13 @@ std::string SettingsReportText(const RadioNetwork& network, const SetupState& se
 }
 
 bool WriteSettingsReport(const std::string& folder, const RadioNetwork& network, const SetupState& setup,
-                         ProtocolError& errors, Host* host, int radio) {
+                         ProtocolError& errors, int radio, std::string& failure) {
     if (!InTable(network, radio)) return false;
     const std::string name = ReportFileName(network.radios[radio]);
     std::string reason;
     const int code = WriteFileAtomically(folder, name, SettingsReportText(network, setup, radio), reason);
     if (code == 0) return true;
     RecordFailure(errors, code, logtext::kReportFileError);
-    if (host != nullptr) host->messageBox("Could not write " + WorkPath(folder, name) + ": " + reason, "Error");
+    failure = "Could not write " + WorkPath(folder, name) + ": " + reason;
     return false;
 }

@@ -15,11 +15,11 @@ struct FileDialogRequest {
     bool askBeforeReplacing = true;
 };
 
-// The window-side services the core calls out through. The Qt shell shows real
-// dialogs; tests script the answers.
-class Host {
+// What the poll tick needs of a window: repaints, the canvas for live updates, the
+// status bar, and a box that opens after the tick. It never prompts.
+class TickWindow {
 public:
-    virtual ~Host() = default;
+    virtual ~TickWindow() = default;
 
     // Ask for a repaint of the whole client area, with or without erasing it first.
     virtual void invalidate(bool erase) = 0;
@@ -27,13 +27,19 @@ public:
     virtual void update() = 0;
     // A canvas on the window for drawing between paints (the live updates), or null.
     virtual Canvas* windowCanvas() = 0;
-
     virtual void setStatusText(const std::string& text) = 0;
+    // A box opened once the message being handled has returned: a window timer does
+    // not fire again while its own handler waits in a modal box, so a box opened
+    // inside the tick would stop the polling.
+    virtual void postMessageBox(const std::string& text, const std::string& title) = 0;
+};
+
+// The window-side services the core calls out through. The Qt shell shows real
+// dialogs; tests script the answers.
+class Host : public TickWindow {
+public:
     virtual void messageBox(const std::string& text, const std::string& title) = 0;
-    // The same box, opened once the message being handled has returned. The poll
-    // tick uses it: a window timer does not fire again while its own handler waits
-    // in a modal box, so a box opened inside the tick would stop the polling.
-    virtual void postMessageBox(const std::string& text, const std::string& title) { messageBox(text, title); }
+    void postMessageBox(const std::string& text, const std::string& title) override { messageBox(text, title); }
     virtual void beep() = 0;
 
     // Modal prompt titled `title` with one text box pre-filled with `text`.
@@ -78,7 +84,7 @@ public:
 };
 
 // Invalidates the client area (erased first unless told otherwise) and repaints it now.
-inline void Repaint(Host& host, bool erase = true) {
+inline void Repaint(TickWindow& host, bool erase = true) {
     host.invalidate(erase);
     host.update();
 }

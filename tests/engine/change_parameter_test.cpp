@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "app/change_parameter.h"
 #include "engine/remote_setup.h"
 #include "support/setup_fixture.h"
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/change_parameter.h"
 #include "app/keyboard.h"
 #include "engine/poll_cycle.h"
 #include "engine/remote_setup.h"

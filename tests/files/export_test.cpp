@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "files/export_commands.h"
+#include "app/export_commands.h"
 #include "files/history_export.h"
 #include "model/derived_values.h"
 #include "platform/ids.h"

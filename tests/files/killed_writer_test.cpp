@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 
+#include "app/file_commands.h"
 #include "files/log_files.h"
 #include "files/network_file.h"
 #include "model/radio_table.h"

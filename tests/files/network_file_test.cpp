@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/file_commands.h"
 #include "files/network_file.h"
 #include "model/radio_table.h"
 #include "support/log_fixture.h"

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/file_commands.h"
 #include "files/log_files.h"
 #include "support/log_fixture.h"
 

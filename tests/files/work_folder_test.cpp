@@ -7,8 +7,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/export_commands.h"
+#include "app/file_commands.h"
 #include "app/window_proc.h"
-#include "files/export_commands.h"
 #include "files/file_safety.h"
 #include "files/log_files.h"
 #include "files/network_file.h"

@@ -1,4 +1,4 @@
-#include "files/export_commands.h"
+#include "app/export_commands.h"
 
 #include <string>
 

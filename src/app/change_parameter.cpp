@@ -1,6 +1,7 @@
 #include <cmath>
 #include <string>
 
+#include "app/change_parameter.h"
 #include "engine/remote_setup.h"
 #include "model/program.h"
 #include "model/radio_table.h"
