@@ -1,9 +1,9 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <array>
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 #include "link/link_internal.h"
 #include "link/links.h"
@@ -90,8 +90,8 @@ void CloseUdpLink(Program& program, LinkQuestions& questions) {
 void OnUdpReadable(Program& program) {
     LinkState& link = program.link;
     if (link.linkKind != kLinkUdp || link.udpSocket < 0) return;
-    std::vector<uint8_t>& datagram = link.udpDatagram;
-    datagram.resize(65536);  // the largest datagram
+    // The largest datagram, on the reading thread's stack: nothing shared between links.
+    std::array<uint8_t, 65536> datagram;
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
     ssize_t length = recvfrom(link.udpSocket, datagram.data(), datagram.size(), MSG_DONTWAIT,

@@ -6,7 +6,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "model/receive_ring.h"
 
@@ -27,7 +26,6 @@ struct LinkState {
     std::string portText;
     std::string udpPassword;
     uint32_t udpPeerAddress = 0;  // network byte order when stored little-endian
-    std::vector<uint8_t> udpDatagram;  // one received datagram (main thread only)
 
     // The serial transmit queue: the window's thread and the keep-alive append, the
     // serial writer drains it into the port. Received bytes never pass through it.
