@@ -68,6 +68,7 @@ if(TARGET corvane-monitor)
   install(FILES ${CORVANE_PACKAGING}/prometheus.yml ${CORVANE_PACKAGING}/corvane-alerts.yml
       ${CORVANE_PACKAGING}/corvane-recording.yml ${CORVANE_PACKAGING}/alertmanager-inhibit.yml
       ${CORVANE_PACKAGING}/grafana-dashboard.json DESTINATION ${CORVANE_DOCDIR}/examples)
+  install(FILES ${CORVANE_PACKAGING}/corvane-monitor.yml DESTINATION ${CORVANE_DOCDIR}/examples)
   # The Modbus register map for SCADA integrators, as text and as a tag import.
   install(FILES ${CMAKE_SOURCE_DIR}/docs/MODBUS.md ${CMAKE_SOURCE_DIR}/docs/modbus-registers.csv
       DESTINATION ${CORVANE_DOCDIR})

@@ -1,10 +1,11 @@
 #include "monitor/monitor_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <functional>
 #include <map>
-#include <algorithm>
+#include <set>
 
 namespace {
 
@@ -33,6 +34,20 @@ bool ParseHostPort(const std::string& text, std::string& host, std::string& port
 }
 
 }  // namespace
+
+bool ParseMonitorSeconds(const std::string& text, double low, double high, double& out) {
+    return ParseSeconds(text, low, high, out);
+}
+
+bool ParseMonitorHostPort(const std::string& text, std::string& host, std::string& port) {
+    return ParseHostPort(text, host, port);
+}
+
+bool ValidNetworkName(const std::string& name) {
+    return !name.empty() && name.size() <= 64 && std::all_of(name.begin(), name.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
+    });
+}
 
 const char* MonitorUsage() {
     return R"(Usage: corvane-monitor LINK [OPTIONS]
@@ -65,6 +80,13 @@ OPTIONS:
   --modbus ADDRESS:PORT      serve the radios' health as read-only Modbus TCP
                              registers, unit 1 (e.g. 127.0.0.1:502; port 0: any free port)
   --modbus-allow ADDR[,ADDR] only these client addresses may read them (repeatable)
+  --name NAME                the network's label in the metrics ([a-z0-9_-], default "default")
+
+MANY NETWORKS:
+  corvane-monitor --config FILE.yml [--duration SECONDS] [--web.config.file FILE]
+                             polls every network the file lists, each on its own
+                             (see "Many networks" in the README); no link or network
+                             option goes with it
 
 SIGHUP reads the network file again (names, repeaters, address) and keeps the link.
 )";
@@ -86,6 +108,8 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
     auto seconds = [](double& target, double low, double high) {
         return Setter([&target, low, high](const std::string& v) { return ParseSeconds(v, low, high, target); });
     };
+    // One option a line, with what it expects.
+    // clang-format off
     const std::map<std::string, std::pair<Setter, const char*>> valued = {
         {"--serial", {[&](const std::string& v) { serial = true; o.device = v; return !v.empty(); }, "a device path"}},
         {"--com", {[&](const std::string& v) {
@@ -130,7 +154,12 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
                                 }
                                 return true;
                             }, "client addresses separated by commas"}},
+        {"--name", {[&](const std::string& v) { o.networkName = v; return ValidNetworkName(v); },
+                    "a name of a-z, 0-9, _ and - (at most 64)"}},
+        {"--config", {[&](const std::string& v) { o.configFile = v; return !v.empty(); }, "a file name"}},
     };
+    // clang-format on
+    std::set<std::string> given;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::string value;
@@ -175,6 +204,17 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
             error = name + " " + value + ": expected " + found->second.second;
             return false;
         }
+        given.insert(name);
+    }
+    if (!o.configFile.empty()) {
+        // The file says everything about its networks; only the run's length and who
+        // may read the metrics may be added.
+        for (const std::string& name : given) {
+            if (name == "--config" || name == "--duration" || name == "--web.config.file") continue;
+            error = name + " cannot be used with --config (the file " + o.configFile + " says it)";
+            return false;
+        }
+        return true;
     }
     const int links = int(serial && !dial) + int(com) + int(tcp) + int(udp) + int(dial);
     if (links != 1) {

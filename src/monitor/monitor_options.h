@@ -27,6 +27,8 @@ struct MonitorOptions {
     std::string modbusAddress;   // "ADDRESS:PORT", empty: no Modbus door
     std::vector<std::string> modbusAllowed;  // empty: any client
     std::string webConfigFile;               // --web.config.file: who may read the metrics, TLS
+    std::string networkName = "default";     // --name: the network label (and Modbus unit 1)
+    std::string configFile;                  // --config: the networks come from this file
 };
 
 // Reads the command line (without the program name). Returns false with a
@@ -36,3 +38,11 @@ bool ParseMonitorOptions(const std::vector<std::string>& args, MonitorOptions& o
 const char* MonitorUsage();
 // "serial", "tcp", "udp", "dialup"
 const char* MonitorLinkName(MonitorLink link);
+
+// Shared with the config file, so both read values alike.
+// Seconds as a plain number within [low, high].
+bool ParseMonitorSeconds(const std::string& text, double low, double high, double& out);
+// "HOST:PORT", ":PORT" or "PORT" ("[::1]:PORT" for IPv6); the host may be empty.
+bool ParseMonitorHostPort(const std::string& text, std::string& host, std::string& port);
+// [a-z0-9_-]+, at most 64 characters: a label value and a folder name alike.
+bool ValidNetworkName(const std::string& name);

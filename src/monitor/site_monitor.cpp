@@ -144,6 +144,7 @@ void SiteMonitor::Parts::publish(bool linkUp, const std::string& linkState) {
     }
     pollWatch.observe(program, SteadySeconds());
     TakeSnapshot(program, EpochSeconds(), *next, &pollWatch);
+    next->networkName = site.settings.options.networkName;
     next->linkName = MonitorLinkName(site.settings.options.link);
     next->linkUp = linkUp;
     next->linkState = linkState;

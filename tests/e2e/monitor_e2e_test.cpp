@@ -435,6 +435,7 @@ TEST_F(MonitorE2E, WhatCannotRunEndsWithOneLineAndItsStatus) {
         {{"--serial"}, 2, "--serial needs a value"},
         {{"--serial", "/dev/null", "--network", "missing.RAD"}, 2, "cannot read missing.RAD"},
         {{"--serial", "/dev/null", "--metrics", taken}, 2, "cannot serve metrics on " + taken},
+        {{"--config", "/dev/null"}, 2, "/dev/null:1: no networks"},
         {{"--serial", "/dev/corvane-no-such-port", "--reconnect", "0"}, 3, "giving up"},
     };
     for (const ExitCase& c : cases) {

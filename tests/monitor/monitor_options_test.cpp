@@ -24,6 +24,9 @@ TEST(MonitorOptions, RefusesWhatCannotRunWithOneClearReason) {
         {{"--serial", "/dev/x", "--bogus"}, "unknown option --bogus"},
         {{"--serial"}, "--serial needs a value"},
         {{"--serial", "/dev/x", "--web.config.file", "web.yml"}, "--web.config.file needs --metrics"},
+        {{"--serial", "/dev/x", "--name", "Site A"}, "--name Site A: expected a name"},
+        {{"--config", "fleet.yml", "--serial", "/dev/x"}, "--serial cannot be used with --config"},
+        {{"--metrics", "127.0.0.1:0", "--config", "fleet.yml"}, "--metrics cannot be used with --config"},
     };
     for (const auto& c : cases) {
         MonitorOptions o;

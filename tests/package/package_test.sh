@@ -49,6 +49,7 @@ if [[ -e $root/usr/bin/corvane-monitor ]]; then
     usr/lib/systemd/system/corvane-monitor@.service etc/default/corvane-monitor
     usr/share/doc/corvane-diagnostics/examples/prometheus.yml
     usr/share/doc/corvane-diagnostics/examples/corvane-alerts.yml
+    usr/share/doc/corvane-diagnostics/examples/corvane-monitor.yml
     usr/share/doc/corvane-diagnostics/MODBUS.md usr/share/doc/corvane-diagnostics/modbus-registers.csv
     usr/share/doc/corvane-diagnostics/examples/corvane-recording.yml
     usr/share/doc/corvane-diagnostics/examples/alertmanager-inhibit.yml

@@ -1,0 +1,13 @@
+#pragma once
+#include <string>
+#include <vector>
+
+// What a real Modbus client (mbpoll) read: the registers, or the failure it printed.
+struct ModbusRead {
+    std::vector<int> registers;  // raw 16-bit values
+    std::string failure;
+};
+
+// Reads `count` holding registers from `first` of `unit` at 127.0.0.1:port, or
+// writes `write` to `first` when given.
+ModbusRead Mbpoll(int port, int unit, int first, int count, const std::string& write = "");
