@@ -41,7 +41,7 @@ std::string UrlEncoded(const std::string& text) {
 // "title<TAB>query" lines from the dashboard's query lister.
 std::vector<std::pair<std::string, std::string>> PanelQueries() {
     std::vector<std::pair<std::string, std::string>> out;
-    const std::string command = "python3 " + kSource + "/scripts/dashboard-queries --network default";
+    const std::string command = "python3 " + kSource + "/scripts/dashboard-queries --network north";
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
     if (!pipe) return out;
     std::string text;
@@ -64,13 +64,25 @@ TEST_F(DashboardE2E, EveryPanelQueryReturnsData) {
     const auto panels = PanelQueries();
     ASSERT_GE(panels.size(), 10u) << "the dashboard's queries could not be listed";
 
-    ASSERT_TRUE(startSim({"--pty"}).ready());
-    MonitorProcess monitor({"--serial", sim->endpoint("pty"), "--metrics", "127.0.0.1:0", "--reconnect", "1"});
+    // Two networks, as a box that watches several sites: the fleet panels must see both.
+    RadioSimProcess north({"--pty", "--radios", "5"});
+    RadioSimProcess south({"--tcp", "127.0.0.1:0", "--radios", "3"});
+    ASSERT_TRUE(north.ready() && south.ready());
+    const std::string fleet = dir.path() + "/fleet.yml";
+    std::ofstream(fleet) << "metrics: 127.0.0.1:0\nwork: " << dir.path() << "/work\nnetworks:\n"
+                         << "  - name: north\n    serial: " << north.endpoint("pty") << "\n    reconnect: 1\n"
+                         << "  - name: south\n    tcp: 127.0.0.1:" << south.port("tcp") << "\n    reconnect: 1\n";
+    MonitorProcess monitor({"--config", fleet});
     ASSERT_TRUE(monitor.waitForLine("metrics at", 10));
-    const size_t radios = simRadios().size() - 1;
-    ASSERT_TRUE(Eventually(
-        [&] { return ByLabel(Scrape(monitor.metricsPort()), "corvane_radio_signal_level", "serial").size() == radios; },
-        60));
+    const size_t radios = SimNetwork(ParseSimLog(north.logLines())).size() - 1 +
+                          SimNetwork(ParseSimLog(south.logLines())).size() - 1;
+    auto answering = [&] {
+        const std::string text = HttpGet(monitor.metricsPort(), "/metrics");
+        size_t n = 0;
+        for (size_t at = 0; (at = text.find("\ncorvane_radio_signal_level{", at)) != std::string::npos; ++at) ++n;
+        return n;
+    };
+    ASSERT_TRUE(Eventually([&] { return answering() == radios; }, 60));
 
     const int port = FreeLoopbackPort();
     {
