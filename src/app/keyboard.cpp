@@ -5,6 +5,7 @@
 #include "app/change_parameter.h"
 #include "app/file_commands.h"
 #include "app/menu_commands.h"
+#include "app/poll_commands.h"
 #include "app/window_proc.h"
 #include "engine/poll_cycle.h"
 #include "engine/remote_setup.h"

@@ -21,7 +21,13 @@ void ConnectPollCycle(Program& program);
 // Mode changes.
 void PollRandomMode(PollState& poll);                   // menu 201, key R
 void PollSequentialMode(PollState& poll);               // menu 202, key S
-void PollRadioValue(Program& program, Host& host);      // menu 203 (Screen2 only)
 void ReadAllSetupParameters(Program& program);          // key P / PollRadio on Screen2
-void PollSingleRadio(Program& program, Host& host);     // key P / PollRadio elsewhere
-void SetPollInterval(Program& program, Host& host);     // menu 152
+
+// What the window's poll prompts type in; the window prompts and words a refusal.
+enum class TypedAnswer { taken, ignored, refused };
+// Keeps `rowText` for the next prompt and reads that setup row, when the table has it.
+void PollSetupRow(Program& program, const std::string& rowText);
+// Adds the radio when new and reads it five times; refused past 24 bits.
+TypedAnswer PollRadioBySerial(Program& program, const std::string& serialText);
+// Any number a float holds.
+TypedAnswer SetPollIntervalText(PollState& poll, const std::string& secondsText);

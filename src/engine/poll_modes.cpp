@@ -4,9 +4,7 @@
 #include "engine/poll_phases.h"
 #include "model/program.h"
 #include "model/radio_table.h"
-#include "platform/host.h"
 #include "platform/ids.h"
-#include "text/format_number.h"
 #include "text/typed_number.h"
 
 namespace {
@@ -38,11 +36,9 @@ void PollSequentialMode(PollState& poll) {
     poll.currentRadio = 1;
 }
 
-void PollRadioValue(Program& program, Host& host) {
-    if (program.display.screenNumber != screen::screen2) return;
+void PollSetupRow(Program& program, const std::string& rowText) {
     PollState& poll = program.poll;
-    std::string text = poll.singleParamText;
-    if (host.prompt("EEPROM Location To Poll", text)) poll.singleParamText = text;
+    poll.singleParamText = rowText;
     const double row = ParseTypedNumber(poll.singleParamText);
     if (!(row >= 0 && row < kParamSlots)) return;  // no such table slot: not polled
     poll.singleParamPolls = 1;
@@ -51,35 +47,24 @@ void PollRadioValue(Program& program, Host& host) {
 
 void ReadAllSetupParameters(Program& program) { StartParameterSweep(program); }
 
-void PollSingleRadio(Program& program, Host& host) {
+TypedAnswer PollRadioBySerial(Program& program, const std::string& serialText) {
     PollState& poll = program.poll;
-    if (!poll.pollMode.polling()) return;  // a sweep or a write is running
-    std::string text;
-    if (!host.prompt("Radio Serial Number to Poll?", text)) return;
-    const double typed = ParseTypedNumber(text);
-    if (!(typed > 10000)) return;
-    if (typed > kLargestSerial) {
-        host.beep();
-        host.messageBox("Bad Input Try Again", "Error");
-        return;
-    }
+    if (!poll.pollMode.polling()) return TypedAnswer::ignored;  // a sweep or a write is running
+    const double typed = ParseTypedNumber(serialText);
+    if (!(typed > 10000)) return TypedAnswer::ignored;
+    if (typed > kLargestSerial) return TypedAnswer::refused;
     const int index = FindOrAddRadio(program.network, program.errors, *program.live, static_cast<uint32_t>(typed));
-    if (index < 0) return;  // the table is full
+    if (index < 0) return TypedAnswer::ignored;  // the table is full
     poll.currentRadio = index;
     program.network.selectedRadio = index;
     poll.pollMode = ReadBackOnly(poll.pollMode.order(), 5);  // five reads of writeAddress from that radio
+    return TypedAnswer::taken;
 }
 
-void SetPollInterval(Program& program, Host& host) {
-    PollState& poll = program.poll;
-    std::string text = FormatNumber(poll.pollInterval, "###.0");
-    if (!host.prompt("Polling Interval", text)) return;
-    const double seconds = ParseTypedNumber(text);
+TypedAnswer SetPollIntervalText(PollState& poll, const std::string& secondsText) {
+    const double seconds = ParseTypedNumber(secondsText);
     // No lower bound: an interval of 0 or less sends on every tick.
-    if (!(seconds >= -kLongestInterval && seconds <= kLongestInterval)) {
-        host.beep();
-        host.messageBox("Bad Input Try Again", "Error");
-        return;
-    }
+    if (!(seconds >= -kLongestInterval && seconds <= kLongestInterval)) return TypedAnswer::refused;
     poll.pollInterval = static_cast<float>(seconds);
+    return TypedAnswer::taken;
 }

@@ -74,8 +74,8 @@ TEST_F(DashboardE2E, EveryPanelQueryReturnsData) {
                          << "  - name: south\n    tcp: 127.0.0.1:" << south.port("tcp") << "\n    reconnect: 1\n";
     MonitorProcess monitor({"--config", fleet});
     ASSERT_TRUE(monitor.waitForLine("metrics at", 10));
-    const size_t radios = SimNetwork(ParseSimLog(north.logLines())).size() - 1 +
-                          SimNetwork(ParseSimLog(south.logLines())).size() - 1;
+    const size_t radios =
+        SimNetwork(ParseSimLog(north.logLines())).size() - 1 + SimNetwork(ParseSimLog(south.logLines())).size() - 1;
     auto answering = [&] {
         const std::string text = HttpGet(monitor.metricsPort(), "/metrics");
         size_t n = 0;

@@ -1,3 +1,4 @@
+#include "app/poll_commands.h"
 #include "poll_cycle_fixture.h"
 
 namespace {
