@@ -92,18 +92,7 @@ TEST_F(DashboardE2E, EveryPanelQueryReturnsData) {
                << "scrape_configs:\n  - job_name: corvane\n    static_configs:\n"
                << "      - targets: ['127.0.0.1:" << monitor.metricsPort() << "']\n";
     }
-    mkdir((dir.path() + "/tsdb").c_str(), 0700);
-    const pid_t server = fork();
-    if (server == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        const std::string listen = "--web.listen-address=127.0.0.1:" + std::to_string(port);
-        const std::string configArg = "--config.file=" + dir.path() + "/prometheus.yml";
-        const std::string storage = "--storage.tsdb.path=" + dir.path() + "/tsdb";
-        execl("/usr/bin/prometheus", "prometheus", configArg.c_str(), storage.c_str(), listen.c_str(), nullptr);
-        _exit(127);
-    }
+    const pid_t server = StartPrometheus(dir.path(), port);
     // A panel has data when its instant query gives at least one series.
     std::vector<std::string> empty;
     for (const auto& [title, query] : panels) {

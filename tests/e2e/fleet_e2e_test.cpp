@@ -30,11 +30,7 @@ protected:
                             << networks;
         monitor = std::make_unique<MonitorProcess>(std::vector<std::string>{"--config", path});
         ASSERT_TRUE(monitor->waitForLine("modbus at", 10)) << Output();
-        static const std::regex address(R"(modbus at [^ ]*:(\d+),)");
-        for (const auto& line : monitor->lines()) {
-            std::smatch m;
-            if (std::regex_search(line, m, address)) modbusPort = std::stoi(m[1]);
-        }
+        modbusPort = ModbusPort(*monitor);
         ASSERT_GT(modbusPort, 0);
     }
 

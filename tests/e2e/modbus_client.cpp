@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <regex>
 
+#include "e2e/monitor_process.h"
+
 ModbusRead Mbpoll(int port, int unit, int first, int count, const std::string& write) {
     std::string command = "mbpoll -m tcp -p " + std::to_string(port) + " -a " + std::to_string(unit) + " -r " +
                           std::to_string(first) + (write.empty() ? " -c " + std::to_string(count) : "") +
@@ -22,4 +24,14 @@ ModbusRead Mbpoll(int port, int unit, int first, int count, const std::string& w
     }
     pclose(pipe);
     return out;
+}
+
+int ModbusPort(MonitorProcess& monitor) {
+    static const std::regex address(R"(modbus at [^ ]*:(\d+),)");
+    int port = 0;
+    for (const auto& line : monitor.lines()) {
+        std::smatch m;
+        if (std::regex_search(line, m, address)) port = std::stoi(m[1]);
+    }
+    return port;
 }

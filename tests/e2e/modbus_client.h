@@ -11,3 +11,7 @@ struct ModbusRead {
 // Reads `count` holding registers from `first` of `unit` at 127.0.0.1:port, or
 // writes `write` to `first` when given.
 ModbusRead Mbpoll(int port, int unit, int first, int count, const std::string& write = "");
+
+class MonitorProcess;
+// The port of the monitor's "modbus at ADDRESS:PORT, ..." line, 0 when it has none.
+int ModbusPort(MonitorProcess& monitor);

@@ -29,11 +29,7 @@ protected:
         args.insert(args.end(), {"--metrics", "127.0.0.1:0", "--modbus", "127.0.0.1:0"});
         monitor = std::make_unique<MonitorProcess>(args);
         ASSERT_TRUE(monitor->waitForLine("modbus at", 10)) << Output();
-        static const std::regex address(R"(modbus at [^ ]*:(\d+),)");
-        for (const auto& line : monitor->lines()) {
-            std::smatch m;
-            if (std::regex_search(line, m, address)) modbusPort = std::stoi(m[1]);
-        }
+        modbusPort = ModbusPort(*monitor);
         ASSERT_GT(modbusPort, 0);
     }
 

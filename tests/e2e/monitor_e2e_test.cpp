@@ -201,18 +201,7 @@ TEST_F(MonitorE2E, APrometheusServerScrapesEveryRadio) {
         config << "global:\n  scrape_interval: 1s\nscrape_configs:\n  - job_name: corvane\n    static_configs:\n"
                << "      - targets: ['127.0.0.1:" << monitor->metricsPort() << "']\n";
     }
-    mkdir((dir.path() + "/tsdb").c_str(), 0700);
-    const pid_t server = fork();
-    if (server == 0) {
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        dup2(null, 2);
-        const std::string listen = "--web.listen-address=127.0.0.1:" + std::to_string(port);
-        const std::string configArg = "--config.file=" + dir.path() + "/prometheus.yml";
-        const std::string storage = "--storage.tsdb.path=" + dir.path() + "/tsdb";
-        execl("/usr/bin/prometheus", "prometheus", configArg.c_str(), storage.c_str(), listen.c_str(), nullptr);
-        _exit(127);
-    }
+    const pid_t server = StartPrometheus(dir.path(), port);
     auto count = [&](const std::string& query, const std::string& part) {
         const std::string body = HttpGet(port, "/api/v1/query?query=" + query);
         size_t n = 0;
@@ -416,15 +405,9 @@ TEST_F(MonitorE2E, AFailedCurrentLogIsLoggedWithItsReason) {
 
 TEST_F(MonitorE2E, WhatCannotRunEndsWithOneLineAndItsStatus) {
     // A port that is taken.
-    const int busy = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    ASSERT_EQ(bind(busy, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    ASSERT_EQ(listen(busy, 1), 0);
-    getsockname(busy, reinterpret_cast<sockaddr*>(&at), &length);
-    const std::string taken = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+    int busy = -1;
+    const std::string taken = TakenLoopbackAddress(busy);
+    ASSERT_FALSE(taken.empty());
 
     struct ExitCase {
         std::vector<std::string> args;

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -182,4 +183,32 @@ int FreeLoopbackPort() {
         port = ntohs(at.sin_port);
     close(fd);
     return port;
+}
+
+std::string TakenLoopbackAddress(int& held) {
+    held = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof at;
+    if (bind(held, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 || listen(held, 1) != 0 ||
+        getsockname(held, reinterpret_cast<sockaddr*>(&at), &length) != 0)
+        return {};
+    return "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+}
+
+pid_t StartPrometheus(const std::string& folder, int port) {
+    mkdir((folder + "/tsdb").c_str(), 0700);
+    const pid_t server = fork();
+    if (server == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        const std::string listen = "--web.listen-address=127.0.0.1:" + std::to_string(port);
+        const std::string configArg = "--config.file=" + folder + "/prometheus.yml";
+        const std::string storage = "--storage.tsdb.path=" + folder + "/tsdb";
+        execl("/usr/bin/prometheus", "prometheus", configArg.c_str(), storage.c_str(), listen.c_str(), nullptr);
+        _exit(127);
+    }
+    return server;
 }

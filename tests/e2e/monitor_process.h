@@ -55,3 +55,8 @@ std::map<std::string, double> ByLabel(const Samples& samples, const std::string&
 bool Eventually(const std::function<bool()>& probe, double seconds);
 // A loopback TCP port that was free a moment ago.
 int FreeLoopbackPort();
+// A loopback port held by a listening socket `held` (close it when done): "127.0.0.1:PORT".
+std::string TakenLoopbackAddress(int& held);
+// A real Prometheus server on 127.0.0.1:port with `folder`/prometheus.yml and its
+// data in `folder`/tsdb, quiet; its process id (SIGTERM and reap it when done).
+pid_t StartPrometheus(const std::string& folder, int port);

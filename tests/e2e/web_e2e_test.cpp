@@ -168,15 +168,9 @@ TEST_F(WebE2E, WhatCannotBeServedStopsTheStartWithOneLine) {
     WriteFileBytes("broken.crt", "not a certificate");
     WriteFileBytes("broken.yml", "tls_server_config:\n  cert_file: broken.crt\n  key_file: broken.crt\n");
     // A port that is taken.
-    const int busy = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof at;
-    ASSERT_EQ(bind(busy, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
-    ASSERT_EQ(listen(busy, 1), 0);
-    getsockname(busy, reinterpret_cast<sockaddr*>(&at), &length);
-    const std::string taken = "127.0.0.1:" + std::to_string(ntohs(at.sin_port));
+    int busy = -1;
+    const std::string taken = TakenLoopbackAddress(busy);
+    ASSERT_FALSE(taken.empty());
 
     struct Case {
         std::string metrics;
