@@ -87,7 +87,12 @@ int main(int argc, char** argv) {
             if (problem)
                 return Fail(prefix + "cannot use the work folder " + network.workDir + ": " + problem.message());
             settings.workFolder = network.workDir;
-            settings.journal = [prefix](LogLevel level, const std::string& text) { Event(level, prefix + text); };
+            settings.journal = [prefix](LogLevel level, const std::string& text) {
+                // Every line of a box's text says whose it is.
+                std::string named = prefix;
+                for (const char c : text) named += c == '\n' ? "\n" + prefix : std::string(1, c);
+                Event(level, named);
+            };
         } else {
             settings.journal = [](LogLevel level, const std::string& text) { Event(level, text); };
             settings.terminal = isatty(STDOUT_FILENO) == 1;

@@ -68,7 +68,8 @@ TEST_F(FleetE2E, ANetworkDiallingOrDownNeitherSlowsNorHidesAnother) {
     startMonitor(northEntry);
     const double alone = pace();
     startMonitor(northEntry + "  - name: south\n    tcp: 127.0.0.1:" + std::to_string(south.port("tcp")) +
-                 "\n  - name: east\n    dial: \"5551234\"\n    serial: " + east.endpoint("modem") + "\n");
+                 "\n  - name: east\n    dial: \"5551234\"\n    serial: " + east.endpoint("modem") +
+                 "\n  - name: west\n    serial: /dev/corvane-no-such-port\n    reconnect: 1\n");
     ASSERT_TRUE(Eventually([&] { return RequestsOn(south, "tcp") > 5; }, 20)) << Output();
     const double beside = pace();
     std::printf("north's requests in 3 s: %.0f alone, %.0f beside a dialling network (ratio %.2f)\n", alone, beside,
@@ -77,7 +78,7 @@ TEST_F(FleetE2E, ANetworkDiallingOrDownNeitherSlowsNorHidesAnother) {
 
     // Every network has its label, the one dialling too.
     const auto sent = ByLabel(Scrape(monitor->metricsPort()), "corvane_requests_sent_total", "network");
-    EXPECT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent.size(), 4u);
     EXPECT_GT(sent.count("north") ? sent.at("north") : 0, 20);
     EXPECT_GT(sent.count("south") ? sent.at("south") : 0, 5);
     EXPECT_EQ(sent.count("east"), 1u);
@@ -95,7 +96,13 @@ TEST_F(FleetE2E, ANetworkDiallingOrDownNeitherSlowsNorHidesAnother) {
     EXPECT_EQ(Mbpoll(modbusPort, 2, 2, 1).registers, std::vector<int>{1});
     EXPECT_TRUE(Eventually([&] { return Mbpoll(modbusPort, 1, 1, 2).registers == std::vector<int>{4, 1}; }, 30));
     EXPECT_EQ(Mbpoll(modbusPort, 3, 2, 1).registers, std::vector<int>{0});
-    EXPECT_NE(Mbpoll(modbusPort, 4, 0, 1).failure.find("Target device failed to respond"), std::string::npos);
+    EXPECT_NE(Mbpoll(modbusPort, 5, 0, 1).failure.find("Target device failed to respond"), std::string::npos);
+    // A box of several lines names its network on each.
+    for (const auto& line : monitor->lines()) {
+        if (line.find("corvane-no-such-port") != std::string::npos) {
+            EXPECT_NE(line.find("west: "), std::string::npos) << line;
+        }
+    }
     // South's master goes away as when its cable is pulled: north keeps its pace.
     south.kill();
     ASSERT_TRUE(Eventually([&] { return Mbpoll(modbusPort, 2, 2, 1).registers == std::vector<int>{0}; }, 20))
