@@ -8,6 +8,7 @@
 #include "app/menu_commands.h"
 #include "app/menu_table.h"
 #include "display/screens.h"
+#include "engine/engine.h"
 #include "engine/poll_cycle.h"
 #include "link/links.h"
 #include "model/program.h"
@@ -26,12 +27,7 @@ int SignedHigh(intptr_t v) { return static_cast<int16_t>((v >> 16) & 0xFFFF); }
 std::string SignPlace(int v) { return (v < 0 ? "" : " ") + std::to_string(v); }
 
 void OnCreate(Program& program, Host& host) {
-    program.link.serialPortOpen = 0;
-    program.display.metricUnits = true;
-    program.poll.pollInterval = 0.2f;
-    program.poll.tickAccumulator = 0.01f;
-    program.display.alarmTimeSeconds = 60.0f;
-    NewNetworkReset(program.network, program.poll, program.request, program.log, program.clock);
+    ApplyStartDefaults(program);
     if (Canvas* canvas = host.windowCanvas()) program.display.clientRect = canvas->clientRect();
     host.invalidate(true);
     host.update();

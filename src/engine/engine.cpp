@@ -27,6 +27,16 @@ void SetUpProgram(Program& program, Clock& clock) {
     program.poll.inTimerTick = false;
 }
 
+void ApplyStartDefaults(Program& program) {
+    // As the window starts: no port open, metric units, 0.2 s between polls.
+    program.link.serialPortOpen = 0;
+    program.display.metricUnits = true;
+    program.poll.pollInterval = 0.2f;
+    program.poll.tickAccumulator = 0.01f;
+    program.display.alarmTimeSeconds = 60.0f;
+    NewNetworkReset(program.network, program.poll, program.request, program.log, program.clock);
+}
+
 void StartRun(Program& program, const std::string& folder) {
     // The files of this run go into its folder, and what a writer killed in the
     // middle of a write left there is cleared away.
@@ -98,13 +108,7 @@ Engine::Engine(Clock& clock) : owned(std::make_unique<Program>()), live(std::mak
     Program& program = *owned;
     SetUpProgram(program, clock);
     program.live = live.get();
-    // As the window starts: no port open, metric units, 0.2 s between polls.
-    program.link.serialPortOpen = 0;
-    program.display.metricUnits = true;
-    program.poll.pollInterval = 0.2f;
-    program.poll.tickAccumulator = 0.01f;
-    program.display.alarmTimeSeconds = 60.0f;
-    NewNetworkReset(program.network, program.poll, program.request, program.log, program.clock);
+    ApplyStartDefaults(program);
     program.errors.observer = &Fanout::Fault;
     program.errors.observerContext = &listeners;
     program.log.fileObserver = &Fanout::File;

@@ -38,6 +38,9 @@ public:
 // The start-up values of a program, without a window (tables, banner, "Com1",
 // poll interval, alarm time, the master-status hook and the link's reply bytes).
 void SetUpProgram(Program& program, Clock& clock);
+// What a new window starts with: no port open, metric units, 0.2 s between polls,
+// alarm time 60 s and a new, empty network.
+void ApplyStartDefaults(Program& program);
 // The start of a run: the work folder (`folder`, or the current directory when
 // empty) cleared of what a killed writer left, the earlier Current.log kept until
 // a radio replies, and the keep-alive thread.

@@ -13,6 +13,8 @@
 
 #include <yaml-cpp/yaml.h>
 
+#include "monitor/web_config.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -250,13 +252,8 @@ bool ParseFleetConfig(const std::string& text, const std::string& fileName, cons
 }
 
 bool ReadFleetConfig(const std::string& path, FleetConfig& config, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
+    std::string text;
+    if (!ReadWholeFile(path, text, error)) return false;
     std::error_code ignored;
-    return ParseFleetConfig(text.str(), path, fs::current_path(ignored).string(), config, error);
+    return ParseFleetConfig(text, path, fs::current_path(ignored).string(), config, error);
 }

@@ -26,18 +26,6 @@ std::string Scalar(const YAML::Node& value, const std::string& key) {
     return value.Scalar();
 }
 
-bool ReadWhole(const std::string& path, std::string& out, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    out = text.str();
-    return true;
-}
-
 // TLS versions as the configuration names them, oldest first.
 constexpr const char* kVersions[] = {"TLS10", "TLS11", "TLS12", "TLS13"};
 constexpr const char* kTlsLibraryVersions[] = {"VERS-TLS1.0", "VERS-TLS1.1", "VERS-TLS1.2", "VERS-TLS1.3"};
@@ -120,6 +108,18 @@ bool BcryptMatches(const std::string& password, const std::string& hash) {
 
 }  // namespace
 
+bool ReadWholeFile(const std::string& path, std::string& out, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    out = text.str();
+    return true;
+}
+
 bool ParseWebConfig(const std::string& text, const std::string& folder, WebConfig& config, std::string& error) {
     WebConfig out;
     try {
@@ -146,7 +146,7 @@ bool ParseWebConfig(const std::string& text, const std::string& folder, WebConfi
         error = "line " + std::to_string(e.mark.line + 1) + ": " + e.msg;
         return false;
     }
-    if (out.tls && (!ReadWhole(out.certFile, out.certPem, error) || !ReadWhole(out.keyFile, out.keyPem, error)))
+    if (out.tls && (!ReadWholeFile(out.certFile, out.certPem, error) || !ReadWholeFile(out.keyFile, out.keyPem, error)))
         return false;
     config = std::move(out);
     return true;
@@ -154,7 +154,7 @@ bool ParseWebConfig(const std::string& text, const std::string& folder, WebConfi
 
 bool LoadWebConfig(const std::string& path, WebConfig& config, std::string& error) {
     std::string text;
-    if (!ReadWhole(path, text, error)) return false;
+    if (!ReadWholeFile(path, text, error)) return false;
     const size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
     if (ParseWebConfig(text, folder, config, error)) return true;

@@ -35,3 +35,6 @@ private:
     std::mutex lock;
     std::map<std::string, std::string> verified;  // user -> the password that matched last
 };
+
+// The whole of a small file (a config, a certificate); false with "cannot read PATH: reason".
+bool ReadWholeFile(const std::string& path, std::string& out, std::string& error);
