@@ -165,7 +165,7 @@ bool Engine::linkOpen() const {
     const LinkState& link = owned->link;
     switch (opened.kind) {
         case LinkDescription::Kind::tcp: return link.linkKind == kLinkTcp;
-        case LinkDescription::Kind::udp: return link.linkKind == kLinkUdp && link.udpSocket >= 0;
+        case LinkDescription::Kind::udp: return LinkUdpSocket(link) >= 0;
         case LinkDescription::Kind::dialup: return link.serialPortOpen == 1 && link.linkUp == 1;
         default: return link.serialPortOpen == 1;
     }
@@ -180,7 +180,7 @@ std::string Engine::downReason() const {
     }
 }
 
-int Engine::udpSocket() const { return owned->link.linkKind == kLinkUdp ? owned->link.udpSocket : -1; }
+int Engine::udpSocket() const { return LinkUdpSocket(owned->link); }
 
 void Engine::takeDatagram() { OnUdpReadable(*owned); }
 

@@ -171,6 +171,8 @@ std::string LinkStatusText(const LinkState& link) {
 
 bool LinkIsUp(const LinkState& link) { return !CurrentBackend(link).statusText(link).empty(); }
 
+int LinkUdpSocket(const LinkState& link) { return link.linkKind == kLinkUdp ? link.udpSocket : -1; }
+
 void KeepAliveStep(const LinkChannels& channels) { CurrentBackend(channels.link).keepAlive(channels); }
 
 void QueueSerialText(LinkState& link, std::string_view text) {

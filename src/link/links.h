@@ -80,6 +80,8 @@ void LinkOnMasterStatus(Program& program);
 // The status line: the open link, or "No Connection".
 std::string LinkStatusText(const LinkState& link);
 bool LinkIsUp(const LinkState& link);
+// The socket of an open UDP link, to watch for datagrams; -1 when there is none.
+int LinkUdpSocket(const LinkState& link);
 
 // A port name that is a device path of its own ("/dev/rfcomm0") rather than "ComN".
 bool IsSerialDevicePath(const std::string& commPortName);

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/window_proc.h"
+#include "link/links.h"
 
 namespace {
 
@@ -189,7 +190,7 @@ void ProgramRun::key(int virtualKey) { WindowProc(*program, host, msg::keyDown, 
 void ProgramRun::serveUdp(int timeoutMs) {
     // The window turns a readable socket into message 961, once per datagram.
     for (;;) {
-        const int fd = program->link.udpSocket;
+        const int fd = LinkUdpSocket(program->link);
         if (program->link.linkKind != kLinkUdp || fd < 0) {
             if (timeoutMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs));
             return;
