@@ -68,7 +68,7 @@ ModemAnswer WaitForModem(Program& program, LinkQuestions& questions) {
     for (;;) {
         ReadModemReplies(program, reply);
         // A port that went away (adapter pulled out) was closed by the read.
-        if (program.link.commHandle < 0) return ModemAnswer::portFailed;
+        if (LinkDescriptor(program.link) < 0) return ModemAnswer::portFailed;
         if (reply.find("CONNECT") != std::string::npos) return ModemAnswer::connect;
         if (reply.find("NO DIALTONE") != std::string::npos) return ModemAnswer::noDialtone;
         if (reply.find("BUSY") != std::string::npos) return ModemAnswer::busy;
@@ -94,7 +94,7 @@ DialOutcome DialOnce(Program& program, LinkQuestions& questions, const std::opti
     result = LinkResult{};
     int fd = OpenConfiguredSerialPort(program, link.commPortName, result);
     if (fd < 0) return DialOutcome::done;
-    link.commHandle = fd;
+    InstallSerialPort(link, fd);
     link.serialPortOpen = 1;
     link.portFailure = 0;
 

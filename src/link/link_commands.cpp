@@ -1,7 +1,6 @@
 #include <string>
 #include <vector>
 
-#include "link/link_backend.h"
 #include "link/link_internal.h"
 #include "link/links.h"
 #include "model/program.h"
@@ -29,19 +28,21 @@ const std::vector<std::string>& CommPortNames() {
 }
 
 void CloseNetworkLink(Program& program, LinkQuestions& questions) {
-    if (program.link.linkKind != kLinkSerial) CurrentBackend(program.link).close(program, questions);
+    switch (program.link.linkKind.load()) {
+        case kLinkTcp: CloseTcpLink(program); break;
+        case kLinkUdp: CloseUdpLink(program, questions); break;
+        default: break;
+    }
     program.link.linkKind = kLinkSerial;
 }
 
 bool CloseAllLinks(Program& program, LinkQuestions& questions) {
     bool closed = true;
-    if (program.link.linkKind == kLinkSerial && program.link.serialPortOpen) {
-        closed = CloseSerialLink(program);
+    if (program.link.linkKind == kLinkSerial) {
+        if (program.link.serialPortOpen) closed = CloseSerialLink(program);
         program.link.serialPortOpen = 0;
-    } else {
-        CurrentBackend(program.link).close(program, questions);
     }
-    program.link.linkKind = kLinkSerial;
+    CloseNetworkLink(program, questions);
     return closed;
 }
 

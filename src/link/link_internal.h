@@ -7,6 +7,7 @@
 #include "model/poll_state.h"
 
 struct Program;
+class LinkTransport;
 
 // Where a link error happened: the value handed to the error recorder with errno.
 namespace linkerr {
@@ -33,9 +34,11 @@ void ResetReceiveState(ReceiveRing& ring, PollState& poll);
 // DTR asserted. Returns the descriptor (non-blocking) or -1 with the failure in
 // `failure`.
 int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, LinkResult& failure);
-// Ring reset and writer thread for an already opened port in link.commHandle.
+// The opened port becomes the link's transport; its writer starts later.
+void InstallSerialPort(LinkState& link, int fd);
+// Empty queues and the writer thread for the port the link holds.
 void StartSerialWriter(Program& program);
-// Wakes the serial writer after bytes were queued or the ring was stopped.
+// Wakes the serial writer after bytes were queued or the queue was stopped.
 void WakeSerialWriter(LinkState& link);
 // Stops the writer and closes the port; false when close() reported an error.
 bool CloseSerialPort(Program& program);
@@ -43,9 +46,9 @@ bool CloseSerialPort(Program& program);
 int SerialBytesWaiting(Program& program);
 // Reads exactly n bytes from the port (waiting briefly for stragglers).
 void SerialRead(const LinkState& link, ProtocolError& errors, uint8_t* destination, int n);
+// The serial behaviour without a port: requests wait in the transmit queue.
+LinkTransport& PortlessSerial();
 
-// Queues bytes for the TCP thread to send; never waits. False when refused.
-bool TcpSend(const LinkChannels& channels, const uint8_t* bytes, int n);
 // Closes a TCP link whose reader saw the peer go, once its bytes are taken.
 void ReapDeadTcpLink(Program& program);
 // Closes the UDP socket without touching the window's watch.

@@ -80,8 +80,14 @@ void LinkOnMasterStatus(Program& program);
 // The status line: the open link, or "No Connection".
 std::string LinkStatusText(const LinkState& link);
 bool LinkIsUp(const LinkState& link);
+// The descriptor the open link reads (serial port, TCP or UDP socket); -1 when none is open.
+int LinkDescriptor(const LinkState& link);
 // The socket of an open UDP link, to watch for datagrams; -1 when there is none.
 int LinkUdpSocket(const LinkState& link);
+// The peer an open UDP link sends to and takes datagrams from (memory order = wire order).
+uint32_t LinkUdpPeer(const LinkState& link);
+// The far end of the open link went away; the link closes once its bytes are taken.
+bool LinkFarEndGone(const LinkState& link);
 
 // A port name that is a device path of its own ("/dev/rfcomm0") rather than "ComN".
 bool IsSerialDevicePath(const std::string& commPortName);

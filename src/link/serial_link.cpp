@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "link/link_internal.h"
+#include "link/link_transport.h"
 #include "link/links.h"
 #include "model/program.h"
 #include "protocol/ring.h"
@@ -246,11 +247,85 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
     return fd;
 }
 
+namespace {
+
+// An open port: its descriptor, its lock file and the writer that drains the
+// link's transmit queue into it. Without a descriptor it is the port-less
+// behaviour: requests wait in the queue, nothing is read.
+class SerialPort : public LinkTransport {
+public:
+    explicit SerialPort(int fd) : fd(fd) {}
+    ~SerialPort() override { release(); }
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    int bytesAvailable(Program& program) override {
+        return program.link.serialPortOpen ? SerialBytesWaiting(program) : 0;
+    }
+    void receive(Program& program, uint8_t* destination, int n) override {
+        if (!program.link.serialPortOpen || fd < 0) {
+            std::memset(destination, 0, static_cast<size_t>(n));
+            return;
+        }
+        SerialRead(program.link, program.errors, destination, n);
+        program.link.rxActivity = 1;
+    }
+    bool sendsOnInterval(const Program& program) const override {
+        // The writer drains the transmit queue; queue only into an empty one.
+        return program.link.transmit.ringCount.load() == 0 && program.poll.masterBusy == 0;
+    }
+    void sendRequest(Program& program) override {
+        if (RingAppendMain(program.link.transmit, program.request.bytes.data(), 8)) ++program.link.requestsSent;
+        WakeSerialWriter(program.link);
+    }
+    void keepAlive(const LinkChannels& channels) override {
+        LinkState& link = channels.link;
+        if (link.serialPortOpen != 1) return;
+        if (link.rxActivity == 1)
+            link.rxActivity = 0;
+        else if (link.linkUp == 1)
+            QueueSerialText(link, "\r");
+    }
+    int descriptor() const override { return fd; }
+    bool shut(ProtocolError&) override { return release(); }
+
+    void startWriter(ReceiveRing& transmit, LinkState& link, ProtocolError& errors) {
+        writer = std::jthread(SerialWriterLoop, std::ref(transmit), std::ref(link), fd, std::ref(errors));
+    }
+
+private:
+    bool release() {
+        if (writer.joinable()) {
+            writer.request_stop();
+            writer.join();
+        }
+        if (fd < 0) return true;
+        ReleaseDeviceLock(fd);
+        // The exclusive mode outlives this descriptor while others hold the line open.
+        ioctl(fd, TIOCNXCL);
+        const bool closed = close(fd) == 0;
+        fd = -1;
+        return closed;
+    }
+
+    int fd;
+    std::jthread writer;
+};
+
+}  // namespace
+
+LinkTransport& PortlessSerial() {
+    static SerialPort portless(-1);
+    return portless;
+}
+
+void InstallSerialPort(LinkState& link, int fd) { InstallTransport(link, std::make_shared<SerialPort>(fd)); }
+
 void StartSerialWriter(Program& program) {
     RingReset(program.link.transmit);
     ResetReceiveState(program.ring, program.poll);
-    program.link.serialWriter = std::jthread(SerialWriterLoop, std::ref(program.link.transmit), std::ref(program.link),
-                                            program.link.commHandle, std::ref(program.errors));
+    if (auto* port = dynamic_cast<SerialPort*>(program.link.transport.get()))
+        port->startWriter(program.link.transmit, program.link, program.errors);
 }
 
 void WakeSerialWriter(LinkState& link) {
@@ -263,24 +338,17 @@ bool CloseSerialPort(Program& program) {
     LinkState& link = program.link;
     // The stopped queue refuses later appends (a keep-alive byte queued late).
     link.transmit.ringCount.store(ReceiveRing::kSerialStop);
-    if (link.serialWriter.joinable()) {
-        link.serialWriter.request_stop();
-        link.serialWriter.join();
-    }
+    WakeSerialWriter(link);
     bool closed = true;
-    if (link.commHandle >= 0) {
-        ReleaseDeviceLock(link.commHandle);
-        // The exclusive mode outlives this descriptor while others hold the line open.
-        ioctl(link.commHandle, TIOCNXCL);
-        closed = close(link.commHandle) == 0;
-    }
-    link.commHandle = -1;
+    if (dynamic_cast<SerialPort*>(link.transport.get()) != nullptr)
+        closed = RemoveTransport(link)->shut(program.errors);
     link.serialPortOpen = 0;
     return closed;
 }
 
 int SerialBytesWaiting(Program& program) {
-    int fd = program.link.commHandle;
+    const std::shared_ptr<LinkTransport> port = CurrentTransport(program.link);
+    const int fd = port->descriptor();
     if (fd < 0) return 0;
     int waiting = 0;
     if (ioctl(fd, FIONREAD, &waiting) != 0) {
@@ -303,7 +371,8 @@ int SerialBytesWaiting(Program& program) {
 }
 
 void SerialRead(const LinkState& link, ProtocolError& errors, uint8_t* destination, int n) {
-    int fd = link.commHandle;
+    const std::shared_ptr<LinkTransport> port = CurrentTransport(link);
+    int fd = port->descriptor();
     int got = 0;
     while (got < n) {
         ssize_t r = fd >= 0 ? read(fd, destination + got, static_cast<size_t>(n - got)) : -1;
@@ -333,7 +402,7 @@ LinkResult OpenSerialLink(Program& program) {
     int fd = OpenConfiguredSerialPort(program, link.commPortName, result);
     if (fd < 0) return result;
     link.linkUp = 1;
-    link.commHandle = fd;
+    InstallSerialPort(link, fd);
     link.portFailure = 0;
     StartSerialWriter(program);
     link.serialPortOpen = 1;
@@ -342,7 +411,7 @@ LinkResult OpenSerialLink(Program& program) {
 
 bool CloseSerialLink(Program& program) {
     LinkState& link = program.link;
-    if (!link.serialPortOpen && link.commHandle < 0 && !link.serialWriter.joinable()) return true;
+    if (!link.serialPortOpen && dynamic_cast<SerialPort*>(link.transport.get()) == nullptr) return true;
     if (!CloseSerialPort(program)) return false;  // linkUp keeps its value
     link.linkUp = 0;
     return true;

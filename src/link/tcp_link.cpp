@@ -1,17 +1,20 @@
-#include <algorithm>
-#include <cerrno>
-#include <chrono>
-#include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 #include "link/link_internal.h"
+#include "link/link_transport.h"
 #include "link/links.h"
 #include "model/program.h"
 #include "protocol/ring.h"
@@ -19,6 +22,7 @@
 
 namespace {
 
+constexpr uint8_t kCarriageReturn = 13;
 constexpr int kReaderHighWater = 1000;  // leaves headroom in the 1024-byte ring
 // The link's time-out: a connect, and a send that makes no progress, give up after it.
 constexpr auto kTcpTimeout = std::chrono::milliseconds(1000);
@@ -28,37 +32,103 @@ void Wake(int wake) {
     if (wake >= 0) (void)!write(wake, &one, sizeof one);
 }
 
-// The link is dead from here on; the main thread closes it at its next look.
-void MarkDead(const LinkChannels& channels, int code, int where) {
-    RecordFailure(channels.errors, code, where);
-    channels.link.tcpPeerClosed = true;
-}
+// A connected socket, the eventfd that wakes its thread, the queue of bytes the
+// socket has not taken yet, and the thread.
+class TcpConnection : public LinkTransport {
+public:
+    TcpConnection(int fd, int wake) : fd(fd), wake(wake) {}
+    ~TcpConnection() override { release(); }
+    TcpConnection(const TcpConnection&) = delete;
+    TcpConnection& operator=(const TcpConnection&) = delete;
+
+    // Received bytes wait in the receive ring.
+    int bytesAvailable(Program& program) override {
+        ReapDeadTcpLink(program);
+        return std::max(program.ring.ringCount.load(), 0);
+    }
+    void receive(Program& program, uint8_t* destination, int n) override {
+        if (!RingTakeMain(program.ring, destination, n)) std::memset(destination, 0, static_cast<size_t>(n));
+    }
+    bool sendsOnInterval(const Program&) const override { return false; }
+    void sendRequest(Program& program) override { sendPaced(program); }
+    void onMasterStatus(Program& program) override { sendPaced(program); }
+    void keepAlive(const LinkChannels& channels) override {
+        LinkState& link = channels.link;
+        if (link.rxActivity == 1)
+            link.rxActivity = 0;
+        else if (link.linkUp == 1)
+            send(channels, &kCarriageReturn, 1);
+    }
+    int descriptor() const override { return fd; }
+    bool farEndGone() const override { return peerClosed; }
+    bool shut(ProtocolError& errors) override {
+        const int code = release();
+        if (code != 0) RecordFailure(errors, code, linkerr::tcpClose);
+        return code == 0;
+    }
+
+    void start(const LinkChannels& channels) {
+        thread = std::jthread([this](std::stop_token stop, LinkChannels c) { loop(stop, c); }, channels);
+    }
+    // Queues bytes for the thread to send; never waits. False when refused.
+    bool send(const LinkChannels& channels, const uint8_t* bytes, int n);
+
+private:
+    void sendPaced(Program& program);
+    void loop(std::stop_token stop, const LinkChannels& channels);
+    bool sendQueued(const LinkChannels& channels, bool& progressed);
+    int pending() {
+        std::lock_guard<std::mutex> hold(transmitLock);
+        return transmitCount;
+    }
+    void markDead(const LinkChannels& channels, int code, int where) {
+        RecordFailure(channels.errors, code, where);
+        peerClosed = true;
+    }
+    // Stops the thread and closes both descriptors; the socket's close() errno, or 0.
+    int release() {
+        if (thread.joinable()) {
+            thread.request_stop();
+            Wake(wake);
+            thread.join();
+        }
+        std::lock_guard<std::mutex> hold(transmitLock);
+        int code = 0;
+        if (fd >= 0 && close(fd) != 0) code = errno;
+        if (wake >= 0) close(wake);
+        fd = -1;
+        wake = -1;
+        transmitCount = 0;
+        return code;
+    }
+
+    int fd;
+    int wake;
+    std::atomic<bool> peerClosed{false};
+    // Held also around closing the socket.
+    std::mutex transmitLock;
+    std::array<uint8_t, 1024> transmit{};
+    int transmitCount = 0;
+    std::jthread thread;
+};
 
 // Sends what the transmit queue holds without waiting; false when the link died.
-bool SendQueued(const LinkChannels& channels, int fd, bool& progressed) {
-    LinkState& link = channels.link;
-    std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
-    while (link.tcpTransmitCount > 0) {
-        ssize_t w = send(fd, link.tcpTransmit.data(), static_cast<size_t>(link.tcpTransmitCount),
-                         MSG_DONTWAIT | MSG_NOSIGNAL);
+bool TcpConnection::sendQueued(const LinkChannels& channels, bool& progressed) {
+    std::lock_guard<std::mutex> hold(transmitLock);
+    while (transmitCount > 0) {
+        ssize_t w = ::send(fd, transmit.data(), static_cast<size_t>(transmitCount), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (w > 0) {
-            std::memmove(link.tcpTransmit.data(), link.tcpTransmit.data() + w,
-                         static_cast<size_t>(link.tcpTransmitCount - w));
-            link.tcpTransmitCount -= static_cast<int>(w);
+            std::memmove(transmit.data(), transmit.data() + w, static_cast<size_t>(transmitCount - w));
+            transmitCount -= static_cast<int>(w);
             progressed = true;
             continue;
         }
         if (w < 0 && errno == EINTR) continue;
         if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-        MarkDead(channels, w < 0 ? errno : EIO, linkerr::tcpSend);
+        markDead(channels, w < 0 ? errno : EIO, linkerr::tcpSend);
         return false;
     }
     return true;
-}
-
-int PendingTransmit(LinkState& link) {
-    std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
-    return link.tcpTransmitCount;
 }
 
 // The TCP link's one thread: it waits on the socket and on its wake-up descriptor,
@@ -66,7 +136,7 @@ int PendingTransmit(LinkState& link) {
 // sends what the transmit queue holds as the socket takes it. The window's thread
 // only queues; it never waits on the peer. A hang-up, a hard error or a send that
 // makes no progress within the time-out marks the link dead and ends the thread.
-void TcpLinkLoop(std::stop_token stop, LinkChannels channels, int fd, int wake) {
+void TcpConnection::loop(std::stop_token stop, const LinkChannels& channels) {
     using Clock = std::chrono::steady_clock;
     ReceiveRing& ring = channels.ring;
     Clock::time_point stalledSince{};
@@ -75,7 +145,7 @@ void TcpLinkLoop(std::stop_token stop, LinkChannels channels, int fd, int wake) 
         const int held = ring.ringCount.load();
         if (held < 0) break;
         const bool wantRead = held < kReaderHighWater;
-        const bool wantWrite = PendingTransmit(channels.link) > 0;
+        const bool wantWrite = pending() > 0;
         int waitMs = wantRead ? 1000 : 5;  // a full ring is looked at again shortly
         if (wantWrite && stalled) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -85,7 +155,7 @@ void TcpLinkLoop(std::stop_token stop, LinkChannels channels, int fd, int wake) 
         pollfd waits[2] = {{fd, static_cast<short>((wantRead ? POLLIN : 0) | (wantWrite ? POLLOUT : 0)), 0},
                            {wake, POLLIN, 0}};
         if (poll(waits, 2, waitMs) < 0 && errno != EINTR) {
-            MarkDead(channels, errno, linkerr::tcpReceive);
+            markDead(channels, errno, linkerr::tcpReceive);
             break;
         }
         if (waits[1].revents & POLLIN) {
@@ -97,7 +167,7 @@ void TcpLinkLoop(std::stop_token stop, LinkChannels channels, int fd, int wake) 
             int code = 0;
             socklen_t length = sizeof code;
             getsockopt(fd, SOL_SOCKET, SO_ERROR, &code, &length);
-            MarkDead(channels, code != 0 ? code : EIO, linkerr::tcpReceive);
+            markDead(channels, code != 0 ? code : EIO, linkerr::tcpReceive);
             break;
         }
         if (wantRead && (waits[0].revents & (POLLIN | POLLHUP))) {
@@ -108,27 +178,71 @@ void TcpLinkLoop(std::stop_token stop, LinkChannels channels, int fd, int wake) 
                 RingAppendLink(ring, bytes, static_cast<int>(got));
                 channels.link.rxActivity = 1;
             } else if (got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) {
-                MarkDead(channels, got == 0 ? ECONNRESET : errno, linkerr::tcpReceive);
+                markDead(channels, got == 0 ? ECONNRESET : errno, linkerr::tcpReceive);
                 break;
             }
         }
         if (wantWrite) {
             bool progressed = false;
-            if (!SendQueued(channels, fd, progressed)) break;
-            if (PendingTransmit(channels.link) == 0) {
+            if (!sendQueued(channels, progressed)) break;
+            if (pending() == 0) {
                 stalled = false;
             } else if (progressed || !stalled) {
                 stalled = true;
                 stalledSince = Clock::now();
             } else if (Clock::now() - stalledSince >= kTcpTimeout) {
-                MarkDead(channels, ETIMEDOUT, linkerr::tcpSend);
+                markDead(channels, ETIMEDOUT, linkerr::tcpSend);
                 break;
             }
         }
     }
     // Closing: what is queued goes out if the socket takes it now; nothing waits.
     bool progressed = false;
-    if (!channels.link.tcpPeerClosed) SendQueued(channels, fd, progressed);
+    if (!peerClosed) sendQueued(channels, progressed);
+}
+
+bool TcpConnection::send(const LinkChannels& channels, const uint8_t* bytes, int n) {
+    {
+        std::lock_guard<std::mutex> hold(transmitLock);
+        // A closed or dying link takes no more bytes.
+        if (fd < 0 || peerClosed || channels.ring.ringCount.load() < 0) return false;
+        // With nothing queued ahead, the bytes leave at once if the socket takes
+        // them without waiting; only a remainder waits for the thread.
+        int sent = 0;
+        while (transmitCount == 0 && sent < n) {
+            ssize_t w = ::send(fd, bytes + sent, static_cast<size_t>(n - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
+            if (w > 0) {
+                sent += static_cast<int>(w);
+                continue;
+            }
+            if (w < 0 && errno == EINTR) continue;
+            if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
+            markDead(channels, w < 0 ? errno : EIO, linkerr::tcpSend);
+            return false;
+        }
+        if (sent == n) return true;
+        if (n - sent > static_cast<int>(transmit.size()) - transmitCount) {
+            RecordFailure(channels.errors, ENOBUFS, linkerr::tcpSend);
+            return false;
+        }
+        std::memcpy(transmit.data() + transmitCount, bytes + sent, static_cast<size_t>(n - sent));
+        transmitCount += n - sent;
+    }
+    Wake(wake);
+    return true;
+}
+
+// The one place TCP requests are paced: at most one per clock second, only one
+// that waits, and only when a master status frame asks for it.
+void TcpConnection::sendPaced(Program& program) {
+    ReapDeadTcpLink(program);
+    if (program.link.linkKind != kLinkTcp) return;
+    const std::string now = TimeText(program.clock->now());
+    if (now == program.poll.lastTcpSendTime || program.poll.requestState >= 8) return;
+    if (send({program.link, program.ring, program.errors}, program.request.bytes.data(), 8))
+        ++program.link.requestsSent;
+    program.poll.lastTcpSendTime = now;
+    program.poll.requestState = 8;
 }
 
 // Non-blocking connect bounded by `timeoutMs`; returns the connected socket or -1
@@ -234,14 +348,9 @@ LinkResult OpenTcpLink(Program& program) {
         return fail(code);
     }
     ResetReceiveState(program.ring, program.poll);
-    link.tcpPeerClosed = false;
-    {
-        std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
-        link.tcpTransmitCount = 0;
-        link.tcpSocket = fd;
-        link.tcpWake = wake;
-    }
-    link.tcpThread = std::jthread(TcpLinkLoop, LinkChannels{link, program.ring, program.errors}, fd, wake);
+    auto connection = std::make_shared<TcpConnection>(fd, wake);
+    connection->start({link, program.ring, program.errors});
+    InstallTransport(link, std::move(connection));
     link.linkKind = kLinkTcp;
     link.linkUp = 1;  // may be kept alive from now on, painted or not
     return result;
@@ -250,55 +359,12 @@ LinkResult OpenTcpLink(Program& program) {
 void CloseTcpLink(Program& program) {
     LinkState& link = program.link;
     program.ring.ringCount.store(ReceiveRing::kTcpStop);
-    if (link.tcpThread.joinable()) {
-        link.tcpThread.request_stop();
-        Wake(link.tcpWake);
-        link.tcpThread.join();
-    }
-    std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
-    if (link.tcpSocket >= 0 && close(link.tcpSocket) != 0) RecordFailure(program.errors, errno, linkerr::tcpClose);
-    if (link.tcpWake >= 0) close(link.tcpWake);
-    link.tcpSocket = -1;
-    link.tcpWake = -1;
-    link.tcpTransmitCount = 0;
-    link.tcpPeerClosed = false;
+    if (dynamic_cast<TcpConnection*>(link.transport.get()) != nullptr) RemoveTransport(link)->shut(program.errors);
     link.linkKind = kLinkSerial;
 }
 
-bool TcpSend(const LinkChannels& channels, const uint8_t* bytes, int n) {
-    LinkState& link = channels.link;
-    {
-        std::lock_guard<std::mutex> hold(link.tcpTransmitLock);
-        // A closed or dying link takes no more bytes.
-        if (link.tcpSocket < 0 || link.tcpPeerClosed || channels.ring.ringCount.load() < 0) return false;
-        // With nothing queued ahead, the bytes leave at once if the socket takes
-        // them without waiting; only a remainder waits for the TCP thread.
-        int sent = 0;
-        while (link.tcpTransmitCount == 0 && sent < n) {
-            ssize_t w = send(link.tcpSocket, bytes + sent, static_cast<size_t>(n - sent), MSG_DONTWAIT | MSG_NOSIGNAL);
-            if (w > 0) {
-                sent += static_cast<int>(w);
-                continue;
-            }
-            if (w < 0 && errno == EINTR) continue;
-            if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) break;
-            MarkDead(channels, w < 0 ? errno : EIO, linkerr::tcpSend);
-            return false;
-        }
-        if (sent == n) return true;
-        if (n - sent > static_cast<int>(link.tcpTransmit.size()) - link.tcpTransmitCount) {
-            RecordFailure(channels.errors, ENOBUFS, linkerr::tcpSend);
-            return false;
-        }
-        std::memcpy(link.tcpTransmit.data() + link.tcpTransmitCount, bytes + sent, static_cast<size_t>(n - sent));
-        link.tcpTransmitCount += n - sent;
-    }
-    Wake(link.tcpWake);
-    return true;
-}
-
 bool CloseDeadLinks(Program& program) {
-    if (program.link.linkKind != kLinkTcp || !program.link.tcpPeerClosed) return false;
+    if (program.link.linkKind != kLinkTcp || !CurrentTransport(program.link)->farEndGone()) return false;
     CloseTcpLink(program);
     // A frame cut off by the hang-up is dropped with the link.
     program.poll.pendingFrameType = 0;
@@ -308,7 +374,7 @@ bool CloseDeadLinks(Program& program) {
 
 void ReapDeadTcpLink(Program& program) {
     // Bytes that arrived before the hang-up are still handed out first.
-    if (program.link.tcpPeerClosed && program.ring.ringCount.load() <= 0) {
+    if (CurrentTransport(program.link)->farEndGone() && program.ring.ringCount.load() <= 0) {
         CloseTcpLink(program);
         program.link.statusChanged = true;
     }

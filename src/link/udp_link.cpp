@@ -1,11 +1,13 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 
 #include "link/link_internal.h"
+#include "link/link_transport.h"
 #include "link/links.h"
 #include "model/program.h"
 #include "protocol/ring.h"
@@ -24,9 +26,100 @@ uint32_t UdpPeerAddressFromText(const std::string& ipAddressText) {
     return address;
 }
 
+namespace {
+
+// The socket towards the master's gateway and the peer's address. A socket that
+// could not be made is kept as -1: the link still counts as UDP, its sends fail.
+class UdpSocket : public LinkTransport {
+public:
+    UdpSocket(int fd, uint32_t peer) : fd(fd), peerAddress(peer) {}
+    ~UdpSocket() override {
+        if (fd >= 0) close(fd);
+    }
+    UdpSocket(const UdpSocket&) = delete;
+    UdpSocket& operator=(const UdpSocket&) = delete;
+
+    // Received datagrams wait in the receive ring.
+    int bytesAvailable(Program& program) override { return std::max(program.ring.ringCount.load(), 0); }
+    void receive(Program& program, uint8_t* destination, int n) override {
+        if (RingTakeMain(program.ring, destination, n)) return;
+        std::memset(destination, 0, static_cast<size_t>(n));
+        RecordFault(program.errors, ProtocolFault::ReceiveBeyondRing, n);
+    }
+    bool sendsOnInterval(const Program&) const override { return true; }
+    void sendRequest(Program& program) override;
+    int descriptor() const override { return fd; }
+    bool shut(ProtocolError& errors) override {
+        const bool closed = fd < 0 || close(fd) == 0;
+        if (!closed) RecordFailure(errors, errno, linkerr::udpClose);
+        fd = -1;
+        return closed;
+    }
+    void datagramWaiting(Program& program);
+    uint32_t peer() const { return peerAddress; }
+
+private:
+    int fd;
+    uint32_t peerAddress;  // network byte order when stored little-endian
+};
+
+void UdpSocket::sendRequest(Program& program) {
+    LinkState& link = program.link;
+    if (link.udpPassword.empty()) link.udpPassword = std::string(4, '\xFF');
+    uint8_t datagram[12];
+    std::memcpy(datagram, program.request.bytes.data(), 8);
+    const size_t passwordBytes = std::min<size_t>(link.udpPassword.size(), 4);
+    std::memcpy(datagram + 8, link.udpPassword.data(), passwordBytes);
+
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    std::memcpy(&peer.sin_addr.s_addr, &peerAddress, 4);  // memory order = wire order
+    const long port = DecimalValue(link.portText);
+    if (port < 1 || port > 65535) {
+        RecordFailure(program.errors, EINVAL, linkerr::udpSend);
+        return;
+    }
+    peer.sin_port = htons(static_cast<uint16_t>(port));
+    ssize_t sent =
+        sendto(fd, datagram, 8 + passwordBytes, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
+    if (sent < 0)
+        RecordFailure(program.errors, errno, linkerr::udpSend);
+    else
+        ++link.requestsSent;
+}
+
+void UdpSocket::datagramWaiting(Program& program) {
+    LinkState& link = program.link;
+    if (fd < 0) return;
+    // The largest datagram, on the reading thread's stack: nothing shared between links.
+    std::array<uint8_t, 65536> datagram;
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    ssize_t length =
+        recvfrom(fd, datagram.data(), datagram.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (length < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+            RecordFailure(program.errors, errno, linkerr::udpReceive);
+        return;
+    }
+    // Only the host we talk to may put bytes into the ring; its port may differ
+    // (serial-to-IP gateways and NAT answer from another one). Anything else is
+    // untrusted: dropped, recorded with its sender and counted on the status line.
+    uint32_t sender = 0;
+    std::memcpy(&sender, &from.sin_addr.s_addr, 4);
+    if (from.sin_family != AF_INET || sender != peerAddress) {
+        link.foreignDatagrams.fetch_add(1);
+        RecordFailure(program.errors, linkerr::udpForeign, static_cast<int>(ntohl(from.sin_addr.s_addr)));
+        link.statusChanged = true;
+        return;
+    }
+    UdpDatagramIntake(program.ring, program.poll, *program.live, datagram.data(), static_cast<int>(length));
+}
+
+}  // namespace
+
 void CloseUdpSocket(LinkState& link, ProtocolError& errors) {
-    if (link.udpSocket >= 0 && close(link.udpSocket) != 0) RecordFailure(errors, errno, linkerr::udpClose);
-    link.udpSocket = -1;
+    if (dynamic_cast<UdpSocket*>(link.transport.get()) != nullptr) RemoveTransport(link)->shut(errors);
     link.linkKind = kLinkSerial;
 }
 
@@ -40,7 +133,7 @@ LinkResult OpenUdpLink(Program& program, LinkQuestions& questions, const std::op
     }
     if (link.linkKind != kLinkSerial) return result;  // UDP already open
 
-    link.udpPeerAddress = UdpPeerAddressFromText(link.ipAddressText);
+    const uint32_t peer = UdpPeerAddressFromText(link.ipAddressText);
     if (password) {
         link.udpPassword = *password;
     } else {
@@ -67,7 +160,7 @@ LinkResult OpenUdpLink(Program& program, LinkQuestions& questions, const std::op
         RecordFailure(program.errors, code, linkerr::udpOpen);
     }
     // A socket that could not be made shows up as no replies; the link still counts as UDP.
-    link.udpSocket = fd;
+    InstallTransport(link, std::make_shared<UdpSocket>(fd, peer));
     link.foreignDatagrams = 0;
     ResetReceiveState(program.ring, program.poll);
     if (fd >= 0) questions.watchUdpSocket(fd);
@@ -88,29 +181,13 @@ void CloseUdpLink(Program& program, LinkQuestions& questions) {
 }
 
 void OnUdpReadable(Program& program) {
-    LinkState& link = program.link;
-    if (link.linkKind != kLinkUdp || link.udpSocket < 0) return;
-    // The largest datagram, on the reading thread's stack: nothing shared between links.
-    std::array<uint8_t, 65536> datagram;
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    ssize_t length = recvfrom(link.udpSocket, datagram.data(), datagram.size(), MSG_DONTWAIT,
-                              reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (length < 0) {
-        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            RecordFailure(program.errors, errno, linkerr::udpReceive);
-        return;
-    }
-    // Only the host we talk to may put bytes into the ring; its port may differ
-    // (serial-to-IP gateways and NAT answer from another one). Anything else is
-    // untrusted: dropped, recorded with its sender and counted on the status line.
-    uint32_t peerAddress = 0;
-    std::memcpy(&peerAddress, &from.sin_addr.s_addr, 4);
-    if (from.sin_family != AF_INET || peerAddress != link.udpPeerAddress) {
-        link.foreignDatagrams.fetch_add(1);
-        RecordFailure(program.errors, linkerr::udpForeign, static_cast<int>(ntohl(from.sin_addr.s_addr)));
-        link.statusChanged = true;
-        return;
-    }
-    UdpDatagramIntake(program.ring, program.poll, *program.live, datagram.data(), static_cast<int>(length));
+    if (program.link.linkKind != kLinkUdp) return;
+    const std::shared_ptr<LinkTransport> held = CurrentTransport(program.link);
+    if (auto* socket = dynamic_cast<UdpSocket*>(held.get())) socket->datagramWaiting(program);
+}
+
+uint32_t LinkUdpPeer(const LinkState& link) {
+    const std::shared_ptr<LinkTransport> held = CurrentTransport(link);
+    const auto* socket = dynamic_cast<const UdpSocket*>(held.get());
+    return socket != nullptr ? socket->peer() : 0;
 }

@@ -1,8 +1,8 @@
 #pragma once
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -11,6 +11,12 @@
 
 enum LinkKind : int32_t { kLinkSerial = 0, kLinkTcp = 1, kLinkUdp = 2 };
 
+// The open link's transport (serial port, TCP connection, UDP socket): made by the
+// link layer when a link opens, it holds the descriptors and threads.
+class LinkTransport;
+
+// What the screens, the files and the status line show of the link, the serial
+// transmit queue the poll cycle hands requests to, and the open link's transport.
 struct LinkState {
     std::atomic<int32_t> linkKind{kLinkSerial};
     std::atomic<int32_t> serialPortOpen{0};
@@ -18,23 +24,22 @@ struct LinkState {
     std::atomic<int16_t> linkUp{1};
     std::atomic<int16_t> rxActivity{0};
 
-    int commHandle = -1;  // serial port descriptor
-    int tcpSocket = -1;
-    int udpSocket = -1;
-
     std::string ipAddressText;
     std::string portText;
     std::string udpPassword;
-    uint32_t udpPeerAddress = 0;  // network byte order when stored little-endian
 
-    // The serial transmit queue: the window's thread and the keep-alive append, the
-    // serial writer drains it into the port. Received bytes never pass through it.
+    // The serial transmit queue: the window's thread and the keep-alive append, an
+    // open port's writer drains it. Received bytes never pass through it.
     ReceiveRing transmit;
-    std::jthread serialWriter;
-    // The TCP link's thread: reads into the receive ring, sends the transmit queue.
-    std::jthread tcpThread;
-    int tcpWake = -1;  // eventfd that wakes the TCP thread (bytes queued, stop)
-    std::jthread keepAlive;
+    // The writer waits here while the queue is empty; every append wakes it.
+    std::mutex serialWriterLock;
+    std::condition_variable_any serialWriterWake;
+
+    // Chosen once as a link opens, dropped as it closes; null while none is open.
+    // Swapped by the window's thread under transportLock, which the keep-alive
+    // thread takes to borrow it.
+    std::shared_ptr<LinkTransport> transport;
+    mutable std::mutex transportLock;
 
     // Datagrams from a host other than the peer, dropped since the UDP link opened.
     std::atomic<int32_t> foreignDatagrams{0};
@@ -56,20 +61,9 @@ struct LinkState {
     // Why an open serial port closed itself (errno; 0: it did not).
     std::atomic<int> portFailure{0};
 
-    // The TCP link died (peer hung up, hard error, a send that made no progress
-    // within the time-out); the main thread closes it by the end of the tick.
-    std::atomic<bool> tcpPeerClosed{false};
-    // TCP transmit queue: the window's thread and the keep-alive append, the TCP
-    // thread sends. Held also around opening and closing the socket.
-    std::mutex tcpTransmitLock;
-    std::array<uint8_t, 1024> tcpTransmit{};
-    int tcpTransmitCount = 0;
-
-    // The serial writer waits here while its queue is empty; every append wakes it.
-    std::mutex serialWriterLock;
-    std::condition_variable_any serialWriterWake;
-
-    // Keep-alive period; tests shorten it before StartKeepAlive.
+    // The keep-alive runs for the whole run, whichever link is open; tests shorten
+    // its period before StartKeepAlive.
+    std::jthread keepAlive;
     std::atomic<int> keepAlivePeriodMs{5000};
     std::mutex keepAliveLock;
     std::condition_variable_any keepAliveWake;

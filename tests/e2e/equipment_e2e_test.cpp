@@ -12,6 +12,7 @@
 
 #include "e2e/e2e_checks.h"
 #include "e2e/e2e_fixture.h"
+#include "link/links.h"
 #include "model/radio_table.h"
 
 namespace {
@@ -103,7 +104,7 @@ TEST_F(EquipmentE2E, TcpPeerThatStopsReadingLeavesTheWindowResponsive) {
     const std::vector<uint8_t> returns(4096, 0x0D);
     size_t queued = 0;
     while (queued < (64u << 20) &&
-           send(run.p().link.tcpSocket, returns.data(), returns.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0)
+           send(LinkDescriptor(run.p().link), returns.data(), returns.size(), MSG_DONTWAIT | MSG_NOSIGNAL) > 0)
         queued += returns.size();
     ASSERT_TRUE(errno == EAGAIN || errno == EWOULDBLOCK) << queued << " bytes queued";
     // Status frames keep coming, so the program keeps trying to send.

@@ -160,13 +160,24 @@ class TcpPacingTest : public PollCycleTest {
 protected:
     void SetUp() override {
         PollCycleTest::SetUp();
-        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-        program->link.linkKind = kLinkTcp;
-        program->link.tcpSocket = fds[0];
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(listen(listener, 1), 0);
+        ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        program->link.ipAddressText = "127.0.0.1";
+        program->link.portText = std::to_string(ntohs(address.sin_port));
+        ASSERT_TRUE(OpenTcpLink(*program));
+        fds[1] = accept(listener, nullptr, nullptr);
+        ASSERT_GE(fds[1], 0);
     }
     void TearDown() override {
-        close(fds[0]);
+        CloseTcpLink(*program);
         close(fds[1]);
+        close(listener);
     }
     Frame Received() {
         Frame out(64);
@@ -177,7 +188,8 @@ protected:
     Frame MasterStatus() {
         return AppendXor({0xF0, 0x12, 0x34, 0x56, 3, 0, 0, 0x20, 0, 0, 0x80, 0x90, 0x21});
     }
-    int fds[2] = {-1, -1};
+    int listener = -1;
+    int fds[2] = {-1, -1};  // [1]: the master's end
 };
 
 TEST_F(TcpPacingTest, WithoutMasterStatusNoRequestLeaves) {
@@ -205,9 +217,7 @@ TEST_F(TcpPacingTest, MasterStatusSendsTheWaitingRequestOncePerSecond) {
 // On UDP the request goes out as one datagram; the ring and the busy flag do not hold it.
 TEST_F(PollCycleTest, UdpSendsTheDatagramWhateverTheRingAndBusyFlag) {
     int receiver = socket(AF_INET, SOCK_DGRAM, 0);
-    int sender = socket(AF_INET, SOCK_DGRAM, 0);
     ASSERT_GE(receiver, 0);
-    ASSERT_GE(sender, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -217,10 +227,10 @@ TEST_F(PollCycleTest, UdpSendsTheDatagramWhateverTheRingAndBusyFlag) {
     timeval wait{5, 0};  // generous: the datagram is local
     setsockopt(receiver, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
 
-    program->link.linkKind = kLinkUdp;
-    program->link.udpSocket = sender;
-    program->link.udpPeerAddress = UdpPeerAddressFromText("127.0.0.1");
+    program->link.ipAddressText = "127.0.0.1";
     program->link.portText = std::to_string(ntohs(address.sin_port));
+    LinkQuestions none;
+    OpenUdpLink(*program, none, std::string());
     program->poll.masterBusy = 0x80;
     program->ring.ringCount = 5;  // received bytes waiting do not hold a UDP send
 
@@ -231,8 +241,8 @@ TEST_F(PollCycleTest, UdpSendsTheDatagramWhateverTheRingAndBusyFlag) {
     EXPECT_EQ(Frame(datagram, datagram + (n > 0 ? n : 0)),
               (Frame{0xF8, 0xFF, 0xFF, 0x01, 0x00, 0x0D, 0x80, 0x74, 0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_FLOAT_EQ(program->poll.tickAccumulator, 0.01f);
+    CloseUdpLink(*program, none);
     close(receiver);
-    close(sender);
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ public:
             pty.write(text);
             WaitFor([&] {
                 int waiting = 0;
-                ioctl(program->link.commHandle, FIONREAD, &waiting);
+                ioctl(LinkDescriptor(program->link), FIONREAD, &waiting);
                 return waiting >= static_cast<int>(text.size());
             });
         }
@@ -163,7 +163,7 @@ TEST_F(Dialup, ClosingTheWindowDuringTheWaitEndsTheDialAndQuits) {
     EXPECT_EQ(modem.messages(), std::vector<std::string>{});
     EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
-    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
     EXPECT_EQ(TimeText(clock.now()), "10:00:00");
 }
 
@@ -181,7 +181,7 @@ TEST_F(Dialup, APortThatVanishesDuringTheWaitEndsItAtOnce) {
     EXPECT_EQ(modem.messages(),
               (std::vector<std::string>{"Error!: Comm port failed!\n" + pty.slaveName + ": Input/output error"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
-    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
     EXPECT_EQ(TimeText(clock.now()), "10:00:00");
 }
 
@@ -207,9 +207,9 @@ TEST_F(Dialup, NoDialtoneThenCancelLeavesThePortClosed) {
     DialUp(*program, modem);
     EXPECT_EQ(shownTitles(), (std::vector<std::string>{"prompt:Phone Number To Dial:", "redial:No Dialtone:"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
-    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
     EXPECT_EQ(program->link.linkUp, 0);
-    EXPECT_FALSE(program->link.serialWriter.joinable());
+    EXPECT_EQ(program->link.transport, nullptr);  // no writer thread left
 }
 
 TEST_F(Dialup, ConnectWinsOverBusyInTheSameReply) {
@@ -230,7 +230,7 @@ TEST_F(Dialup, SilentModemTimesOutSixtySecondsLaterAcrossMidnight) {
     EXPECT_EQ(TimeText(clock.now()), "00:00:31");
     EXPECT_EQ(modem.messages(), (std::vector<std::string>{"Error!: Connection Timed Out!"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
-    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
 }
 
 TEST_F(Dialup, PortThatWillNotOpenAndCancelledNumber) {
@@ -244,7 +244,7 @@ TEST_F(Dialup, PortThatWillNotOpenAndCancelledNumber) {
     usePty(pty);
     DialUp(*program, modem);  // nothing queued: the number prompt answers Cancel
     EXPECT_EQ(program->link.serialPortOpen, 0);
-    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
     EXPECT_EQ(ReadWhatever(pty.master), "");
 }
 

@@ -87,6 +87,28 @@ TEST_F(KeepAlive, ThreadRepeatsTheCarriageReturnAndStopsWhenAsked) {
     EXPECT_FALSE(program->link.keepAlive.joinable());
 }
 
+// The keep-alive borrows whichever transport is open while the window's thread
+// opens and closes links under it; the sanitizer build catches a transport
+// freed under its feet.
+TEST_F(KeepAlive, LinksOpenAndCloseUnderARunningKeepAlive) {
+    int listener = BoundSocket(SOCK_STREAM);
+    listen(listener, 8);
+    program->link.ipAddressText = "127.0.0.1";
+    program->link.portText = std::to_string(LocalPort(listener));
+    program->link.keepAlivePeriodMs = 1;
+    StartKeepAlive(channels());
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(OpenTcpLink(*program));
+        const int peer = accept(listener, nullptr, nullptr);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        CloseTcpLink(*program);
+        close(peer);
+    }
+    StopKeepAlive(program->link);
+    EXPECT_EQ(program->link.transport, nullptr);
+    close(listener);
+}
+
 // The thread is given channels, not a program: with a link state, ring and fault
 // counters of their own, its carriage returns land in that link's transmit queue.
 TEST(KeepAliveChannels, ThreadQueuesIntoTheLinkItWasGiven) {

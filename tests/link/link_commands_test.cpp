@@ -80,13 +80,13 @@ TEST_F(LinkCommands, OpenCommClosesANetworkLinkFirst) {
     CommandOpenComm(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
     EXPECT_EQ(host.watchedUdpSocket, -1);
-    EXPECT_EQ(program->link.udpSocket, -1);
+    EXPECT_EQ(LinkUdpSocket(program->link), -1);
     EXPECT_EQ(program->link.serialPortOpen, 1);
     EXPECT_EQ(host.erasingInvalidations, 2);
 
-    int handle = program->link.commHandle;
+    int handle = LinkDescriptor(program->link);
     CommandOpenComm(*program, host);  // already open: only a repaint
-    EXPECT_EQ(program->link.commHandle, handle);
+    EXPECT_EQ(LinkDescriptor(program->link), handle);
     EXPECT_EQ(host.erasingInvalidations, 3);
 
     CommandCloseComm(*program, host);
@@ -117,16 +117,16 @@ TEST_F(LinkCommands, ChangeIpAddressAsksAddressThenPort) {
 TEST_F(LinkCommands, ConnectTcpClosesUdpAndConnectingTwiceOnlyRepaints) {
     openUdp();
     openTcp();
-    EXPECT_EQ(program->link.udpSocket, -1);
+    EXPECT_EQ(LinkUdpSocket(program->link), -1);
     EXPECT_EQ(host.watchedUdpSocket, -1);
-    int tcpSocket = program->link.tcpSocket;
+    int tcpSocket = LinkDescriptor(program->link);
     CommandConnectTcp(*program, host);
-    EXPECT_EQ(program->link.tcpSocket, tcpSocket);
+    EXPECT_EQ(LinkDescriptor(program->link), tcpSocket);
     EXPECT_EQ(host.erasingInvalidations, 3);
 
     CommandCloseTcpUdp(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
-    EXPECT_EQ(program->link.tcpSocket, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
 }
 
 TEST_F(LinkCommands, ConnectUdpClosesSerialAndTcp) {
@@ -135,10 +135,10 @@ TEST_F(LinkCommands, ConnectUdpClosesSerialAndTcp) {
     openTcp();
     EXPECT_EQ(program->link.serialPortOpen, 0);
     openUdp();
-    EXPECT_EQ(program->link.tcpSocket, -1);
-    EXPECT_FALSE(program->link.tcpThread.joinable());
+    // The UDP socket took the TCP connection's place; its thread went with it.
+    EXPECT_GE(LinkUdpSocket(program->link), 0);
     EXPECT_EQ(program->link.udpPassword, "pw");
-    EXPECT_EQ(program->link.udpPeerAddress, UdpPeerAddressFromText("127.0.0.1"));
+    EXPECT_EQ(LinkUdpPeer(program->link), UdpPeerAddressFromText("127.0.0.1"));
     CommandConnectUdp(*program, host);  // already open: no password prompt again
     EXPECT_EQ(host.shown.size(), 1u);
 }
@@ -147,10 +147,10 @@ TEST_F(LinkCommands, ClosingAllLinksClosesWhicheverIsOpen) {
     openTcp();
     CloseAllLinks(*program, host);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
-    EXPECT_FALSE(program->link.tcpThread.joinable());
+    EXPECT_EQ(program->link.transport, nullptr);  // no link thread left
     openUdp();
     CloseAllLinks(*program, host);
-    EXPECT_EQ(program->link.udpSocket, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
     EXPECT_EQ(host.watchedUdpSocket, -1);
 }
 

@@ -45,7 +45,7 @@ TEST_F(LinkStatus, ALinkThatClosesItselfIsRepaintedWithinOneTick) {
          [&] {
              close(peer);
              peer = -1;
-             ASSERT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed.load(); }));
+             ASSERT_TRUE(WaitFor([&] { return LinkFarEndGone(program->link); }));
          }},
     };
     for (const auto& c : cases) {

@@ -80,8 +80,8 @@ TEST_F(SerialLink, OpenFailureShowsTheMessageAndChangesNothing) {
                                         "Error!: Could not open comm port!\n/dev/null: Inappropriate ioctl for device"}));
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(program->link.linkUp, 0);
-    EXPECT_EQ(program->link.commHandle, -1);
-    EXPECT_FALSE(program->link.serialWriter.joinable());
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
+    EXPECT_EQ(program->link.transport, nullptr);  // no writer thread left
 }
 
 TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
@@ -92,8 +92,8 @@ TEST_F(SerialLink, CloseStopsTheWriterAndAClosedPortClosesQuietly) {
     EXPECT_EQ(program->link.serialPortOpen, 0);
     EXPECT_EQ(program->link.linkUp, 0);
     EXPECT_EQ(program->link.transmit.ringCount, ReceiveRing::kSerialStop);
-    EXPECT_FALSE(program->link.serialWriter.joinable());
-    EXPECT_EQ(program->link.commHandle, -1);
+    EXPECT_EQ(program->link.transport, nullptr);  // no writer thread left
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
 
     program->link.linkUp = 1;
     CloseSerialLink(*program, host);

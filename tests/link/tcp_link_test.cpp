@@ -104,15 +104,15 @@ TEST_F(TcpLink, PeerHangingUpClosesTheLinkAfterItsLastBytes) {
     peerSends("AB");
     close(peer);
     peer = -1;
-    ASSERT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return LinkFarEndGone(program->link); }));
     EXPECT_EQ(program->errors.lastCode, ECONNRESET);
     EXPECT_EQ(program->errors.lastValue, linkerr::tcpReceive);
     EXPECT_EQ(LinkBytesAvailable(*program), 2);
     EXPECT_EQ(takeAll(2), "AB");
     EXPECT_EQ(LinkBytesAvailable(*program), 0);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
-    EXPECT_EQ(program->link.tcpSocket, -1);
-    EXPECT_FALSE(program->link.tcpThread.joinable());
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
+    EXPECT_EQ(program->link.transport, nullptr);  // no link thread left
     program->poll.requestState = 0;
     LinkSendRequest(*program);  // goes nowhere, harms nothing
     EXPECT_EQ(program->poll.requestState, 0);
@@ -123,10 +123,10 @@ TEST_F(TcpLink, PeerHangingUpMidFrameClosesTheLinkAtTheNextTick) {
     peerSends("\xF0\x12\x34");  // the first 3 of a 14-byte master status frame
     close(peer);
     peer = -1;
-    ASSERT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return LinkFarEndGone(program->link); }));
     WindowProc(*program, host, msg::timer, 1, 0);
     EXPECT_EQ(program->link.linkKind, kLinkSerial);
-    EXPECT_EQ(program->link.tcpSocket, -1);
+    EXPECT_EQ(LinkDescriptor(program->link), -1);
 }
 
 TEST_F(TcpLink, APeerThatStopsReadingNeverBlocksTheSenderAndTimesTheLinkOut) {
@@ -134,7 +134,7 @@ TEST_F(TcpLink, APeerThatStopsReadingNeverBlocksTheSenderAndTimesTheLinkOut) {
     const int small = 1024;
     setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     connect();
-    setsockopt(program->link.tcpSocket, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    setsockopt(LinkDescriptor(program->link), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
     static std::mutex recordedLock;
     static std::vector<std::pair<int, int>> recorded;
     recorded.clear();
@@ -155,10 +155,10 @@ TEST_F(TcpLink, APeerThatStopsReadingNeverBlocksTheSenderAndTimesTheLinkOut) {
         done = true;
     });
     // The link dies by its time-out (the window's next send closes it).
-    EXPECT_TRUE(WaitFor([&] { return program->link.tcpPeerClosed || program->link.linkKind == kLinkSerial; }));
+    EXPECT_TRUE(WaitFor([&] { return LinkFarEndGone(program->link) || program->link.linkKind == kLinkSerial; }));
     stopSending = true;
     const bool neverBlocked = WaitFor([&] { return done.load(); });
-    if (!neverBlocked) shutdown(program->link.tcpSocket, SHUT_RDWR);  // free the stuck send
+    if (!neverBlocked) shutdown(LinkDescriptor(program->link), SHUT_RDWR);  // free the stuck send
     window.join();
     EXPECT_TRUE(neverBlocked);
     LinkBytesAvailable(*program);
@@ -187,9 +187,9 @@ TEST_F(TcpLink, RefusedConnectionIsRecordedQuietly) {
 
 TEST_F(TcpLink, ConnectingAgainWhileConnectedKeepsTheConnection) {
     connect();
-    int socketBefore = program->link.tcpSocket;
+    int socketBefore = LinkDescriptor(program->link);
     EXPECT_TRUE(OpenTcpLink(*program));
-    EXPECT_EQ(program->link.tcpSocket, socketBefore);
+    EXPECT_EQ(LinkDescriptor(program->link), socketBefore);
 }
 
 }  // namespace

@@ -35,9 +35,9 @@ protected:
     }
     // Sends `bytes` from `from` to the link's socket and lets the link take it in.
     void datagramFrom(int from, const std::string& bytes) {
-        sockaddr_in to = Loopback(LocalPort(program->link.udpSocket));
+        sockaddr_in to = Loopback(LocalPort(LinkDescriptor(program->link)));
         sendto(from, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-        pollfd p{program->link.udpSocket, POLLIN, 0};
+        pollfd p{LinkDescriptor(program->link), POLLIN, 0};
         ASSERT_EQ(poll(&p, 1, kWaitMs), 1);
         OnUdpReadable(*program);
     }
@@ -71,7 +71,7 @@ TEST_F(UdpLink, EmptyPasswordBecomesFourFFBytesInEveryDatagram) {
     connect(true, "");
     EXPECT_EQ(host.shown.back().title, "UDP PassWord Leave Blank For None");
     EXPECT_EQ(host.shown.back().text, "");
-    EXPECT_EQ(host.watchedUdpSocket, program->link.udpSocket);
+    EXPECT_EQ(host.watchedUdpSocket, LinkDescriptor(program->link));
     LinkSendRequest(*program);
     EXPECT_EQ(sentDatagram(), requestBytes() + "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(program->link.udpPassword, "\xFF\xFF\xFF\xFF");
@@ -149,9 +149,9 @@ TEST_F(UdpLink, NotificationBetweenTicksDrawsTheReadoutOnTheWindow) {
     connect(true, "");
     // A master status datagram whose XOR is not 0 (all 14 bytes XOR to 0xF1).
     const std::string status("\xF0\x12\x34\x56\x07\x00\x10\x30\x00\x00\x80\x90\x21\x00", 14);
-    sockaddr_in to = Loopback(LocalPort(program->link.udpSocket));
+    sockaddr_in to = Loopback(LocalPort(LinkDescriptor(program->link)));
     sendto(peer, status.data(), status.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    pollfd p{program->link.udpSocket, POLLIN, 0};
+    pollfd p{LinkDescriptor(program->link), POLLIN, 0};
     ASSERT_EQ(poll(&p, 1, kWaitMs), 1);
     OnUdpReadable(*program, host);
     EXPECT_EQ(program->poll.overrunCount, 1);
