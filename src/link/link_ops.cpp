@@ -50,14 +50,22 @@ std::shared_ptr<LinkTransport> RemoveTransport(LinkState& link) {
 
 int LinkBytesAvailable(Program& program) { return CurrentTransport(program.link)->bytesAvailable(program); }
 
+namespace {
+
+// Taking bytes and asking about the interval never close the link, so these
+// calls need not hold the transport.
+LinkTransport& OpenTransport(const LinkState& link) { return link.transport ? *link.transport : PortlessSerial(); }
+
+}  // namespace
+
 void LinkReceive(Program& program, uint8_t* destination, int n) {
     if (n <= 0) return;
-    CurrentTransport(program.link)->receive(program, destination, n);
+    OpenTransport(program.link).receive(program, destination, n);
 }
 
 void LinkSendRequest(Program& program) { CurrentTransport(program.link)->sendRequest(program); }
 
-bool LinkSendsOnInterval(const Program& program) { return CurrentTransport(program.link)->sendsOnInterval(program); }
+bool LinkSendsOnInterval(const Program& program) { return OpenTransport(program.link).sendsOnInterval(program); }
 
 void LinkOnMasterStatus(Program& program) { CurrentTransport(program.link)->onMasterStatus(program); }
 
