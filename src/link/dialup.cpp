@@ -17,7 +17,7 @@ int SecondsSinceMidnight(const Clock& clock) {
 }
 
 void ReadModemReplies(Program& program, std::string& reply) {
-    int waiting = SerialBytesWaiting(program);
+    int waiting = SerialBytesWaiting(program.link, program.errors);
     if (waiting <= 0) return;
     std::string bytes(static_cast<size_t>(waiting), '\0');
     SerialRead(program.link, program.errors, reinterpret_cast<uint8_t*>(bytes.data()), waiting);
@@ -92,7 +92,7 @@ DialOutcome DialOnce(Program& program, LinkQuestions& questions, const std::opti
     DiallingWait dialogue(link);
     link.linkUp = 3;
     result = LinkResult{};
-    int fd = OpenConfiguredSerialPort(program, link.commPortName, result);
+    int fd = OpenConfiguredSerialPort(program.errors, link.commPortName, result);
     if (fd < 0) return DialOutcome::done;
     InstallSerialPort(link, fd);
     link.serialPortOpen = 1;
@@ -115,7 +115,7 @@ DialOutcome DialOnce(Program& program, LinkQuestions& questions, const std::opti
     questions.dialing(false);
     const std::string path = SerialDevicePath(link.commPortName);
     if (answer == ModemAnswer::windowClosed) {
-        CloseSerialPort(program);
+        CloseSerialPort(link, program.errors);
         link.linkUp = 0;
         result = Cancelled("");
         return DialOutcome::done;

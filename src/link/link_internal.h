@@ -33,7 +33,7 @@ void ResetReceiveState(ReceiveRing& ring, PollState& poll);
 // Opens the device of `commPortName` and sets raw 115200 8N1, no flow control,
 // DTR asserted. Returns the descriptor (non-blocking) or -1 with the failure in
 // `failure`.
-int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, LinkResult& failure);
+int OpenConfiguredSerialPort(ProtocolError& errors, const std::string& commPortName, LinkResult& failure);
 // The opened port becomes the link's transport; its writer starts later.
 void InstallSerialPort(LinkState& link, int fd);
 // Empty queues and the writer thread for the port the link holds.
@@ -41,15 +41,17 @@ void StartSerialWriter(Program& program);
 // Wakes the serial writer after bytes were queued or the queue was stopped.
 void WakeSerialWriter(LinkState& link);
 // Stops the writer and closes the port; false when close() reported an error.
-bool CloseSerialPort(Program& program);
+bool CloseSerialPort(LinkState& link, ProtocolError& errors);
 // Bytes waiting in the port's receive queue.
-int SerialBytesWaiting(Program& program);
+int SerialBytesWaiting(LinkState& link, ProtocolError& errors);
 // Reads exactly n bytes from the port (waiting briefly for stragglers).
 void SerialRead(const LinkState& link, ProtocolError& errors, uint8_t* destination, int n);
 // The serial behaviour without a port: requests wait in the transmit queue.
 LinkTransport& PortlessSerial();
 
 // Closes a TCP link whose reader saw the peer go, once its bytes are taken.
-void ReapDeadTcpLink(Program& program);
+void ReapDeadTcpLink(const LinkChannels& channels);
+// Stops the TCP link's thread and closes its socket.
+void CloseTcpConnection(const LinkChannels& channels);
 // Closes the UDP socket without touching the window's watch.
 void CloseUdpSocket(LinkState& link, ProtocolError& errors);

@@ -48,7 +48,14 @@ std::shared_ptr<LinkTransport> RemoveTransport(LinkState& link) {
     return std::exchange(link.transport, nullptr);
 }
 
-int LinkBytesAvailable(Program& program) { return CurrentTransport(program.link)->bytesAvailable(program); }
+namespace {
+
+LinkChannels ChannelsOf(Program& program) { return {program.link, program.ring, program.errors}; }
+RequestSend SendOf(Program& program) { return {program.request, program.poll, *program.clock}; }
+
+}  // namespace
+
+int LinkBytesAvailable(Program& program) { return CurrentTransport(program.link)->bytesAvailable(ChannelsOf(program)); }
 
 namespace {
 
@@ -60,14 +67,20 @@ LinkTransport& OpenTransport(const LinkState& link) { return link.transport ? *l
 
 void LinkReceive(Program& program, uint8_t* destination, int n) {
     if (n <= 0) return;
-    OpenTransport(program.link).receive(program, destination, n);
+    OpenTransport(program.link).receive(ChannelsOf(program), destination, n);
 }
 
-void LinkSendRequest(Program& program) { CurrentTransport(program.link)->sendRequest(program); }
+void LinkSendRequest(Program& program) {
+    CurrentTransport(program.link)->sendRequest(ChannelsOf(program), SendOf(program));
+}
 
-bool LinkSendsOnInterval(const Program& program) { return OpenTransport(program.link).sendsOnInterval(program); }
+bool LinkSendsOnInterval(const Program& program) {
+    return OpenTransport(program.link).sendsOnInterval(program.link, program.poll.masterBusy != 0);
+}
 
-void LinkOnMasterStatus(Program& program) { CurrentTransport(program.link)->onMasterStatus(program); }
+void LinkOnMasterStatus(Program& program) {
+    CurrentTransport(program.link)->onMasterStatus(ChannelsOf(program), SendOf(program));
+}
 
 std::string LinkStatusText(const LinkState& link) {
     std::string text = OpenLinkText(link);

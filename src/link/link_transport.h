@@ -8,19 +8,30 @@
 
 #include "link/links.h"
 
+class Clock;
+struct RequestFrame;
+
+// What sending a request needs besides the channels: the frame, and the poll state
+// and clock the TCP pacing keeps its second by.
+struct RequestSend {
+    const RequestFrame& request;
+    PollState& poll;
+    const Clock& clock;
+};
+
 class LinkTransport {
 public:
     virtual ~LinkTransport() = default;
     // Bytes of the master's replies waiting, and taking them.
-    virtual int bytesAvailable(Program& program) = 0;
-    virtual void receive(Program& program, uint8_t* destination, int n) = 0;
+    virtual int bytesAvailable(const LinkChannels& channels) = 0;
+    virtual void receive(const LinkChannels& channels, uint8_t* destination, int n) = 0;
     // Whether the poll tick sends the waiting request once the interval has passed
     // (serial: into an empty transmit queue while the master is not busy; UDP:
     // always). TCP says no: its requests follow the master's status frames.
-    virtual bool sendsOnInterval(const Program& program) const = 0;
-    virtual void sendRequest(Program& program) = 0;
+    virtual bool sendsOnInterval(const LinkState& link, bool masterBusy) const = 0;
+    virtual void sendRequest(const LinkChannels& channels, const RequestSend& send) = 0;
     // A valid master status frame arrived.
-    virtual void onMasterStatus(Program& /*program*/) {}
+    virtual void onMasterStatus(const LinkChannels& /*channels*/, const RequestSend& /*send*/) {}
     // One keep-alive period ended (on the keep-alive thread).
     virtual void keepAlive(const LinkChannels& /*channels*/) {}
     // The descriptor the link reads; -1 once shut.

@@ -177,7 +177,7 @@ void ReleaseDeviceLock(int fd) {
 
 }  // namespace
 
-int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, LinkResult& failure) {
+int OpenConfiguredSerialPort(ProtocolError& errors, const std::string& commPortName, LinkResult& failure) {
     const std::string path = SerialDevicePath(commPortName);
     failure.where = path;  // empty: the name maps to no device
     const auto refuse = [&](int code, const std::string& why) {
@@ -243,7 +243,7 @@ int OpenConfiguredSerialPort(Program& program, const std::string& commPortName, 
     // DTR held asserted while the port is open; a pseudo-terminal has no modem lines.
     int dtr = TIOCM_DTR;
     if (ioctl(fd, TIOCMBIS, &dtr) != 0 && errno != ENOTTY && errno != EINVAL)
-        RecordFailure(program.errors, errno, linkerr::serialConfigure);
+        RecordFailure(errors, errno, linkerr::serialConfigure);
     return fd;
 }
 
@@ -259,24 +259,25 @@ public:
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
 
-    int bytesAvailable(Program& program) override {
-        return program.link.serialPortOpen ? SerialBytesWaiting(program) : 0;
+    int bytesAvailable(const LinkChannels& channels) override {
+        return channels.link.serialPortOpen ? SerialBytesWaiting(channels.link, channels.errors) : 0;
     }
-    void receive(Program& program, uint8_t* destination, int n) override {
-        if (!program.link.serialPortOpen || fd < 0) {
+    void receive(const LinkChannels& channels, uint8_t* destination, int n) override {
+        if (!channels.link.serialPortOpen || fd < 0) {
             std::memset(destination, 0, static_cast<size_t>(n));
             return;
         }
-        SerialRead(program.link, program.errors, destination, n);
-        program.link.rxActivity = 1;
+        SerialRead(channels.link, channels.errors, destination, n);
+        channels.link.rxActivity = 1;
     }
-    bool sendsOnInterval(const Program& program) const override {
+    bool sendsOnInterval(const LinkState& link, bool masterBusy) const override {
         // The writer drains the transmit queue; queue only into an empty one.
-        return program.link.transmit.ringCount.load() == 0 && program.poll.masterBusy == 0;
+        return link.transmit.ringCount.load() == 0 && !masterBusy;
     }
-    void sendRequest(Program& program) override {
-        if (RingAppendMain(program.link.transmit, program.request.bytes.data(), 8)) ++program.link.requestsSent;
-        WakeSerialWriter(program.link);
+    void sendRequest(const LinkChannels& channels, const RequestSend& send) override {
+        LinkState& link = channels.link;
+        if (RingAppendMain(link.transmit, send.request.bytes.data(), 8)) ++link.requestsSent;
+        WakeSerialWriter(link);
     }
     void keepAlive(const LinkChannels& channels) override {
         LinkState& link = channels.link;
@@ -334,25 +335,23 @@ void WakeSerialWriter(LinkState& link) {
     link.serialWriterWake.notify_one();
 }
 
-bool CloseSerialPort(Program& program) {
-    LinkState& link = program.link;
+bool CloseSerialPort(LinkState& link, ProtocolError& errors) {
     // The stopped queue refuses later appends (a keep-alive byte queued late).
     link.transmit.ringCount.store(ReceiveRing::kSerialStop);
     WakeSerialWriter(link);
     bool closed = true;
-    if (dynamic_cast<SerialPort*>(link.transport.get()) != nullptr)
-        closed = RemoveTransport(link)->shut(program.errors);
+    if (dynamic_cast<SerialPort*>(link.transport.get()) != nullptr) closed = RemoveTransport(link)->shut(errors);
     link.serialPortOpen = 0;
     return closed;
 }
 
-int SerialBytesWaiting(Program& program) {
-    const std::shared_ptr<LinkTransport> port = CurrentTransport(program.link);
+int SerialBytesWaiting(LinkState& link, ProtocolError& errors) {
+    const std::shared_ptr<LinkTransport> port = CurrentTransport(link);
     const int fd = port->descriptor();
     if (fd < 0) return 0;
     int waiting = 0;
     if (ioctl(fd, FIONREAD, &waiting) != 0) {
-        RecordFailure(program.errors, errno, linkerr::serialRead);
+        RecordFailure(errors, errno, linkerr::serialRead);
         waiting = 0;
     }
     if (waiting > 0) return waiting;
@@ -361,11 +360,11 @@ int SerialBytesWaiting(Program& program) {
     // instead of an open port that can never deliver.
     pollfd probe{fd, POLLIN, 0};
     if (poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL))) {
-        RecordFailure(program.errors, EIO, linkerr::serialRead);
-        CloseSerialPort(program);
-        program.link.linkUp = 0;
-        program.link.portFailure = EIO;
-        program.link.statusChanged = true;
+        RecordFailure(errors, EIO, linkerr::serialRead);
+        CloseSerialPort(link, errors);
+        link.linkUp = 0;
+        link.portFailure = EIO;
+        link.statusChanged = true;
     }
     return 0;
 }
@@ -399,7 +398,7 @@ LinkResult OpenSerialLink(Program& program) {
     LinkState& link = program.link;
     LinkResult result;
     if (link.serialPortOpen) return result;
-    int fd = OpenConfiguredSerialPort(program, link.commPortName, result);
+    int fd = OpenConfiguredSerialPort(program.errors, link.commPortName, result);
     if (fd < 0) return result;
     link.linkUp = 1;
     InstallSerialPort(link, fd);
@@ -412,7 +411,7 @@ LinkResult OpenSerialLink(Program& program) {
 bool CloseSerialLink(Program& program) {
     LinkState& link = program.link;
     if (!link.serialPortOpen && dynamic_cast<SerialPort*>(link.transport.get()) == nullptr) return true;
-    if (!CloseSerialPort(program)) return false;  // linkUp keeps its value
+    if (!CloseSerialPort(link, program.errors)) return false;  // linkUp keeps its value
     link.linkUp = 0;
     return true;
 }

@@ -42,16 +42,16 @@ public:
     TcpConnection& operator=(const TcpConnection&) = delete;
 
     // Received bytes wait in the receive ring.
-    int bytesAvailable(Program& program) override {
-        ReapDeadTcpLink(program);
-        return std::max(program.ring.ringCount.load(), 0);
+    int bytesAvailable(const LinkChannels& channels) override {
+        ReapDeadTcpLink(channels);
+        return std::max(channels.ring.ringCount.load(), 0);
     }
-    void receive(Program& program, uint8_t* destination, int n) override {
-        if (!RingTakeMain(program.ring, destination, n)) std::memset(destination, 0, static_cast<size_t>(n));
+    void receive(const LinkChannels& channels, uint8_t* destination, int n) override {
+        if (!RingTakeMain(channels.ring, destination, n)) std::memset(destination, 0, static_cast<size_t>(n));
     }
-    bool sendsOnInterval(const Program&) const override { return false; }
-    void sendRequest(Program& program) override { sendPaced(program); }
-    void onMasterStatus(Program& program) override { sendPaced(program); }
+    bool sendsOnInterval(const LinkState&, bool) const override { return false; }
+    void sendRequest(const LinkChannels& channels, const RequestSend& send) override { sendPaced(channels, send); }
+    void onMasterStatus(const LinkChannels& channels, const RequestSend& send) override { sendPaced(channels, send); }
     void keepAlive(const LinkChannels& channels) override {
         LinkState& link = channels.link;
         if (link.rxActivity == 1)
@@ -74,7 +74,7 @@ public:
     bool send(const LinkChannels& channels, const uint8_t* bytes, int n);
 
 private:
-    void sendPaced(Program& program);
+    void sendPaced(const LinkChannels& channels, const RequestSend& send);
     void loop(std::stop_token stop, const LinkChannels& channels);
     bool sendQueued(const LinkChannels& channels, bool& progressed);
     int pending() {
@@ -234,15 +234,15 @@ bool TcpConnection::send(const LinkChannels& channels, const uint8_t* bytes, int
 
 // The one place TCP requests are paced: at most one per clock second, only one
 // that waits, and only when a master status frame asks for it.
-void TcpConnection::sendPaced(Program& program) {
-    ReapDeadTcpLink(program);
-    if (program.link.linkKind != kLinkTcp) return;
-    const std::string now = TimeText(program.clock->now());
-    if (now == program.poll.lastTcpSendTime || program.poll.requestState >= 8) return;
-    if (send({program.link, program.ring, program.errors}, program.request.bytes.data(), 8))
-        ++program.link.requestsSent;
-    program.poll.lastTcpSendTime = now;
-    program.poll.requestState = 8;
+void TcpConnection::sendPaced(const LinkChannels& channels, const RequestSend& request) {
+    ReapDeadTcpLink(channels);
+    if (channels.link.linkKind != kLinkTcp) return;
+    PollState& poll = request.poll;
+    const std::string now = TimeText(request.clock.now());
+    if (now == poll.lastTcpSendTime || poll.requestState >= 8) return;
+    if (send(channels, request.request.bytes.data(), 8)) ++channels.link.requestsSent;
+    poll.lastTcpSendTime = now;
+    poll.requestState = 8;
 }
 
 // Non-blocking connect bounded by `timeoutMs`; returns the connected socket or -1
@@ -329,7 +329,7 @@ LinkResult OpenTcpLink(Program& program) {
         return result;
     };
     if (link.serialPortOpen) {
-        if (CloseSerialPort(program))
+        if (CloseSerialPort(link, program.errors))
             link.linkUp = 0;
         else
             RecordFailure(program.errors, EIO, linkerr::tcpConnect);
@@ -356,12 +356,14 @@ LinkResult OpenTcpLink(Program& program) {
     return result;
 }
 
-void CloseTcpLink(Program& program) {
-    LinkState& link = program.link;
-    program.ring.ringCount.store(ReceiveRing::kTcpStop);
-    if (dynamic_cast<TcpConnection*>(link.transport.get()) != nullptr) RemoveTransport(link)->shut(program.errors);
+void CloseTcpConnection(const LinkChannels& channels) {
+    LinkState& link = channels.link;
+    channels.ring.ringCount.store(ReceiveRing::kTcpStop);
+    if (dynamic_cast<TcpConnection*>(link.transport.get()) != nullptr) RemoveTransport(link)->shut(channels.errors);
     link.linkKind = kLinkSerial;
 }
+
+void CloseTcpLink(Program& program) { CloseTcpConnection({program.link, program.ring, program.errors}); }
 
 bool CloseDeadLinks(Program& program) {
     if (program.link.linkKind != kLinkTcp || !CurrentTransport(program.link)->farEndGone()) return false;
@@ -372,10 +374,10 @@ bool CloseDeadLinks(Program& program) {
     return true;
 }
 
-void ReapDeadTcpLink(Program& program) {
+void ReapDeadTcpLink(const LinkChannels& channels) {
     // Bytes that arrived before the hang-up are still handed out first.
-    if (CurrentTransport(program.link)->farEndGone() && program.ring.ringCount.load() <= 0) {
-        CloseTcpLink(program);
-        program.link.statusChanged = true;
+    if (CurrentTransport(channels.link)->farEndGone() && channels.ring.ringCount.load() <= 0) {
+        CloseTcpConnection(channels);
+        channels.link.statusChanged = true;
     }
 }

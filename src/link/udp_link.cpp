@@ -40,14 +40,14 @@ public:
     UdpSocket& operator=(const UdpSocket&) = delete;
 
     // Received datagrams wait in the receive ring.
-    int bytesAvailable(Program& program) override { return std::max(program.ring.ringCount.load(), 0); }
-    void receive(Program& program, uint8_t* destination, int n) override {
-        if (RingTakeMain(program.ring, destination, n)) return;
+    int bytesAvailable(const LinkChannels& channels) override { return std::max(channels.ring.ringCount.load(), 0); }
+    void receive(const LinkChannels& channels, uint8_t* destination, int n) override {
+        if (RingTakeMain(channels.ring, destination, n)) return;
         std::memset(destination, 0, static_cast<size_t>(n));
-        RecordFault(program.errors, ProtocolFault::ReceiveBeyondRing, n);
+        RecordFault(channels.errors, ProtocolFault::ReceiveBeyondRing, n);
     }
-    bool sendsOnInterval(const Program&) const override { return true; }
-    void sendRequest(Program& program) override;
+    bool sendsOnInterval(const LinkState&, bool) const override { return true; }
+    void sendRequest(const LinkChannels& channels, const RequestSend& send) override;
     int descriptor() const override { return fd; }
     bool shut(ProtocolError& errors) override {
         const bool closed = fd < 0 || close(fd) == 0;
@@ -55,7 +55,7 @@ public:
         fd = -1;
         return closed;
     }
-    void datagramWaiting(Program& program);
+    void datagramWaiting(const LinkChannels& channels, PollState& poll, LiveListener& live);
     uint32_t peer() const { return peerAddress; }
 
 private:
@@ -63,11 +63,11 @@ private:
     uint32_t peerAddress;  // network byte order when stored little-endian
 };
 
-void UdpSocket::sendRequest(Program& program) {
-    LinkState& link = program.link;
+void UdpSocket::sendRequest(const LinkChannels& channels, const RequestSend& send) {
+    LinkState& link = channels.link;
     if (link.udpPassword.empty()) link.udpPassword = std::string(4, '\xFF');
     uint8_t datagram[12];
-    std::memcpy(datagram, program.request.bytes.data(), 8);
+    std::memcpy(datagram, send.request.bytes.data(), 8);
     const size_t passwordBytes = std::min<size_t>(link.udpPassword.size(), 4);
     std::memcpy(datagram + 8, link.udpPassword.data(), passwordBytes);
 
@@ -76,20 +76,20 @@ void UdpSocket::sendRequest(Program& program) {
     std::memcpy(&peer.sin_addr.s_addr, &peerAddress, 4);  // memory order = wire order
     const long port = DecimalValue(link.portText);
     if (port < 1 || port > 65535) {
-        RecordFailure(program.errors, EINVAL, linkerr::udpSend);
+        RecordFailure(channels.errors, EINVAL, linkerr::udpSend);
         return;
     }
     peer.sin_port = htons(static_cast<uint16_t>(port));
     ssize_t sent =
         sendto(fd, datagram, 8 + passwordBytes, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&peer), sizeof peer);
     if (sent < 0)
-        RecordFailure(program.errors, errno, linkerr::udpSend);
+        RecordFailure(channels.errors, errno, linkerr::udpSend);
     else
         ++link.requestsSent;
 }
 
-void UdpSocket::datagramWaiting(Program& program) {
-    LinkState& link = program.link;
+void UdpSocket::datagramWaiting(const LinkChannels& channels, PollState& poll, LiveListener& live) {
+    LinkState& link = channels.link;
     if (fd < 0) return;
     // The largest datagram, on the reading thread's stack: nothing shared between links.
     std::array<uint8_t, 65536> datagram;
@@ -99,7 +99,7 @@ void UdpSocket::datagramWaiting(Program& program) {
         recvfrom(fd, datagram.data(), datagram.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (length < 0) {
         if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            RecordFailure(program.errors, errno, linkerr::udpReceive);
+            RecordFailure(channels.errors, errno, linkerr::udpReceive);
         return;
     }
     // Only the host we talk to may put bytes into the ring; its port may differ
@@ -109,11 +109,11 @@ void UdpSocket::datagramWaiting(Program& program) {
     std::memcpy(&sender, &from.sin_addr.s_addr, 4);
     if (from.sin_family != AF_INET || sender != peerAddress) {
         link.foreignDatagrams.fetch_add(1);
-        RecordFailure(program.errors, linkerr::udpForeign, static_cast<int>(ntohl(from.sin_addr.s_addr)));
+        RecordFailure(channels.errors, linkerr::udpForeign, static_cast<int>(ntohl(from.sin_addr.s_addr)));
         link.statusChanged = true;
         return;
     }
-    UdpDatagramIntake(program.ring, program.poll, *program.live, datagram.data(), static_cast<int>(length));
+    UdpDatagramIntake(channels.ring, poll, live, datagram.data(), static_cast<int>(length));
 }
 
 }  // namespace
@@ -183,7 +183,8 @@ void CloseUdpLink(Program& program, LinkQuestions& questions) {
 void OnUdpReadable(Program& program) {
     if (program.link.linkKind != kLinkUdp) return;
     const std::shared_ptr<LinkTransport> held = CurrentTransport(program.link);
-    if (auto* socket = dynamic_cast<UdpSocket*>(held.get())) socket->datagramWaiting(program);
+    if (auto* socket = dynamic_cast<UdpSocket*>(held.get()))
+        socket->datagramWaiting({program.link, program.ring, program.errors}, program.poll, *program.live);
 }
 
 uint32_t LinkUdpPeer(const LinkState& link) {
