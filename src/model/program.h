@@ -18,6 +18,16 @@ class FrameObserver;
 // All program-wide state, created once with fixed sizes. main() makes one;
 // tests make as many as they like (allocate on the heap: it is large).
 struct Program {
+    Program() = default;
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    // The link's threads write into the ring and the fault counters: they end
+    // before anything they write into goes.
+    ~Program() {
+        link.keepAlive = std::jthread();
+        link.transport.reset();
+    }
+
     RadioNetwork network;
     ReceiveRing ring;
     RequestFrame request;
