@@ -117,7 +117,7 @@ Engine::Engine(Clock& clock)
     observe();
 }
 
-Engine::Engine(Program& program) : driven(&program), live(std::make_unique<Live>(*this)) {
+Engine::Engine(Program& program) : driven(&program) {
     radioCount = program.network.radioCount;
     forgotten = program.network.forgottenRadios;
     observe();
@@ -167,11 +167,15 @@ bool Engine::stop(LastLog last) {
 }
 
 LinkResult Engine::open(const LinkDescription& description, WhenDown whenDown) {
+    // Down while the open runs: a window's timer ticks in the dial-up wait.
+    const bool was = isOpen;
+    isOpen = false;
     opened = description;
     radioCount = driven->network.radioCount;
     forgotten = driven->network.forgottenRadios;
     LinkResult result = OpenLink(*driven, description, *questions);
     isOpen = result.ok && linkOpen();
+    tellDown(was && !isOpen, "another link was asked for");
     if (isOpen)
         for (EngineListener* l : listeners) l->linkUp(description);
     if (whenDown == WhenDown::leaveAsIs) return result;

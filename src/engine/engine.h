@@ -6,9 +6,9 @@
 
 #include "link/links.h"
 #include "model/program.h"
-#include "platform/host.h"
 
 class Clock;
+class TickWindow;
 
 // What an engine tells whoever watches it. Called on the thread that drives the
 // engine, except faultRecorded, which the link threads call too.
@@ -64,6 +64,7 @@ public:
     void subscribe(EngineListener& listener);
     // Answers the questions of the sequences; without one, every question is cancelled.
     void setQuestions(EngineQuestions* questions);
+    // The questions set now; null when none is.
     EngineQuestions* askedQuestions() const { return questions == &silence ? nullptr : questions; }
 
     // Starts the run in `workFolder` (the current directory when empty).
