@@ -1,20 +1,12 @@
 // The window's link commands, timer and stop drive the program through its engine.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <pty.h>
-#include <stdlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "app/link_commands.h"
 #include "app/menu_commands.h"
 #include "engine/engine.h"
-#include "model/program.h"
+#include "link/link_fixture.h"
 #include "support/log_fixture.h"
 
 namespace {
@@ -34,34 +26,15 @@ protected:
     ~WindowEngine() override {
         CloseAllLinks(*program, host);
         unsetenv("CORVANE_COM1");
-        for (int fd : {master, slave, listener})
-            if (fd >= 0) close(fd);
     }
     bool command(int id) { return OnMenuCommand(*program, host, id); }
-    // A loopback listener whose address the window's program holds.
-    void listenOnLoopback() {
-        listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
-        ASSERT_EQ(listen(listener, 1), 0);
-        ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
-        program->link.ipAddressText = "127.0.0.1";
-        program->link.portText = std::to_string(ntohs(address.sin_port));
-    }
 
     Heard heard;
-    int master = -1;
-    int slave = -1;
-    int listener = -1;
 };
 
 TEST_F(WindowEngine, OpenCommAndCloseCommAreTheEnginesOpenAndClose) {
-    char name[128] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
-    setenv("CORVANE_COM1", name, 1);
+    linktest::Pty pty;
+    setenv("CORVANE_COM1", pty.slaveName.c_str(), 1);
     command(121);
     EXPECT_EQ(heard.lines, Strings{"up"});
     EXPECT_TRUE(DrivingEngine(*program).linkOpen());
@@ -72,18 +45,19 @@ TEST_F(WindowEngine, OpenCommAndCloseCommAreTheEnginesOpenAndClose) {
 }
 
 TEST_F(WindowEngine, TheTimerTellsThatTheMasterHungUp) {
-    listenOnLoopback();
+    const int listener = linktest::BoundSocket(SOCK_STREAM);
+    ASSERT_EQ(listen(listener, 1), 0);
+    program->link.ipAddressText = "127.0.0.1";
+    program->link.portText = std::to_string(linktest::LocalPort(listener));
     command(130);
     ASSERT_EQ(heard.lines, Strings{"up"});
-    master = accept(listener, nullptr, nullptr);
-    ASSERT_GE(master, 0);
-    close(master);
-    master = -1;
-    for (int i = 0; i < 200 && heard.lines.size() < 2; ++i) {
+    close(accept(listener, nullptr, nullptr));
+    linktest::WaitFor([&] {
         WindowProc(*program, host, msg::timer, 1, 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return heard.lines.size() > 1;
+    });
     EXPECT_EQ(heard.lines, (Strings{"up", "down the master closed the TCP connection"}));
+    close(listener);
 }
 
 TEST_F(WindowEngine, TheWindowsStopWritesNoLastCurrentLog) {
