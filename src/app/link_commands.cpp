@@ -19,7 +19,26 @@ LinkDescription Described(LinkDescription::Kind kind) {
     return description;
 }
 
+// The window's open: the link layer's result as it stands. A refused TCP shows as
+// "No Connection", a UDP socket that could not be made as a UDP link without replies.
+LinkResult Open(Program& program, Host& host, LinkDescription::Kind kind) {
+    WindowAsks asks(program, host);
+    return asks.engine.open(Described(kind), Engine::WhenDown::leaveAsIs);
+}
+
+void Close(Program& program, Host& host, const std::string& why) {
+    WindowAsks asks(program, host);
+    if (!asks.engine.close(why)) host.messageBox("Could not close comm port!", "Error!");
+}
+
 }  // namespace
+
+WindowAsks::WindowAsks(Program& program, Host& host)
+    : engine(DrivingEngine(program)), questions(host), before(engine.askedQuestions()) {
+    engine.setQuestions(&questions);
+}
+
+WindowAsks::~WindowAsks() { engine.setQuestions(before); }
 
 bool OpenSerialLink(Program& program, Host& host) { return Shown(host, OpenSerialLink(program)); }
 
@@ -28,31 +47,28 @@ void CloseSerialLink(Program& program, Host& host) {
 }
 
 void OpenUdpLink(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
+    WindowQuestions questions(host);
     OpenUdpLink(program, questions, std::nullopt);  // a socket that could not be made shows as no replies
 }
 
 void CloseUdpLink(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
+    WindowQuestions questions(host);
     CloseUdpLink(program, questions);
 }
 
 void DialUp(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
+    WindowQuestions questions(host);
     Shown(host, DialUp(program, questions));
 }
 
-void CloseAllLinks(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
-    if (!CloseAllLinks(program, questions)) host.messageBox("Could not close comm port!", "Error!");
-}
+void CloseAllLinks(Program& program, Host& host) { Close(program, host, "the window closed the link"); }
 
 void OnUdpReadable(Program& program, Host& host) {
     // The row-1 readout is drawn straight into the window, also between ticks.
     Canvas*& canvas = program.display.canvas;
     const bool lent = canvas == nullptr;
     if (lent) canvas = host.windowCanvas();
-    OnUdpReadable(program);
+    DrivingEngine(program).takeDatagram();
     if (lent) canvas = nullptr;
 }
 
@@ -73,18 +89,17 @@ void CommandChangeCommPort(Program& program, Host& host) {
     bool known = IsSerialDevicePath(chosen);
     for (const auto& port : ports) known = known || port == chosen;
     if (!known) return;
-    if (program.link.serialPortOpen) CloseSerialLink(program, host);
+    if (program.link.serialPortOpen) Close(program, host, "the comm port was changed");
     program.link.commPortName = chosen;
 }
 
 void CommandCloseComm(Program& program, Host& host) {
-    if (program.link.serialPortOpen) CloseSerialLink(program, host);
+    if (program.link.serialPortOpen) Close(program, host, "the comm port was closed");
     Repaint(host);
 }
 
 void CommandOpenComm(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
-    Shown(host, OpenLink(program, Described(LinkDescription::Kind::serial), questions));
+    Shown(host, Open(program, host, LinkDescription::Kind::serial));
     Repaint(host);
 }
 
@@ -97,26 +112,22 @@ void CommandChangeIpAddress(Program& program, Host& host) {
 }
 
 void CommandConnectTcp(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
-    // A refused connection shows as "No Connection" on the status line.
-    OpenLink(program, Described(LinkDescription::Kind::tcp), questions);
+    Open(program, host, LinkDescription::Kind::tcp);
     Repaint(host);
 }
 
 void CommandCloseTcpUdp(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
-    CloseNetworkLink(program, questions);
+    WindowAsks asks(program, host);
+    asks.engine.closeNetwork("the network link was closed");
     Repaint(host);
 }
 
 void CommandConnectUdp(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
-    OpenLink(program, Described(LinkDescription::Kind::udp), questions);
+    Open(program, host, LinkDescription::Kind::udp);
     Repaint(host);
 }
 
 void CommandConnectDialup(Program& program, Host& host) {
-    HostLinkQuestions questions(host);
-    Shown(host, OpenLink(program, Described(LinkDescription::Kind::dialup), questions));
+    Shown(host, Open(program, host, LinkDescription::Kind::dialup));
     Repaint(host);
 }

@@ -1,14 +1,15 @@
 #pragma once
+#include "engine/engine.h"
 #include "link/links.h"
 #include "platform/host.h"
 
 struct Program;
 
-// The link's questions answered by the window: prompts, the "Dialing" box, the
-// REDIAL/CANCEL dialog and the UDP socket watch.
-class HostLinkQuestions : public LinkQuestions {
+// The engine's questions answered by the window: prompts, the "Dialing" box, the
+// REDIAL/CANCEL dialog, the UDP socket watch and the box of a failed remote write.
+class WindowQuestions : public EngineQuestions {
 public:
-    explicit HostLinkQuestions(Host& host) : host(host) {}
+    explicit WindowQuestions(Host& host) : host(host) {}
     bool phoneNumber(std::string& number) override { return host.prompt("Phone Number To Dial", number); }
     bool udpPassword(std::string& password) override {
         return host.prompt("UDP PassWord Leave Blank For None", password);
@@ -18,9 +19,28 @@ public:
     void waiting() override { host.pumpEvents(); }
     void notice(const std::string& text, const std::string& title) override { host.messageBox(text, title); }
     void watchUdpSocket(int fd) override { host.watchUdpSocket(fd); }
+    void remoteWriteFailed(const std::string& text, const std::string& title) override {
+        host.postMessageBox(text, title);
+    }
 
 private:
     Host& host;
+};
+
+// The window's engine with the window answering its questions while a command runs;
+// the questions asked before come back at the end (a close inside the dial-up wait).
+class WindowAsks {
+public:
+    WindowAsks(Program& program, Host& host);
+    ~WindowAsks();
+    WindowAsks(const WindowAsks&) = delete;
+    WindowAsks& operator=(const WindowAsks&) = delete;
+
+    Engine& engine;
+
+private:
+    WindowQuestions questions;
+    EngineQuestions* before;
 };
 
 // The window's link steps: the link layer's, with its failures shown in a box.
@@ -29,6 +49,7 @@ void CloseSerialLink(Program& program, Host& host);
 void OpenUdpLink(Program& program, Host& host);
 void CloseUdpLink(Program& program, Host& host);
 void DialUp(Program& program, Host& host);
+// Closes whichever link is open through the window's engine.
 void CloseAllLinks(Program& program, Host& host);
 // Message 961, drawing its readout on the window's canvas when no tick holds one.
 void OnUdpReadable(Program& program, Host& host);

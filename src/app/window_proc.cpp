@@ -9,7 +9,6 @@
 #include "app/menu_table.h"
 #include "display/screens.h"
 #include "engine/engine.h"
-#include "engine/poll_cycle.h"
 #include "link/links.h"
 #include "model/program.h"
 #include "model/radio_table.h"
@@ -88,9 +87,7 @@ intptr_t WindowProc(Program& program, Host& host, unsigned message, uintptr_t wP
             client.bottom = client.top + HighWord(static_cast<uintptr_t>(lParam));
             return 0;
         }
-        case msg::timer:
-            PollTick(program, host);
-            return 0;
+        case msg::timer: DrivingEngine(program).tick(host); return 0;
         case msg::command:
             if (!OnMenuCommand(program, host, LowWord(wParam))) OnExportCommand(program, host, LowWord(wParam));
             return 0;

@@ -87,39 +87,62 @@ private:
     Engine& engine;
 };
 
-// The program's observers (faults from any thread, files from the tick).
+// The program's observers (faults from any thread, files from the tick), told to
+// the listeners and then to whatever watched the program before the engine came.
 class Engine::Fanout {
 public:
     static void Fault(void* context, ProtocolError::Kind kind, int code, int value) {
-        for (EngineListener* l : *static_cast<std::vector<EngineListener*>*>(context))
-            l->faultRecorded(kind, code, value);
+        const Engine& engine = *static_cast<const Engine*>(context);
+        for (EngineListener* l : engine.listeners) l->faultRecorded(kind, code, value);
+        if (engine.priorFault != nullptr) engine.priorFault(engine.priorFaultContext, kind, code, value);
     }
     static void File(void* context, const std::string& name, int code) {
-        for (EngineListener* l : *static_cast<std::vector<EngineListener*>*>(context)) {
+        const Engine& engine = *static_cast<const Engine*>(context);
+        for (EngineListener* l : engine.listeners) {
             if (code == 0)
                 l->fileWritten(name);
             else
                 l->fileFailed(name, code);
         }
+        if (engine.priorFile != nullptr) engine.priorFile(engine.priorFileContext, name, code);
     }
 };
 
-Engine::Engine(Clock& clock) : owned(std::make_unique<Program>()), live(std::make_unique<Live>(*this)) {
+Engine::Engine(Clock& clock)
+    : owned(std::make_unique<Program>()), driven(owned.get()), live(std::make_unique<Live>(*this)) {
     Program& program = *owned;
     SetUpProgram(program, clock);
     program.live = live.get();
     ApplyStartDefaults(program);
+    observe();
+}
+
+Engine::Engine(Program& program) : driven(&program) {
+    radioCount = program.network.radioCount;
+    forgotten = program.network.forgottenRadios;
+    observe();
+}
+
+void Engine::observe() {
+    Program& program = *driven;
+    priorFault = program.errors.observer;
+    priorFaultContext = program.errors.observerContext;
+    priorFile = program.log.fileObserver;
+    priorFileContext = program.log.fileObserverContext;
     program.errors.observer = &Fanout::Fault;
-    program.errors.observerContext = &listeners;
+    program.errors.observerContext = this;
     program.log.fileObserver = &Fanout::File;
-    program.log.fileObserverContext = &listeners;
+    program.log.fileObserverContext = this;
 }
 
 Engine::~Engine() {
-    if (started) stop();
-    CloseAllLinks(*owned, silence);
-    owned->errors.observer = nullptr;
-    owned->log.fileObserver = nullptr;
+    // A window's program (not owned here) writes no last Current.log.
+    if (started) stop(owned ? LastLog::write : LastLog::skip);
+    CloseAllLinks(*driven, silence);
+    driven->errors.observer = priorFault;
+    driven->errors.observerContext = priorFaultContext;
+    driven->log.fileObserver = priorFile;
+    driven->log.fileObserverContext = priorFileContext;
 }
 
 void Engine::subscribe(EngineListener& listener) { listeners.push_back(&listener); }
@@ -127,42 +150,62 @@ void Engine::subscribe(EngineListener& listener) { listeners.push_back(&listener
 void Engine::setQuestions(EngineQuestions* asked) { questions = asked != nullptr ? asked : &silence; }
 
 void Engine::start(const std::string& workFolder) {
-    StartRun(*owned, workFolder);
+    StartRun(*driven, workFolder);
     started = true;
 }
 
-void Engine::stop() {
-    close("stopped");
-    StopKeepAlive(owned->link);
-    // The last minute's Current.log, as the window writes it on closing.
-    owned->log.lastLogMinute = -1;
-    LoggingStep(*owned);
+bool Engine::stop(LastLog last) {
+    const bool closed = close("stopped");
+    StopKeepAlive(driven->link);
+    if (last == LastLog::write) {
+        // The last minute's Current.log, as the window writes it on closing.
+        driven->log.lastLogMinute = -1;
+        LoggingStep(*driven);
+    }
     started = false;
+    return closed;
 }
 
-LinkResult Engine::open(const LinkDescription& description) {
+LinkResult Engine::open(const LinkDescription& description, WhenDown whenDown) {
+    // Down while the open runs: a window's timer ticks in the dial-up wait.
+    const bool was = isOpen;
+    isOpen = false;
     opened = description;
-    radioCount = owned->network.radioCount;
-    forgotten = owned->network.forgottenRadios;
-    LinkResult result = OpenLink(*owned, description, *questions);
+    radioCount = driven->network.radioCount;
+    forgotten = driven->network.forgottenRadios;
+    LinkResult result = OpenLink(*driven, description, *questions);
     isOpen = result.ok && linkOpen();
-    if (result.ok && !isOpen) result.ok = false;  // e.g. a UDP link without a socket
+    tellDown(was && !isOpen, "another link was asked for");
     if (isOpen)
         for (EngineListener* l : listeners) l->linkUp(description);
-    if (!isOpen) CloseAllLinks(*owned, *questions);
+    if (whenDown == WhenDown::leaveAsIs) return result;
+    if (result.ok && !isOpen) result.ok = false;  // e.g. a UDP link without a socket
+    if (!isOpen) CloseAllLinks(*driven, *questions);
     return result;
 }
 
-void Engine::close(const std::string& why) {
+bool Engine::close(const std::string& why) {
     const bool was = isOpen;
-    CloseAllLinks(*owned, *questions);
+    const bool closed = CloseAllLinks(*driven, *questions);
     isOpen = false;
-    if (was)
+    tellDown(was, why);
+    return closed;
+}
+
+void Engine::closeNetwork(const std::string& why) {
+    const bool was = isOpen;
+    CloseNetworkLink(*driven, *questions);
+    isOpen = isOpen && linkOpen();
+    tellDown(was && !isOpen, why);
+}
+
+void Engine::tellDown(bool wasOpen, const std::string& why) {
+    if (wasOpen)
         for (EngineListener* l : listeners) l->linkDown(why);
 }
 
 bool Engine::linkOpen() const {
-    const LinkState& link = owned->link;
+    const LinkState& link = driven->link;
     switch (opened.kind) {
         case LinkDescription::Kind::tcp: return link.linkKind == kLinkTcp;
         case LinkDescription::Kind::udp: return LinkUdpSocket(link) >= 0;
@@ -180,19 +223,25 @@ std::string Engine::downReason() const {
     }
 }
 
-int Engine::udpSocket() const { return LinkUdpSocket(owned->link); }
+int Engine::udpSocket() const { return LinkUdpSocket(driven->link); }
 
-void Engine::takeDatagram() { OnUdpReadable(*owned); }
+void Engine::takeDatagram() { OnUdpReadable(*driven); }
 
 void Engine::tick() {
     if (!isOpen) {
         // Current.log keeps its minute while the link is away.
-        LoggingStep(*owned);
+        LoggingStep(*driven);
         return;
     }
     NoWindow window(questions);
-    PollTick(*owned, window);
+    PollTick(*driven, window);
     afterTick(true);
+}
+
+void Engine::tick(TickWindow& window) {
+    const bool wasOpen = isOpen;
+    PollTick(*driven, window);
+    afterTick(wasOpen);
 }
 
 void Engine::tellAdded(int count) {
@@ -202,7 +251,7 @@ void Engine::tellAdded(int count) {
 }
 
 void Engine::afterTick(bool wasOpen) {
-    const RadioNetwork& network = owned->network;
+    const RadioNetwork& network = driven->network;
     // Several forgotten in one tick are told as the last of them.
     if (network.forgottenRadios > forgotten)
         for (EngineListener* l : listeners) l->radioForgotten(network.lastForgottenSerial);
@@ -210,7 +259,11 @@ void Engine::afterTick(bool wasOpen) {
     tellAdded(network.radioCount);
     if (wasOpen && !linkOpen()) {
         isOpen = false;
-        const std::string why = downReason();
-        for (EngineListener* l : listeners) l->linkDown(why);
+        tellDown(true, downReason());
     }
+}
+
+Engine& DrivingEngine(Program& program) {
+    if (!program.driver) program.driver = std::make_unique<Engine>(program);
+    return static_cast<Engine&>(*program.driver);
 }

@@ -15,6 +15,13 @@
 
 class FrameObserver;
 
+// What drives a window's program: its link and poll cycle (the engine). Owned by the
+// program so that every shell call on the program reaches the same one.
+class ProgramDriver {
+public:
+    virtual ~ProgramDriver() = default;
+};
+
 // All program-wide state, created once with fixed sizes. main() makes one;
 // tests make as many as they like (allocate on the heap: it is large).
 struct Program {
@@ -52,4 +59,6 @@ struct Program {
     // What CreateProgram made for the pointers above.
     std::unique_ptr<LiveListener> ownedLive;
     std::unique_ptr<ByteSource> ownedReplySource;
+    // Last, so that it goes first: it closes its link while the tables still stand.
+    std::unique_ptr<ProgramDriver> driver;
 };

@@ -159,8 +159,7 @@ std::vector<std::string> TempWorkDir::withExtension(const std::string& ext) cons
 
 ProgramRun::ProgramRun(Rect client) : canvas(client) {
     program = CreateProgram(clock);
-    program->errors.observer = &ProgramRun::onError;
-    program->errors.observerContext = this;
+    DrivingEngine(*program).subscribe(*this);
     host.canvas = &canvas;
     WindowProc(*program, host, msg::create, 0, 0);
     StartProgram(*program);
@@ -172,10 +171,9 @@ ProgramRun::~ProgramRun() {
     StopProgram(*program, host);
 }
 
-void ProgramRun::onError(void* self, ProtocolError::Kind, int code, int) {
-    auto* run = static_cast<ProgramRun*>(self);
-    std::lock_guard<std::mutex> lock(run->errorLock);
-    ++run->codes[code];
+void ProgramRun::faultRecorded(ProtocolError::Kind, int code, int) {
+    std::lock_guard<std::mutex> lock(errorLock);
+    ++codes[code];
 }
 
 std::map<int, int> ProgramRun::errorCodes() {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e/radiosim_process.h"
+#include "engine/engine.h"
 #include "model/program.h"
 #include "platform/clock.h"
 #include "support/recording_canvas.h"
@@ -77,7 +78,7 @@ public:
 
 // The real program, driven through WindowProc as the window drives it: a tick every
 // 100 ms of real time, datagrams delivered as message 961 while the socket is readable.
-class ProgramRun {
+class ProgramRun : private EngineListener {
 public:
     explicit ProgramRun(Rect client = Rect{0, 0, 792, 541});
     ~ProgramRun();
@@ -127,7 +128,8 @@ public:
     int highestRadioCount = 0;
 
 private:
-    static void onError(void* self, ProtocolError::Kind kind, int code, int value);
+    // Faults and failures as the window's engine tells them.
+    void faultRecorded(ProtocolError::Kind kind, int code, int value) override;
     void waitForNextStep();
     void serveUdp(int timeoutMs);
 

@@ -12,6 +12,8 @@
 
 namespace {
 
+using Strings = std::vector<std::string>;
+
 // Writes down what the engine tells, one line each.
 class Recorder : public EngineListener {
 public:
@@ -114,6 +116,38 @@ TEST(Engine, TellsLinkUpRadiosFaultsFilesAndLinkDown) {
     EXPECT_EQ(events.lines,
               (std::vector<std::string>{"up", "added 1", "fault 22", "written Current.log",
                                         "down the master closed the TCP connection", "written Current.log"}));
+}
+
+// An engine made for a program watched already (a window's): the watcher still
+// hears every fault and file, beside the listeners, and has the program back after.
+TEST(Engine, ADrivenProgramsEarlierWatcherStillHearsFaultsAndFiles) {
+    TemporaryDirectory directory;
+    ManualClock clock;
+    clock.setTimeOfDay(10, 0, 30);
+    auto program = std::make_unique<Program>();
+    SetUpProgram(*program, clock);
+    ApplyStartDefaults(*program);
+    Strings watched;
+    program->errors.observer = [](void* context, ProtocolError::Kind, int code, int) {
+        static_cast<Strings*>(context)->push_back("fault " + std::to_string(code));
+    };
+    program->errors.observerContext = &watched;
+    program->log.fileObserver = [](void* context, const std::string& name, int) {
+        static_cast<Strings*>(context)->push_back("file " + name);
+    };
+    program->log.fileObserverContext = &watched;
+    Recorder events;
+    {
+        Engine engine(*program);
+        engine.subscribe(events);
+        RecordFault(program->errors, ProtocolFault::MasterStatusBadCheck, 0);
+        program->log.keepEarlierSnapshot = false;
+        program->log.lastLogMinute = -1;  // a new minute: Current.log is written
+        engine.tick();
+    }
+    RecordFault(program->errors, ProtocolFault::UnknownFrameType, 0);
+    EXPECT_EQ(events.lines, (Strings{"fault 20", "written Current.log"}));
+    EXPECT_EQ(watched, (Strings{"fault 20", "file Current.log", "fault 1"}));
 }
 
 }  // namespace
