@@ -28,9 +28,10 @@ struct Program {
     Program() = default;
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
-    // The link's threads write into the ring and the fault counters: they end
-    // before anything they write into goes.
+    // The engine closes its link first; then the link's threads, which write into
+    // the ring and the fault counters, end before anything they write into goes.
     ~Program() {
+        driver.reset();
         link.keepAlive = std::jthread();
         link.transport.reset();
     }
