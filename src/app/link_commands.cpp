@@ -40,26 +40,21 @@ WindowAsks::WindowAsks(Program& program, Host& host)
 
 WindowAsks::~WindowAsks() { engine.setQuestions(before); }
 
-bool OpenSerialLink(Program& program, Host& host) { return Shown(host, OpenSerialLink(program)); }
-
-void CloseSerialLink(Program& program, Host& host) {
-    if (!CloseSerialLink(program)) host.messageBox("Could not close comm port!", "Error!");
+bool OpenSerialLink(Program& program, Host& host) {
+    return Shown(host, Open(program, host, LinkDescription::Kind::serial));
 }
 
-void OpenUdpLink(Program& program, Host& host) {
-    WindowQuestions questions(host);
-    OpenUdpLink(program, questions, std::nullopt);  // a socket that could not be made shows as no replies
-}
+void CloseSerialLink(Program& program, Host& host) { Close(program, host, "the comm port was closed"); }
+
+// A socket that could not be made shows as no replies.
+void OpenUdpLink(Program& program, Host& host) { Open(program, host, LinkDescription::Kind::udp); }
 
 void CloseUdpLink(Program& program, Host& host) {
-    WindowQuestions questions(host);
-    CloseUdpLink(program, questions);
+    WindowAsks asks(program, host);
+    asks.engine.closeNetwork("the network link was closed");
 }
 
-void DialUp(Program& program, Host& host) {
-    WindowQuestions questions(host);
-    Shown(host, DialUp(program, questions));
-}
+void DialUp(Program& program, Host& host) { Shown(host, Open(program, host, LinkDescription::Kind::dialup)); }
 
 void CloseAllLinks(Program& program, Host& host) { Close(program, host, "the window closed the link"); }
 

@@ -43,7 +43,7 @@ private:
     EngineQuestions* before;
 };
 
-// The window's link steps: the link layer's, with its failures shown in a box.
+// The window's link steps, through its engine, with their failures shown in a box.
 bool OpenSerialLink(Program& program, Host& host);
 void CloseSerialLink(Program& program, Host& host);
 void OpenUdpLink(Program& program, Host& host);
