@@ -31,6 +31,12 @@ void Close(Program& program, Host& host, const std::string& why) {
     if (!asks.engine.close(why)) host.messageBox("Could not close comm port!", "Error!");
 }
 
+// A TCP or UDP link, whichever is open; an open serial port stays open.
+void CloseNetwork(Program& program, Host& host) {
+    WindowAsks asks(program, host);
+    asks.engine.closeNetwork("the network link was closed");
+}
+
 }  // namespace
 
 WindowAsks::WindowAsks(Program& program, Host& host)
@@ -49,10 +55,7 @@ void CloseSerialLink(Program& program, Host& host) { Close(program, host, "the c
 // A socket that could not be made shows as no replies.
 void OpenUdpLink(Program& program, Host& host) { Open(program, host, LinkDescription::Kind::udp); }
 
-void CloseUdpLink(Program& program, Host& host) {
-    WindowAsks asks(program, host);
-    asks.engine.closeNetwork("the network link was closed");
-}
+void CloseUdpLink(Program& program, Host& host) { CloseNetwork(program, host); }
 
 void DialUp(Program& program, Host& host) { Shown(host, Open(program, host, LinkDescription::Kind::dialup)); }
 
@@ -112,8 +115,7 @@ void CommandConnectTcp(Program& program, Host& host) {
 }
 
 void CommandCloseTcpUdp(Program& program, Host& host) {
-    WindowAsks asks(program, host);
-    asks.engine.closeNetwork("the network link was closed");
+    CloseNetwork(program, host);
     Repaint(host);
 }
 

@@ -290,8 +290,8 @@ public:
     int descriptor() const override { return fd; }
     bool shut(ProtocolError&) override { return release(); }
 
-    void startWriter(ReceiveRing& transmit, LinkState& link, ProtocolError& errors) {
-        writer = std::jthread(SerialWriterLoop, std::ref(transmit), std::ref(link), fd, std::ref(errors));
+    void startWriter(LinkState& link, ProtocolError& errors) {
+        writer = std::jthread(SerialWriterLoop, std::ref(link.transmit), std::ref(link), fd, std::ref(errors));
     }
 
 private:
@@ -326,7 +326,7 @@ void StartSerialWriter(Program& program) {
     RingReset(program.link.transmit);
     ResetReceiveState(program.ring, program.poll);
     if (auto* port = dynamic_cast<SerialPort*>(program.link.transport.get()))
-        port->startWriter(program.link.transmit, program.link, program.errors);
+        port->startWriter(program.link, program.errors);
 }
 
 void WakeSerialWriter(LinkState& link) {
@@ -338,7 +338,6 @@ void WakeSerialWriter(LinkState& link) {
 bool CloseSerialPort(LinkState& link, ProtocolError& errors) {
     // The stopped queue refuses later appends (a keep-alive byte queued late).
     link.transmit.ringCount.store(ReceiveRing::kSerialStop);
-    WakeSerialWriter(link);
     bool closed = true;
     if (dynamic_cast<SerialPort*>(link.transport.get()) != nullptr) closed = RemoveTransport(link)->shut(errors);
     link.serialPortOpen = 0;
