@@ -29,17 +29,11 @@ protected:
         std::ofstream(path) << "metrics: 127.0.0.1:0\nmodbus: 127.0.0.1:0\nwork: " << dir.path() << "/work\nnetworks:\n"
                             << networks;
         monitor = std::make_unique<MonitorProcess>(std::vector<std::string>{"--config", path});
-        ASSERT_TRUE(monitor->waitForLine("modbus at", 10)) << Output();
-        modbusPort = ModbusPort(*monitor);
-        ASSERT_GT(modbusPort, 0);
+        modbusPort = StartedModbusPort(*monitor);
+        ASSERT_GT(modbusPort, 0) << Output();
     }
 
-    std::string Output() {
-        std::string out;
-        if (monitor)
-            for (const auto& l : monitor->lines()) out += l + "\n";
-        return out;
-    }
+    std::string Output() { return monitor ? monitor->output() : std::string(); }
 
     std::unique_ptr<MonitorProcess> monitor;
     int modbusPort = 0;

@@ -26,6 +26,10 @@ ModbusRead Mbpoll(int port, int unit, int first, int count, const std::string& w
     return out;
 }
 
+int StartedModbusPort(MonitorProcess& monitor) {
+    return monitor.waitForLine("modbus at", 10) ? ModbusPort(monitor) : 0;
+}
+
 int ModbusPort(MonitorProcess& monitor) {
     static const std::regex address(R"(modbus at [^ ]*:(\d+),)");
     int port = 0;

@@ -15,3 +15,5 @@ ModbusRead Mbpoll(int port, int unit, int first, int count, const std::string& w
 class MonitorProcess;
 // The port of the monitor's "modbus at ADDRESS:PORT, ..." line, 0 when it has none.
 int ModbusPort(MonitorProcess& monitor);
+// Waits up to 10 s for that line; its port, 0 when it did not come.
+int StartedModbusPort(MonitorProcess& monitor);

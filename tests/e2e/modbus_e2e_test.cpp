@@ -28,17 +28,11 @@ protected:
     void startMonitor(std::vector<std::string> args) {
         args.insert(args.end(), {"--metrics", "127.0.0.1:0", "--modbus", "127.0.0.1:0"});
         monitor = std::make_unique<MonitorProcess>(args);
-        ASSERT_TRUE(monitor->waitForLine("modbus at", 10)) << Output();
-        modbusPort = ModbusPort(*monitor);
-        ASSERT_GT(modbusPort, 0);
+        modbusPort = StartedModbusPort(*monitor);
+        ASSERT_GT(modbusPort, 0) << Output();
     }
 
-    std::string Output() {
-        std::string out;
-        if (monitor)
-            for (const auto& l : monitor->lines()) out += l + "\n";
-        return out;
-    }
+    std::string Output() { return monitor ? monitor->output() : std::string(); }
 
     double requestsSent() { return Scrape(monitor->metricsPort())["corvane_requests_sent_total{network=\"default\"}"]; }
 

@@ -70,12 +70,7 @@ protected:
         return *monitor;
     }
 
-    std::string Output() {
-        std::string out;
-        if (monitor)
-            for (const auto& l : monitor->lines()) out += l + "\n";
-        return out;
-    }
+    std::string Output() { return monitor ? monitor->output() : std::string(); }
 
     // Every simulated radio in the table and heard from.
     bool networkSeen(const std::vector<SimRadio>& radios) {

@@ -78,6 +78,12 @@ const std::vector<std::string>& MonitorProcess::lines() {
     return seen;
 }
 
+std::string MonitorProcess::output() {
+    std::string out;
+    for (const auto& line : lines()) out += line + "\n";
+    return out;
+}
+
 bool MonitorProcess::waitForLine(const std::string& part, double seconds, size_t from) {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {

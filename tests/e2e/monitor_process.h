@@ -25,6 +25,8 @@ public:
 
     // Lines printed so far (standard output and standard error).
     const std::vector<std::string>& lines();
+    // The same lines as one text, for a failure message.
+    std::string output();
     // Waits for a line containing `part`, at or after line `from`; true when it came.
     bool waitForLine(const std::string& part, double seconds, size_t from = 0);
     // The port of "metrics at http://ADDRESS:PORT/metrics", 0 before it is printed.
